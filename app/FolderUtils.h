@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+// True when path names an existing folder; false for an empty path, a file or
+// anything that cannot be queried.
+bool FolderExists(const std::string& path);
+
+// Creates path and every missing folder above it; true when the folder exists
+// afterwards. A trailing separator is ignored; a path shorter than three
+// characters is accepted without any creation.
+bool ForceFolder(const std::string& path);
+
+// Modal folder picker offering root and the folders below it (the whole tree
+// when root does not exist or is empty), root itself included. On entry folder
+// is the folder to preselect; it is emptied first when it does not name an
+// existing folder. Only when the operator confirms does folder receive the
+// chosen path (without a trailing separator) and the result become true.
+bool BrowseFolder(const std::string& title, const std::string& root, std::string& folder);

@@ -1,0 +1,6 @@
+#include "app/Forms.h"
+
+Forms& forms() {
+    static Forms all;
+    return all;
+}

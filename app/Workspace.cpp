@@ -1,0 +1,71 @@
+#include "app/Workspace.h"
+
+#include "app/FolderUtils.h"
+#include "common/AppError.h"
+#include "platform/FileSystem.h"
+#include "platform/ProfileStrings.h"
+
+namespace {
+
+const std::string kSeparator(1, platform::kPathSeparator);
+const char* const kSettingsSection = "lastproj";
+const char* const kSettingsKey = "projectname";
+
+void ensureFolder(const std::string& path) {
+    // A folder that cannot be made is not reported: start-up goes on.
+    if (!FolderExists(path)) platform::createFolder(path);
+}
+
+}  // namespace
+
+void Workspace::setProjectPaths() {
+    generalParameterPath = projectFolder + kSeparator + "pargen.xml";
+    translateTablePath = projectFolder + kSeparator + "var.xml";
+}
+
+std::string Workspace::settingsFile() const { return root + kSeparator + "Tarvel.ini"; }
+
+Workspace& workspace() {
+    static Workspace state;
+    return state;
+}
+
+std::string captionForProject(const std::string& projectName) {
+    return std::string(kCaptionBase) + " :" + projectName;
+}
+
+std::string setUpWorkspace(Workspace& state, const std::string& root) {
+    state.root = root;
+    state.masterFolder = root + kSeparator + "MASTER";
+    ensureFolder(state.masterFolder);
+    state.projectsFolder = root + kSeparator + "PROJECTS";
+    ensureFolder(state.projectsFolder);
+
+    state.projectName =
+        platform::readProfileString(state.settingsFile(), kSettingsSection, kSettingsKey, "");
+    if (!state.projectName.empty() && state.projectName.front() != platform::kPathSeparator)
+        state.projectName = kSeparator + state.projectName;
+
+    std::string caption;
+    if (!state.projectName.empty() && FolderExists(state.projectsFolder + state.projectName)) {
+        state.projectFolder = state.projectsFolder + state.projectName;
+        caption = std::string(kCaptionBase) + " : " + state.projectName;
+    } else {
+        // The remembered name is kept as read, so that it is written back unchanged.
+        state.projectFolder = state.projectsFolder;
+        caption = kCaptionBase;
+    }
+    state.setProjectPaths();
+    return caption;
+}
+
+void saveLastProject(const Workspace& state) {
+    if (!platform::writeProfileString(state.settingsFile(), kSettingsSection, kSettingsKey,
+                                      state.projectName))
+        throw AppError("Unable to write to " + state.settingsFile());
+}
+
+std::string projectNameFromFolder(const Workspace& state) {
+    const std::size_t length = state.projectsFolder.size();
+    return state.projectFolder.size() > length ? state.projectFolder.substr(length) : std::string();
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+
+// The process-wide workspace state: where the program lives and which project
+// is current. Every change of projectFolder is followed by setProjectPaths()
+// before a document is read or written.
+struct Workspace {
+    std::string root;
+    std::string masterFolder;
+    std::string projectsFolder;
+    std::string projectName;
+    std::string projectFolder;
+    std::string generalParameterPath;
+    std::string translateTablePath;
+
+    void setProjectPaths();
+    std::string settingsFile() const;
+};
+
+Workspace& workspace();
+
+inline constexpr const char* kCaptionBase = "Mirelo Tarvel SW40917 MudbusRTU / ModbusASCII";
+
+// The caption after the New or Open project flow: no blank after the colon.
+std::string captionForProject(const std::string& projectName);
+
+// Prepares the workspace below root (folders, last project, document paths)
+// and returns the window caption for start-up.
+std::string setUpWorkspace(Workspace& state, const std::string& root);
+
+// Writes the project name into the settings file; raises AppError
+// "Unable to write to <file>" when that fails.
+void saveLastProject(const Workspace& state);
+
+// The Open project rule: the name is what follows the projects folder in the
+// project folder; empty for the projects folder itself or an empty folder.
+std::string projectNameFromFolder(const Workspace& state);

@@ -1,0 +1,17 @@
+#include <memory>
+
+#include "app/TarvelApplication.h"
+#include "app/UAbout2.h"
+#include "app/UTarveleFirmWare.h"
+#include "platform/FileSystem.h"
+
+int main(int argc, char** argv) {
+    TarvelApplication application(argc, argv);
+
+    // The windows are made once, in this order, and live until the end.
+    TFTarveleFirmWare mainWindow(platform::executableFolder());
+    TFAbout2 aboutBox(&mainWindow);
+
+    mainWindow.show();
+    return application.exec();
+}

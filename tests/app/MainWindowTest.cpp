@@ -1,0 +1,175 @@
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileSystemModel>
+#include <QSortFilterProxyModel>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeView>
+#include <QtTest>
+#include <filesystem>
+
+#include "app/TarvelApplication.h"
+#include "app/UAbout2.h"
+#include "app/UTarveleFirmWare.h"
+#include "app/Workspace.h"
+#include "controls/ClickableLabel.h"
+#include "controls/FlatButton.h"
+#include "support/MessageRecorder.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+const QString kBase = QStringLiteral("Mirelo Tarvel SW40917 MudbusRTU / ModbusASCII");
+
+// Answers the next modal folder picker: selects path (when given) and
+// confirms, or cancels.
+void answerFolderPicker(const QString& path, bool confirm) {
+    QTimer::singleShot(0, [=] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        if (confirm && !path.isEmpty()) {
+            auto* tree = dialog->findChild<QTreeView*>(QStringLiteral("FolderTree"));
+            auto* proxy = qobject_cast<QSortFilterProxyModel*>(tree->model());
+            auto* files = qobject_cast<QFileSystemModel*>(proxy->sourceModel());
+            const QModelIndex target = proxy->mapFromSource(files->index(path));
+            if (!target.isValid()) {
+                dialog->reject();
+                QFAIL(qPrintable("not offered: " + path));
+            }
+            tree->setCurrentIndex(target);
+        }
+        confirm ? dialog->accept() : dialog->reject();
+    });
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void layoutAfterShow() {
+        TempFolder root;
+        TFTarveleFirmWare window(root.path());
+        window.show();
+        QCOMPARE(window.windowTitle(), kBase);
+        QCOMPARE(window.frameGeometry().size(), QSize(574, 205));
+        const struct {
+            QWidget* control;
+            QRect geometry;
+            const char* text;
+        } buttons[] = {{window.New, {80, 36, 146, 26}, "New project"},
+                       {window.open, {232, 36, 146, 26}, "Open project"},
+                       {window.btn_Prm_Gen, {80, 80, 146, 26}, "General Parameter"},
+                       {window.CreateBin2, {80, 124, 146, 26}, "Update Device"},
+                       {window.about, {493, 21, 21, 19}, ""},
+                       {window.LbButton1, {520, 21, 21, 19}, "X"}};
+        for (const auto& b : buttons) {
+            QCOMPARE(b.control->geometry(), b.geometry);
+            QCOMPARE(static_cast<QPushButton*>(b.control)->text(), QString::fromLatin1(b.text));
+        }
+        const std::pair<QLabel*, QPoint> labels[] = {{window.Label1, {16, 47}},
+                                                     {window.Label2, {16, 91}},
+                                                     {window.Label3, {16, 135}},
+                                                     {window.Label4, {16, 179}},
+                                                     {window.Label6, {425, 137}}};
+        for (const auto& [label, position] : labels) {
+            QCOMPARE(label->pos(), position);
+            QVERIFY(label->isVisible());
+            QVERIFY(label->font().bold());
+        }
+        QCOMPARE(window.Label3->text(), QStringLiteral("Step 3"));
+        QCOMPARE(window.palette().color(QPalette::Window), QColor(0xF8, 0xF7, 0xED));
+        QVERIFY(!(window.windowFlags() & Qt::WindowCloseButtonHint));
+    }
+
+    void generalParameterGuardAndOpenProject() {
+        TempFolder root;
+        std::filesystem::create_directories(root / "PROJECTS/Area/Plant");
+        std::filesystem::create_directories(root / "PROJECTS/Doomed");
+        writeFile(root / "Tarvel.ini", "[lastproj]\nprojectname=Doomed\n");
+        TFTarveleFirmWare window(root.path());
+        Workspace& state = workspace();
+        QCOMPARE(window.windowTitle(), kBase + " : /Doomed");
+
+        // Two levels deep: the name holds both, each after a separator.
+        answerFolderPicker(QString::fromStdString(root / "PROJECTS/Area/Plant"), true);
+        QTest::mouseClick(window.open, Qt::LeftButton);
+        QCOMPARE(QString::fromStdString(state.projectName), QStringLiteral("/Area/Plant"));
+        QCOMPARE(window.windowTitle(), kBase + " :/Area/Plant");
+        QCOMPARE(state.generalParameterPath, root / "PROJECTS/Area/Plant/pargen.xml");
+
+        // The projects folder itself.
+        answerFolderPicker(QString::fromStdString(root / "PROJECTS"), true);
+        QTest::mouseClick(window.open, Qt::LeftButton);
+        QCOMPARE(state.projectName, std::string());
+        QCOMPARE(state.projectFolder, root / "PROJECTS");
+
+        // Cancel after the current folder was deleted: no project at all.
+        answerFolderPicker(QString::fromStdString(root / "PROJECTS/Doomed"), true);
+        QTest::mouseClick(window.open, Qt::LeftButton);
+        std::filesystem::remove(root / "PROJECTS/Doomed");
+        answerFolderPicker(QString(), false);
+        QTest::mouseClick(window.open, Qt::LeftButton);
+        QCOMPARE(state.projectFolder, std::string());
+        QCOMPARE(window.windowTitle(), kBase + " :");
+
+        MessageRecorder recorder;
+        QTest::mouseClick(window.btn_Prm_Gen, Qt::LeftButton);
+        QCOMPARE(recorder.entries.size(), size_t(1));
+        QCOMPARE(recorder.entries[0].text, std::string("Project not valid"));
+        QVERIFY(recorder.entries[0].kind == MessageRecorder::Kind::Plain);
+    }
+
+    void closeSavesTheProjectAndReportsAFailedWrite() {
+        TempFolder root;
+        {
+            TFTarveleFirmWare window(root.path());
+            window.show();
+            QTest::mouseClick(window.LbButton1, Qt::LeftButton);
+            QVERIFY(!window.isVisible());
+        }
+        QCOMPARE(readFile(root / "Tarvel.ini"), std::string("[lastproj]\nprojectname=\n"));
+
+        std::filesystem::permissions(root / "Tarvel.ini", std::filesystem::perms::owner_read,
+                                     std::filesystem::perm_options::replace);
+        MessageRecorder recorder;
+        TFTarveleFirmWare window(root.path());
+        window.show();
+        QTest::mouseClick(window.LbButton1, Qt::LeftButton);
+        QVERIFY(!window.isVisible());
+        QCOMPARE(recorder.entries.size(), size_t(1));
+        QCOMPARE(recorder.entries[0].text, "Unable to write to " + root / "Tarvel.ini.");
+    }
+
+    void aboutBoxLayoutIsRestoredAtEveryShowing() {
+        TFAbout2 box;
+        for (int showing = 0; showing < 2; ++showing) {
+            box.Label8->setText(QStringLiteral("changed"));
+            box.move(0, 0);
+            box.show();
+            QCOMPARE(box.windowTitle(), QStringLiteral("About..."));
+            QCOMPARE(box.frameGeometry().size(), QSize(413, 179));
+            QCOMPARE(box.Label8->text(), QStringLiteral("SW40917"));
+            QCOMPARE(box.Label9->text(), QStringLiteral("1.102"));
+            QCOMPARE(box.Label10->text(), QStringLiteral("MN40917"));
+            QCOMPARE(box.Image2->geometry(), QRect(32, 24, 81, 81));
+            QCOMPARE(box.Label4->geometry(), QRect(296, 132, 105, 13));
+            QCOMPARE(box.LbButton1->geometry(), QRect(32, 115, 81, 22));
+            QCOMPARE(box.Label1->pos(), QPoint(120, 23));
+            QCOMPARE(box.Label10->pos(), QPoint(240, 93));
+            QTest::mouseClick(box.LbButton1, Qt::LeftButton);
+            QVERIFY(!box.isVisible());
+            QCOMPARE(box.result(), int(QDialog::Accepted));
+        }
+    }
+};
+
+int main(int argc, char** argv) {
+    TarvelApplication app(argc, argv);
+    MainWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "MainWindowTest.moc"

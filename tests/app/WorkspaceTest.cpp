@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/FolderUtils.h"
+#include "app/Workspace.h"
+#include "common/AppError.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+const std::string kBase = "Mirelo Tarvel SW40917 MudbusRTU / ModbusASCII";
+
+TEST(WorkspaceSetUp, FirstRunCreatesFoldersAndHasNoProject) {
+    TempFolder root;
+    Workspace state;
+    EXPECT_EQ(setUpWorkspace(state, root.path()), kBase);
+    EXPECT_TRUE(FolderExists(root / "MASTER"));
+    EXPECT_TRUE(FolderExists(root / "PROJECTS"));
+    EXPECT_EQ(state.masterFolder, root / "MASTER");
+    EXPECT_EQ(state.projectsFolder, root / "PROJECTS");
+    EXPECT_EQ(state.projectName, "");
+    EXPECT_EQ(state.projectFolder, state.projectsFolder);
+    EXPECT_EQ(state.generalParameterPath, root / "PROJECTS/pargen.xml");
+    EXPECT_EQ(state.translateTablePath, root / "PROJECTS/var.xml");
+
+    saveLastProject(state);
+    EXPECT_EQ(readFile(root / "Tarvel.ini"), "[lastproj]\nprojectname=\n");
+}
+
+TEST(WorkspaceSetUp, RestoresTheRememberedProject) {
+    struct Case {
+        const char* stored;
+        const char* name;
+    } cases[] = {{"Plant1", "/Plant1"}, {"/Plant1", "/Plant1"}, {"Area/Plant1", "/Area/Plant1"}};
+    for (const Case& c : cases) {
+        TempFolder root;
+        std::filesystem::create_directories(root / "PROJECTS/Area/Plant1");
+        std::filesystem::create_directories(root / "PROJECTS/Plant1");
+        writeFile(root / "Tarvel.ini", std::string("[lastproj]\nprojectname=") + c.stored + "\n");
+        Workspace state;
+        EXPECT_EQ(setUpWorkspace(state, root.path()), kBase + " : " + c.name);
+        EXPECT_EQ(state.projectName, c.name);
+        EXPECT_EQ(state.projectFolder, root.path() + "/PROJECTS" + c.name);
+        EXPECT_EQ(state.generalParameterPath, state.projectFolder + "/pargen.xml");
+    }
+}
+
+TEST(WorkspaceSetUp, DeletedProjectIsNotCurrentButWrittenBackUnchanged) {
+    TempFolder root;
+    writeFile(root / "Tarvel.ini", "; mine\n[lastproj]\nprojectname=Gone\n");
+    Workspace state;
+    EXPECT_EQ(setUpWorkspace(state, root.path()), kBase);
+    EXPECT_EQ(state.projectName, "/Gone");
+    EXPECT_EQ(state.projectFolder, state.projectsFolder);
+    saveLastProject(state);
+    EXPECT_EQ(readFile(root / "Tarvel.ini"), "; mine\n[lastproj]\nprojectname=/Gone\n");
+}
+
+TEST(WorkspaceSetUp, BadSettingsFilesStartWithoutAProject) {
+    const std::string contents[] = {"", std::string("\0\x01\xfe[[=]\n\x80", 9), "[lastproj]\n",
+                                    "[lastproj]\nprojectname=" + std::string(70000, 'z') + "\n"};
+    for (const std::string& content : contents) {
+        TempFolder root;
+        writeFile(root / "Tarvel.ini", content);
+        Workspace state;
+        EXPECT_EQ(setUpWorkspace(state, root.path()), kBase);
+        EXPECT_EQ(state.projectFolder, state.projectsFolder);
+    }
+}
+
+TEST(WorkspaceSetUp, UnwritableWorkspaceStillStarts) {
+    TempFolder base;
+    Workspace state;
+    EXPECT_EQ(setUpWorkspace(state, base / "missing/root"), kBase);
+    EXPECT_FALSE(FolderExists(state.masterFolder));
+    EXPECT_EQ(state.projectFolder, base / "missing/root/PROJECTS");
+    try {
+        saveLastProject(state);
+        FAIL() << "the write cannot succeed";
+    } catch (const AppError& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + base / "missing/root/Tarvel.ini");
+    }
+}
+
+TEST(OpenProjectName, IsTheTailAfterTheProjectsFolder) {
+    Workspace state;
+    state.projectsFolder = "/w/PROJECTS";
+    struct Case {
+        const char* folder;
+        const char* name;
+    } cases[] = {{"/w/PROJECTS/A/B", "/A/B"}, {"/w/PROJECTS", ""}, {"", ""}, {"/w/PROJECTS/X", "/X"}};
+    for (const Case& c : cases) {
+        state.projectFolder = c.folder;
+        EXPECT_EQ(projectNameFromFolder(state), c.name) << c.folder;
+    }
+    EXPECT_EQ(captionForProject("/A/B"), kBase + " :/A/B");
+    EXPECT_EQ(captionForProject(""), kBase + " :");
+}
+
+}  // namespace
