@@ -13,15 +13,21 @@
 
 #include "platform/FileSystem.h"
 
-bool FolderExists(const std::string& path) { return platform::folderExists(path); }
+bool FolderExists(const std::string& path) {
+    return platform::folderExists(path);
+}
 
 bool ForceFolder(const std::string& path) {
     std::string folder = path;
-    if (!folder.empty() && folder.back() == platform::kPathSeparator) folder.pop_back();
-    if (folder.size() < 3 || FolderExists(folder)) return true;
+    if (!folder.empty() && folder.back() == platform::kPathSeparator)
+        folder.pop_back();
+    if (folder.size() < 3 || FolderExists(folder))
+        return true;
     const std::size_t last = folder.find_last_of(std::string(1, platform::kPathSeparator) + ":");
-    const std::string parent = last == std::string::npos ? std::string() : folder.substr(0, last + 1);
-    if (parent == folder) return true;
+    const std::string parent =
+        last == std::string::npos ? std::string() : folder.substr(0, last + 1);
+    if (parent == folder)
+        return true;
     return ForceFolder(parent) && platform::createFolder(folder);
 }
 
@@ -30,13 +36,13 @@ namespace {
 // Hides everything beside the chosen root, so that the root itself appears as
 // the one top folder of the tree and can be chosen.
 class RootOnlyFilter final : public QSortFilterProxyModel {
-public:
+  public:
     RootOnlyFilter(QFileSystemModel* source, QString root, QObject* parent)
         : QSortFilterProxyModel(parent), files_(source), root_(std::move(root)) {
         setSourceModel(source);
     }
 
-protected:
+  protected:
     bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
         const QString path = files_->filePath(files_->index(row, 0, parent));
         const QString rootWithSeparator = root_.endsWith('/') ? root_ : root_ + '/';
@@ -44,7 +50,7 @@ protected:
                root_.startsWith(path.endsWith('/') ? path : path + '/');
     }
 
-private:
+  private:
     QFileSystemModel* files_;
     QString root_;
 };
@@ -52,7 +58,8 @@ private:
 }  // namespace
 
 bool BrowseFolder(const std::string& title, const std::string& root, std::string& folder) {
-    if (!FolderExists(folder)) folder.clear();
+    if (!FolderExists(folder))
+        folder.clear();
 
     QDialog dialog(QApplication::activeWindow());
     dialog.setWindowTitle(QStringLiteral("Browse for Folder"));
@@ -73,8 +80,8 @@ bool BrowseFolder(const std::string& title, const std::string& root, std::string
     tree->header()->hide();
     const QModelIndex rootIndex = files->index(restricted ? rootPath : QStringLiteral("/"));
     tree->setRootIndex(filter->mapFromSource(rootIndex.parent()));
-    const QString preselected = folder.empty() ? files->filePath(rootIndex)
-                                               : QString::fromStdString(folder);
+    const QString preselected =
+        folder.empty() ? files->filePath(rootIndex) : QString::fromStdString(folder);
     const QModelIndex start = filter->mapFromSource(files->index(preselected));
     tree->setCurrentIndex(start.isValid() ? start : filter->mapFromSource(rootIndex));
     tree->scrollTo(tree->currentIndex());
@@ -87,7 +94,8 @@ bool BrowseFolder(const std::string& title, const std::string& root, std::string
     layout->addWidget(buttons);
     dialog.resize(360, 420);
 
-    if (dialog.exec() != QDialog::Accepted || !tree->currentIndex().isValid()) return false;
+    if (dialog.exec() != QDialog::Accepted || !tree->currentIndex().isValid())
+        return false;
     folder = files->filePath(filter->mapToSource(tree->currentIndex())).toStdString();
     return true;
 }

@@ -79,7 +79,8 @@ TFAbout2::TFAbout2(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::MSWindowsFi
 }
 
 TFAbout2::~TFAbout2() {
-    if (forms().about == this) forms().about = nullptr;
+    if (forms().about == this)
+        forms().about = nullptr;
 }
 
 void TFAbout2::FormShow() {
@@ -108,4 +109,6 @@ void TFAbout2::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-void TFAbout2::Label4Click() { platform::openWebAddress(kMakerWebAddress); }
+void TFAbout2::Label4Click() {
+    platform::openWebAddress(kMakerWebAddress);
+}

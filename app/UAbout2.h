@@ -9,7 +9,7 @@ class QLabel;
 // The About box: program name, product line, software code, version, document
 // code, the maker's logo and a link to the maker's web address.
 class TFAbout2 : public QDialog {
-public:
+  public:
     explicit TFAbout2(QWidget* parent = nullptr);
     ~TFAbout2() override;
 
@@ -27,9 +27,9 @@ public:
 
     void Label4Click();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void FormShow();
 };

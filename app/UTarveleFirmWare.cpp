@@ -5,8 +5,9 @@
 #include <QStyle>
 
 #include "app/FolderUtils.h"
-#include "app/UAbout2.h"
 #include "app/Forms.h"
+#include "app/UAbout2.h"
+#include "app/Unewp.h"
 #include "app/WebAddress.h"
 #include "app/Workspace.h"
 #include "common/ActionGuard.h"
@@ -14,6 +15,7 @@
 #include "controls/ClickableLabel.h"
 #include "controls/FlatButton.h"
 #include "controls/WindowLook.h"
+#include "documents/Upargen.h"
 #include "platform/Shell.h"
 
 namespace {
@@ -46,7 +48,8 @@ TFTarveleFirmWare::TFTarveleFirmWare(const std::string& workspaceRoot)
                                void (TFTarveleFirmWare::*handler)()) {
         member = new FlatButton(caption, this);
         member->setObjectName(QString::fromLatin1(name));
-        connect(member, &QPushButton::clicked, this, [this, handler] { runGuarded([&] { (this->*handler)(); }); });
+        connect(member, &QPushButton::clicked, this,
+                [this, handler] { runGuarded([&] { (this->*handler)(); }); });
     };
     button(New, "New", QStringLiteral("New project"), &TFTarveleFirmWare::NewaClick);
     button(open, "open", QStringLiteral("Open project"), &TFTarveleFirmWare::OpenaClick);
@@ -79,7 +82,8 @@ TFTarveleFirmWare::TFTarveleFirmWare(const std::string& workspaceRoot)
 }
 
 TFTarveleFirmWare::~TFTarveleFirmWare() {
-    if (forms().main == this) forms().main = nullptr;
+    if (forms().main == this)
+        forms().main = nullptr;
 }
 
 void TFTarveleFirmWare::FormCreate(const std::string& workspaceRoot) {
@@ -114,9 +118,16 @@ void TFTarveleFirmWare::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
 }
 
-void TFTarveleFirmWare::SetProjectPaths() { workspace().setProjectPaths(); }
+void TFTarveleFirmWare::SetProjectPaths() {
+    workspace().setProjectPaths();
+}
 
-void TFTarveleFirmWare::NewaClick() {}
+void TFTarveleFirmWare::NewaClick() {
+    TFsaveproj& dialog = *forms().saveproj;
+    dialog.destinationFolder = workspace().projectsFolder;
+    dialog.exec();
+    setWindowTitle(QString::fromStdString(captionForProject(workspace().projectName)));
+}
 
 void TFTarveleFirmWare::OpenaClick() {
     Workspace& state = workspace();
@@ -131,17 +142,26 @@ void TFTarveleFirmWare::btn_str_lng1aClick() {
         messages::showPlain("Project not valid");
         return;
     }
+    forms().pargen->exec();
 }
 
 void TFTarveleFirmWare::CreateBinaClick() {}
 
-void TFTarveleFirmWare::AboutClick() { forms().about->exec(); }
+void TFTarveleFirmWare::AboutClick() {
+    forms().about->exec();
+}
 
-void TFTarveleFirmWare::LbButton1Click() { close(); }
+void TFTarveleFirmWare::LbButton1Click() {
+    close();
+}
 
-void TFTarveleFirmWare::Label6Click() { platform::openWebAddress(kMakerWebAddress); }
+void TFTarveleFirmWare::Label6Click() {
+    platform::openWebAddress(kMakerWebAddress);
+}
 
-void TFTarveleFirmWare::FormClose() { saveLastProject(workspace()); }
+void TFTarveleFirmWare::FormClose() {
+    saveLastProject(workspace());
+}
 
 void TFTarveleFirmWare::closeEvent(QCloseEvent* event) {
     // A settings file that cannot be written is reported, and the program still ends.

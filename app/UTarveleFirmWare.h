@@ -9,7 +9,7 @@ class QLabel;
 
 // The main window: the hub of the workflow and host of the workspace state.
 class TFTarveleFirmWare : public QWidget {
-public:
+  public:
     explicit TFTarveleFirmWare(const std::string& workspaceRoot);
     ~TFTarveleFirmWare() override;
 
@@ -35,11 +35,11 @@ public:
     void LbButton1Click();
     void Label6Click();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void FormCreate(const std::string& workspaceRoot);
     void FormShow();
     void FormClose();

@@ -13,7 +13,8 @@ const char* const kSettingsKey = "projectname";
 
 void ensureFolder(const std::string& path) {
     // A folder that cannot be made is not reported: start-up goes on.
-    if (!FolderExists(path)) platform::createFolder(path);
+    if (!FolderExists(path))
+        platform::createFolder(path);
 }
 
 }  // namespace
@@ -23,7 +24,9 @@ void Workspace::setProjectPaths() {
     translateTablePath = projectFolder + kSeparator + "var.xml";
 }
 
-std::string Workspace::settingsFile() const { return root + kSeparator + "Tarvel.ini"; }
+std::string Workspace::settingsFile() const {
+    return root + kSeparator + "Tarvel.ini";
+}
 
 Workspace& workspace() {
     static Workspace state;

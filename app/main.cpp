@@ -1,8 +1,9 @@
-#include <memory>
-
 #include "app/TarvelApplication.h"
 #include "app/UAbout2.h"
 #include "app/UTarveleFirmWare.h"
+#include "app/Unewp.h"
+#include "documents/USetVar.h"
+#include "documents/Upargen.h"
 #include "platform/FileSystem.h"
 
 int main(int argc, char** argv) {
@@ -10,6 +11,9 @@ int main(int argc, char** argv) {
 
     // The windows are made once, in this order, and live until the end.
     TFTarveleFirmWare mainWindow(platform::executableFolder());
+    TFsaveproj newProjectDialog(&mainWindow);
+    TFpargen generalParameterDialog(&mainWindow);
+    TFSetVar translateTable;
     TFAbout2 aboutBox(&mainWindow);
 
     mainWindow.show();

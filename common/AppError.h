@@ -6,6 +6,6 @@
 // The error every operation of the system raises; its message is what the
 // operator sees in the general error report.
 class AppError : public std::runtime_error {
-public:
+  public:
     explicit AppError(const std::string& message) : std::runtime_error(message) {}
 };

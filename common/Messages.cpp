@@ -13,7 +13,7 @@ void showBox(QMessageBox::Icon icon, const char* caption, const std::string& tex
 }
 
 class BoxPresenter final : public Presenter {
-public:
+  public:
     void plain(const std::string& text) override {
         showBox(QMessageBox::NoIcon, kApplicationTitle, text);
     }
@@ -34,13 +34,18 @@ Presenter* setPresenter(Presenter* presenter) {
     return previous;
 }
 
-void showPlain(const std::string& text) { current->plain(text); }
+void showPlain(const std::string& text) {
+    current->plain(text);
+}
 
-void showError(const std::string& text) { current->error(text); }
+void showError(const std::string& text) {
+    current->error(text);
+}
 
 void showErrorReport(const std::string& message) {
     std::string text = message;
-    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') text += '.';
+    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
+        text += '.';
     current->errorReport(text);
 }
 

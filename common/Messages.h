@@ -10,7 +10,7 @@ namespace messages {
 inline constexpr const char* kApplicationTitle = "Firmware Tarvel";
 
 class Presenter {
-public:
+  public:
     virtual ~Presenter() = default;
     // Modal, no icon, "OK", captioned with the application title.
     virtual void plain(const std::string& text) = 0;

@@ -5,10 +5,10 @@
 
 // A label (text or picture) that runs an action when clicked, for links.
 class ClickableLabel : public QLabel {
-public:
+  public:
     using QLabel::QLabel;
     std::function<void()> onClick;
 
-protected:
+  protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };

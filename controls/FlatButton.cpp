@@ -6,8 +6,9 @@ FlatButton::FlatButton(const QString& caption, QWidget* parent, QColor hover, QC
     setDefault(false);
     setFlat(true);
     setCursor(Qt::PointingHandCursor);
-    setStyleSheet(QStringLiteral("QPushButton { border: 1px solid #b8b4a8; background: transparent; }"
-                                 "QPushButton:hover { background: %1; }"
-                                 "QPushButton:pressed { background: %2; }")
-                      .arg(hover.name(), pressed.name()));
+    setStyleSheet(
+        QStringLiteral("QPushButton { border: 1px solid #b8b4a8; background: transparent; }"
+                       "QPushButton:hover { background: %1; }"
+                       "QPushButton:pressed { background: %2; }")
+            .arg(hover.name(), pressed.name()));
 }

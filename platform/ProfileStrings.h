@@ -12,7 +12,7 @@ std::string readProfileString(const std::string& file, const std::string& sectio
 // Replaces the first matching key, or appends the key to its section, or
 // appends the section; every other line stays as it was. Creates the file on
 // first write. Returns false when the file cannot be written.
-bool writeProfileString(const std::string& file, const std::string& section,
-                        const std::string& key, const std::string& value);
+bool writeProfileString(const std::string& file, const std::string& section, const std::string& key,
+                        const std::string& value);
 
 }  // namespace platform

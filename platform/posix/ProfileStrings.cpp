@@ -42,9 +42,11 @@ std::vector<std::string> splitLines(const std::string& text) {
 
 std::optional<std::string> sectionName(const std::string& line) {
     const std::string trimmed = trimBlanks(line);
-    if (trimmed.size() < 2 || trimmed.front() != '[') return std::nullopt;
+    if (trimmed.size() < 2 || trimmed.front() != '[')
+        return std::nullopt;
     const std::size_t close = trimmed.find(']');
-    if (close == std::string::npos) return std::nullopt;
+    if (close == std::string::npos)
+        return std::nullopt;
     return trimBlanks(trimmed.substr(1, close - 1));
 }
 
@@ -55,7 +57,8 @@ struct KeyLine {
 
 std::optional<KeyLine> keyLine(const std::string& line) {
     const std::size_t equals = line.find('=');
-    if (equals == std::string::npos) return std::nullopt;
+    if (equals == std::string::npos)
+        return std::nullopt;
     return KeyLine{trimBlanks(line.substr(0, equals)), trimBlanks(line.substr(equals + 1))};
 }
 
@@ -70,7 +73,8 @@ std::optional<SectionRange> findSection(const std::vector<std::string>& lines,
                                         const std::string& section) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const auto name = sectionName(lines[i]);
-        if (!name || !sameName(*name, section)) continue;
+        if (!name || !sameName(*name, section))
+            continue;
         std::size_t end = i + 1;
         while (end < lines.size() && !sectionName(lines[end])) ++end;
         return SectionRange{i + 1, end};
@@ -82,7 +86,8 @@ std::optional<std::size_t> findKey(const std::vector<std::string>& lines, Sectio
                                    const std::string& key) {
     for (std::size_t i = range.first; i < range.last; ++i) {
         const auto entry = keyLine(lines[i]);
-        if (entry && sameName(entry->key, key)) return i;
+        if (entry && sameName(entry->key, key))
+            return i;
     }
     return std::nullopt;
 }
@@ -99,22 +104,26 @@ std::string lineEnding(const std::vector<std::string>& lines) {
 std::string readProfileString(const std::string& file, const std::string& section,
                               const std::string& key, const std::string& fallback) {
     const auto text = readFileContents(file);
-    if (!text) return fallback;
+    if (!text)
+        return fallback;
     const std::vector<std::string> lines = splitLines(*text);
     const auto range = findSection(lines, section);
-    if (!range) return fallback;
+    if (!range)
+        return fallback;
     const auto index = findKey(lines, *range, key);
-    if (!index) return fallback;
+    if (!index)
+        return fallback;
     return keyLine(lines[*index])->value;
 }
 
-bool writeProfileString(const std::string& file, const std::string& section,
-                        const std::string& key, const std::string& value) {
+bool writeProfileString(const std::string& file, const std::string& section, const std::string& key,
+                        const std::string& value) {
     std::string reason;
     std::string text;
     if (fileExists(file)) {
         const auto existing = readFileContents(file, &reason);
-        if (!existing) return false;
+        if (!existing)
+            return false;
         text = *existing;
     }
     std::vector<std::string> lines = splitLines(text);
@@ -129,11 +138,13 @@ bool writeProfileString(const std::string& file, const std::string& section,
         } else {
             std::size_t insertAt = range->last;
             while (insertAt > range->first && trimBlanks(lines[insertAt - 1]).empty()) --insertAt;
-            if (insertAt > 0 && lines[insertAt - 1].back() != '\n') lines[insertAt - 1] += eol;
+            if (insertAt > 0 && lines[insertAt - 1].back() != '\n')
+                lines[insertAt - 1] += eol;
             lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), entry + eol);
         }
     } else {
-        if (!lines.empty() && lines.back().back() != '\n') lines.back() += eol;
+        if (!lines.empty() && lines.back().back() != '\n')
+            lines.back() += eol;
         lines.push_back("[" + section + "]" + eol);
         lines.push_back(entry + eol);
     }

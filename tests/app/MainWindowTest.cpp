@@ -1,9 +1,9 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileSystemModel>
-#include <QSortFilterProxyModel>
 #include <QLabel>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
 #include <QTimer>
 #include <QTreeView>
 #include <QtTest>
@@ -48,7 +48,7 @@ void answerFolderPicker(const QString& path, bool confirm) {
 class MainWindowTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void layoutAfterShow() {
         TempFolder root;
         TFTarveleFirmWare window(root.path());

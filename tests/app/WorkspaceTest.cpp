@@ -89,7 +89,8 @@ TEST(OpenProjectName, IsTheTailAfterTheProjectsFolder) {
     struct Case {
         const char* folder;
         const char* name;
-    } cases[] = {{"/w/PROJECTS/A/B", "/A/B"}, {"/w/PROJECTS", ""}, {"", ""}, {"/w/PROJECTS/X", "/X"}};
+    } cases[] = {
+        {"/w/PROJECTS/A/B", "/A/B"}, {"/w/PROJECTS", ""}, {"", ""}, {"/w/PROJECTS/X", "/X"}};
     for (const Case& c : cases) {
         state.projectFolder = c.folder;
         EXPECT_EQ(projectNameFromFolder(state), c.name) << c.folder;

@@ -46,9 +46,9 @@ TEST(MessageBoxes, PlainAndErrorBoxesReachThePresenter) {
     MessageRecorder recorder;
     messages::showPlain("Project not valid");
     messages::showError("Select one port.");
-    EXPECT_EQ(recorder.entries, (std::vector<MessageRecorder::Entry>{
-                                    {Kind::Plain, "Project not valid"},
-                                    {Kind::Error, "Select one port."}}));
+    EXPECT_EQ(recorder.entries,
+              (std::vector<MessageRecorder::Entry>{{Kind::Plain, "Project not valid"},
+                                                   {Kind::Error, "Select one port."}}));
 }
 
 }  // namespace

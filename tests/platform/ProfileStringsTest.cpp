@@ -21,11 +21,11 @@ TEST(ProfileStrings, FallbackForEveryMissingPiece) {
     TempFolder folder;
     const std::string ini = folder / "Tarvel.ini";
     const std::string contents[] = {
-        "",                                 // empty file
-        "[lastproj]\n",                     // section without the key
-        "[other]\nprojectname=x\n",         // key in another section
+        "",                                              // empty file
+        "[lastproj]\n",                                  // section without the key
+        "[other]\nprojectname=x\n",                      // key in another section
         std::string("\x00\xff\x01[\x80=\n\x89PNG", 12),  // binary garbage
-        "projectname=x\n",                  // key before any section
+        "projectname=x\n",                               // key before any section
     };
     EXPECT_EQ(readProfileString(folder / "missing.ini", "lastproj", "projectname", "d"), "d");
     for (const std::string& content : contents) {
@@ -53,14 +53,16 @@ TEST(ProfileStrings, WriteKeepsEveryOtherLineByteForByte) {
         {"; note\r\n[A]\r\nx = 1\r\n[LASTPROJ]\r\nPROJECTNAME=old\r\nprojectname=second\r\n",
          "; note\r\n[A]\r\nx = 1\r\n[LASTPROJ]\r\nprojectname=\\Demo\r\nprojectname=second\r\n"},
         // the key is appended to its section, before the next one
-        {"[lastproj]\nother=1\n\n[b]\ny=2\n", "[lastproj]\nother=1\nprojectname=\\Demo\n\n[b]\ny=2\n"},
+        {"[lastproj]\nother=1\n\n[b]\ny=2\n",
+         "[lastproj]\nother=1\nprojectname=\\Demo\n\n[b]\ny=2\n"},
         // the section is appended, after a last line without its line end
         {"[b]\ny=2", "[b]\ny=2\n[lastproj]\nprojectname=\\Demo\n"},
     };
     for (const Case& c : cases) {
         TempFolder folder;
         const std::string ini = folder / "Tarvel.ini";
-        if (*c.before) writeFile(ini, c.before);
+        if (*c.before)
+            writeFile(ini, c.before);
         ASSERT_TRUE(writeProfileString(ini, "lastproj", "projectname", "\\Demo"));
         EXPECT_EQ(readFile(ini), c.after);
         EXPECT_EQ(readProfileString(ini, "lastproj", "projectname", ""), "\\Demo");

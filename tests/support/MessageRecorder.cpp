@@ -2,4 +2,6 @@
 
 MessageRecorder::MessageRecorder() : previous_(messages::setPresenter(this)) {}
 
-MessageRecorder::~MessageRecorder() { messages::setPresenter(previous_); }
+MessageRecorder::~MessageRecorder() {
+    messages::setPresenter(previous_);
+}

@@ -7,7 +7,7 @@
 
 // Records every message box instead of showing it, for as long as it lives.
 class MessageRecorder : public messages::Presenter {
-public:
+  public:
     enum class Kind { Plain, Error, Report };
     struct Entry {
         Kind kind;
@@ -24,6 +24,6 @@ public:
 
     std::vector<Entry> entries;
 
-private:
+  private:
     messages::Presenter* previous_;
 };

@@ -1,0 +1,167 @@
+#include "app/Unewp.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStyle>
+
+#include "app/FolderUtils.h"
+#include "app/Forms.h"
+#include "app/UTarveleFirmWare.h"
+#include "app/Workspace.h"
+#include "common/ActionGuard.h"
+#include "common/AppError.h"
+#include "common/Messages.h"
+#include "controls/FlatButton.h"
+#include "controls/WindowLook.h"
+#include "documents/USetVar.h"
+#include "documents/Upargen.h"
+#include "platform/FileSystem.h"
+
+bool isNameInsideFolder(const std::string& name) {
+    if (name.empty() || name.front() == '/' || name.front() == '\\')
+        return false;
+    if (name.size() >= 2 && name[1] == ':')
+        return false;  // a drive
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        const std::size_t end = name.find_first_of("/\\", start);
+        const std::size_t stop = end == std::string::npos ? name.size() : end;
+        if (name.compare(start, stop - start, "..") == 0)
+            return false;
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    return true;
+}
+
+TFsaveproj::TFsaveproj(QWidget* parent)
+    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    forms().saveproj = this;
+    setObjectName(QStringLiteral("Fsaveproj"));
+    applyWindowLook(*this);
+    setFixedSize(319, 91);
+
+    Label1 = new QLabel(QStringLiteral("Project name"), this);
+    Label1->move(16, 2);
+    Edit1 = new QLineEdit(this);
+    Edit1->setFrame(false);
+    Edit1->setGeometry(16, 16, 297, 21);
+    bitbtn1 = new FlatButton(QStringLiteral("OK"), this);
+    bitbtn1->setGeometry(92, 59, 69, 23);
+    bitbtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    bitbtn2 = new FlatButton(QStringLiteral("Cancel"), this);
+    bitbtn2->setGeometry(164, 59, 69, 23);
+    bitbtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+    setTabOrder(Edit1, bitbtn1);
+    setTabOrder(bitbtn1, bitbtn2);
+
+    // Each button runs its handler, then asks to close with its result.
+    connect(bitbtn1, &QPushButton::clicked, this, [this] {
+        runGuarded([this] { BitBtn1Click(); });
+        if (FormCloseQuery())
+            done(QDialog::Accepted);
+    });
+    connect(bitbtn2, &QPushButton::clicked, this, [this] {
+        BitBtn2Click();
+        if (FormCloseQuery())
+            done(QDialog::Rejected);
+    });
+    FormCreate();
+}
+
+TFsaveproj::~TFsaveproj() {
+    if (forms().saveproj == this)
+        forms().saveproj = nullptr;
+}
+
+void TFsaveproj::FormCreate() {
+    newProjectName.clear();
+    destinationFolder.clear();
+}
+
+void TFsaveproj::FormShow() {
+    setWindowTitle(QStringLiteral("New project"));
+    Edit1->clear();
+    newProjectName.clear();
+    Edit1->setFocus();
+}
+
+void TFsaveproj::showEvent(QShowEvent* event) {
+    FormShow();
+    centreOnScreen(*this);
+    QDialog::showEvent(event);
+}
+
+void TFsaveproj::closeEvent(QCloseEvent* event) {
+    if (!FormCloseQuery())
+        event->ignore();
+}
+
+void TFsaveproj::keyPressEvent(QKeyEvent* event) {
+    // Neither Enter nor Escape closes this dialog; only its two buttons do.
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
+        event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TFsaveproj::BitBtn2Click() {
+    closeAllowed = true;
+}
+
+void TFsaveproj::BitBtn1Click() {
+    closeAllowed = true;
+    newProjectName = Edit1->text().toStdString();
+    if (destinationFolder.empty()) {
+        messages::showPlain("directory destination not valid");
+        closeAllowed = false;
+    }
+    if (newProjectName.empty()) {
+        messages::showPlain("Name project not valid");
+        closeAllowed = false;
+    }
+    if (!closeAllowed)
+        return;
+
+    // A name may reach below an existing project, never outside the destination.
+    if (!isNameInsideFolder(newProjectName)) {
+        messages::showPlain("Name project not valid");
+        closeAllowed = false;
+        return;
+    }
+    const std::string candidate = destinationFolder + "/" + newProjectName;
+    if (FolderExists(candidate)) {
+        messages::showPlain("Name project not valid because directory already exists");
+        closeAllowed = false;
+        return;
+    }
+    if (!platform::createFolder(candidate)) {
+        closeAllowed = false;
+        return;
+    }
+    createProject(candidate);
+}
+
+void TFsaveproj::createProject(const std::string& candidate) {
+    ForceFolder(candidate + "/bin");
+    Workspace& state = workspace();
+    state.projectName = newProjectName;
+    state.projectFolder = destinationFolder + platform::kPathSeparator + newProjectName;
+    forms().main->SetProjectPaths();
+    try {
+        forms().pargen->SetDefaults();
+        forms().pargen->BitBtn1Click();
+        forms().setVar->bitbtn1Click();
+        closeAllowed = true;
+    } catch (const AppError& e) {
+        // The project exists and is current, but a document is missing: say so,
+        // and keep the dialog open so that the operator notices before Cancel.
+        messages::showErrorReport(e.what());
+        closeAllowed = false;
+    }
+}

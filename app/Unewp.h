@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDialog>
+#include <string>
+
+class FlatButton;
+class QLabel;
+class QLineEdit;
+
+// The New project dialog: asks for a name, creates the project folder with its
+// bin folder and default documents, and makes the project current.
+class TFsaveproj : public QDialog {
+  public:
+    explicit TFsaveproj(QWidget* parent = nullptr);
+    ~TFsaveproj() override;
+
+    QLabel* Label1;
+    QLineEdit* Edit1;
+    FlatButton* bitbtn1;
+    FlatButton* bitbtn2;
+
+    // Where the new project folder is made; set by the caller before showing.
+    std::string destinationFolder;
+    // The name as typed.
+    std::string newProjectName;
+    // Whether the dialog may close now; set only by the two buttons.
+    bool closeAllowed = false;
+
+    void BitBtn1Click();
+    void BitBtn2Click();
+    bool FormCloseQuery() const { return closeAllowed; }
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    void FormCreate();
+    void FormShow();
+    void createProject(const std::string& candidate);
+};
+
+// True when name stays inside the folder it is joined to: not absolute and
+// without a ".." part.
+bool isNameInsideFolder(const std::string& name);

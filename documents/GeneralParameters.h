@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+class XmlDocument;
+
+// The converter's general parameters as pargen.xml keeps them: list choices as
+// positions counted from 0 (-1 for no choice), time-outs as the text typed.
+struct SideParameters {
+    bool rs232 = false;
+    int baudRate = 3;  // 9600
+    int parity = 0;    // NONE
+    int dataBits = 3;  // 8
+    int stopBits = 0;  // 1
+    std::string timeout = "1000";
+    bool operator==(const SideParameters&) const = default;
+};
+
+struct GeneralParameters {
+    int mode = 0;
+    SideParameters rtu;
+    SideParameters ascii;
+    bool operator==(const GeneralParameters&) const = default;
+};
+
+extern const std::vector<std::string> kModeItems;
+extern const std::vector<std::string> kBaudRateItems;
+extern const std::vector<std::string> kParityItems;
+extern const std::vector<std::string> kDataBitsItems;
+extern const std::vector<std::string> kStopBitsItems;
+
+inline constexpr const char* kGeneralParameterRoot = "General_Parameter";
+
+// Reads a loaded document the way the dialog does: every element that is
+// missing, unreadable or (for mode and lists) not an integer keeps its default.
+GeneralParameters readGeneralParameters(XmlDocument& document);
+
+// Rebuilds the document from nothing (root and the thirteen elements, in their
+// order) and saves it over path.
+void writeGeneralParameters(XmlDocument& document, const GeneralParameters& parameters,
+                            const std::string& path);

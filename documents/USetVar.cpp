@@ -1,0 +1,33 @@
+#include "documents/USetVar.h"
+
+#include "app/Forms.h"
+#include "app/Workspace.h"
+#include "common/Messages.h"
+
+TFSetVar::TFSetVar(QWidget* parent) : QWidget(parent, Qt::Window) {
+    forms().setVar = this;
+    setObjectName(QStringLiteral("FSetVar"));
+}
+
+TFSetVar::~TFSetVar() {
+    if (forms().setVar == this)
+        forms().setVar = nullptr;
+}
+
+bool TFSetVar::CollectRows() {
+    if (const auto message = collectRows(Cells, TableRows)) {
+        messages::showError(*message);
+        return false;
+    }
+    return true;
+}
+
+void TFSetVar::bitbtn1Click() {
+    if (const auto message = checkDataTypeNames(Cells)) {
+        messages::showError(*message);
+        return;
+    }
+    if (!CollectRows())
+        return;
+    writeTranslateTable(XML1, TableRows, workspace().translateTablePath);
+}

@@ -1,0 +1,206 @@
+#include <QLineEdit>
+#include <QTimer>
+#include <QtTest>
+#include <filesystem>
+
+#include "app/TarvelApplication.h"
+#include "app/UTarveleFirmWare.h"
+#include "app/Unewp.h"
+#include "app/Workspace.h"
+#include "controls/FlatButton.h"
+#include "controls/RadioGroup.h"
+#include "documents/USetVar.h"
+#include "documents/Upargen.h"
+#include "support/MessageRecorder.h"
+#include "support/TempFolder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Kind = MessageRecorder::Kind;
+
+std::string golden(const char* name) {
+    return readFile(std::string(TARVEL_TEST_DATA) + "/documents/golden/" + name);
+}
+
+std::size_t entriesIn(const std::string& folder) {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), {}));
+}
+
+}  // namespace
+
+class NewProjectTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TempFolder> root;
+    std::unique_ptr<TFTarveleFirmWare> mainWindow;
+    std::unique_ptr<TFsaveproj> dialog;
+    std::unique_ptr<TFpargen> pargen;
+    std::unique_ptr<TFSetVar> setVar;
+
+    std::string projects() const { return *root / "PROJECTS"; }
+
+    // Opens the dialog as the New project flow does, types name and presses OK.
+    void pressOk(const std::string& name) {
+        dialog->destinationFolder = projects();
+        dialog->show();
+        dialog->Edit1->setText(QString::fromStdString(name));
+        QTest::mouseClick(dialog->bitbtn1, Qt::LeftButton);
+    }
+
+  private slots:
+    void init() {
+        root = std::make_unique<TempFolder>();
+        mainWindow = std::make_unique<TFTarveleFirmWare>(root->path());
+        dialog = std::make_unique<TFsaveproj>();
+        pargen = std::make_unique<TFpargen>();
+        setVar = std::make_unique<TFSetVar>();
+    }
+
+    void cleanup() {
+        setVar.reset();
+        pargen.reset();
+        dialog.reset();
+        mainWindow.reset();
+        root.reset();
+    }
+
+    void successMakesTheProjectCurrentWithDefaultDocuments() {
+        MessageRecorder recorder;
+        pressOk("Demo");
+        QVERIFY(recorder.entries.empty());
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        QCOMPARE(readFile(projects() + "/Demo/pargen.xml"), golden("default_pargen.xml"));
+        QCOMPARE(readFile(projects() + "/Demo/var.xml"), golden("empty_var.xml"));
+        QVERIFY(fs::is_directory(projects() + "/Demo/bin"));
+        QCOMPARE(entriesIn(projects() + "/Demo/bin"), size_t(0));
+        QCOMPARE(workspace().projectName, std::string("Demo"));
+        QCOMPARE(workspace().projectFolder, projects() + "/Demo");
+        QCOMPARE(workspace().generalParameterPath, projects() + "/Demo/pargen.xml");
+    }
+
+    void defaultsEvenAfterTheDialogWasUsedOnAnotherProject() {
+        pargen->RG_Mode->setItemIndex(1);
+        pargen->E_TO_RTU->setText(QStringLiteral("5"));
+        pargen->E_TO_ASCII->setText(QStringLiteral("word"));
+        pressOk("Second");
+        QCOMPARE(readFile(projects() + "/Second/pargen.xml"), golden("default_pargen.xml"));
+    }
+
+    void refusedInputKeepsTheDialogOpenAndCreatesNothing_data() {
+        QTest::addColumn<QString>("destination");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("shown");
+        const QString projectsMarker = QStringLiteral("<projects>");
+        QTest::newRow("empty name")
+            << projectsMarker << "" << QStringList{"Name project not valid"};
+        QTest::newRow("both empty")
+            << ""
+            << "" << QStringList{"directory destination not valid", "Name project not valid"};
+        QTest::newRow("existing") << projectsMarker << "Existing"
+                                  << QStringList{
+                                         "Name project not valid because directory already exists"};
+        QTest::newRow("absolute") << projectsMarker << "/tmp/evil"
+                                  << QStringList{"Name project not valid"};
+        QTest::newRow("parent") << projectsMarker << "../Outside"
+                                << QStringList{"Name project not valid"};
+        QTest::newRow("inner parent")
+            << projectsMarker << "Existing/../../Outside" << QStringList{"Name project not valid"};
+        QTest::newRow("missing parent") << projectsMarker << "Nope/Deeper" << QStringList{};
+    }
+
+    void refusedInputKeepsTheDialogOpenAndCreatesNothing() {
+        QFETCH(QString, destination);
+        QFETCH(QString, name);
+        QFETCH(QStringList, shown);
+        fs::create_directories(projects() + "/Existing");
+        writeFile(projects() + "/Existing/pargen.xml", "mine");
+        const Workspace before = workspace();
+        MessageRecorder recorder;
+        dialog->show();
+        dialog->destinationFolder = destination.isEmpty() ? "" : projects();
+        dialog->Edit1->setText(name);
+        QTest::mouseClick(dialog->bitbtn1, Qt::LeftButton);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->Edit1->text(), name);
+        QCOMPARE(static_cast<int>(recorder.entries.size()), shown.size());
+        for (int i = 0; i < shown.size(); ++i) {
+            QVERIFY(recorder.entries[i].kind == Kind::Plain);
+            QCOMPARE(QString::fromStdString(recorder.entries[i].text), shown[i]);
+        }
+        QCOMPARE(entriesIn(projects()), size_t(1));
+        QCOMPARE(entriesIn(root->path()), size_t(2));  // MASTER and PROJECTS
+        QCOMPARE(readFile(projects() + "/Existing/pargen.xml"), std::string("mine"));
+        QCOMPARE(workspace().projectFolder, before.projectFolder);
+        QCOMPARE(workspace().projectName, before.projectName);
+
+        QTest::mouseClick(dialog->bitbtn2, Qt::LeftButton);
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(dialog->result(), int(QDialog::Rejected));
+        dialog->show();
+        QCOMPARE(dialog->Edit1->text(), QString());
+    }
+
+    void nestedNameBelowAnExistingProject() {
+        fs::create_directories(projects() + "/Area");
+        pressOk("Area/Plant");
+        QVERIFY(!dialog->isVisible());
+        QVERIFY(fs::is_directory(projects() + "/Area/Plant/bin"));
+        QCOMPARE(workspace().projectName, std::string("Area/Plant"));
+        QCOMPARE(readFile(projects() + "/Area/Plant/pargen.xml"), golden("default_pargen.xml"));
+    }
+
+    void failedDocumentWriteIsReportedAndCancelStillCloses() {
+        // A path so long that the folder can be made but no file inside it.
+        std::string chain;
+        while (projects().size() + chain.size() < 3900) chain += std::string(200, 'n') + "/";
+        fs::create_directories(projects() + "/" + chain);
+        const std::string name =
+            chain + std::string(4085 - projects().size() - 1 - chain.size(), 'p');
+        MessageRecorder recorder;
+        pressOk(name);
+        QVERIFY(fs::is_directory(projects() + "/" + name));
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(recorder.entries.size(), size_t(1));
+        QVERIFY(recorder.entries[0].kind == Kind::Report);
+        QVERIFY(recorder.entries[0].text.find("pargen.xml") != std::string::npos);
+        QTest::mouseClick(dialog->bitbtn2, Qt::LeftButton);
+        QVERIFY(!dialog->isVisible());
+    }
+
+    void captionAfterTheFlowWhetherOkOrCancel() {
+        fs::create_directories(projects() + "/Old");
+        writeFile(*root / "Tarvel.ini", "[lastproj]\nprojectname=Old\n");
+        mainWindow = std::make_unique<TFTarveleFirmWare>(root->path());
+        QCOMPARE(mainWindow->windowTitle().toStdString(), std::string(kCaptionBase) + " : /Old");
+
+        QTimer::singleShot(0, [this] { QTest::mouseClick(dialog->bitbtn2, Qt::LeftButton); });
+        mainWindow->NewaClick();
+        QCOMPARE(mainWindow->windowTitle().toStdString(), std::string(kCaptionBase) + " :/Old");
+
+        QTimer::singleShot(0, [this] {
+            dialog->Edit1->setText(QStringLiteral("Fresh"));
+            QTest::mouseClick(dialog->bitbtn1, Qt::LeftButton);
+        });
+        mainWindow->NewaClick();
+        QCOMPARE(mainWindow->windowTitle().toStdString(), std::string(kCaptionBase) + " :Fresh");
+        QCOMPARE(dialog->destinationFolder, projects());
+    }
+
+    void escapeDoesNotCloseTheDialog() {
+        dialog->show();
+        QTest::keyClick(dialog.get(), Qt::Key_Escape);
+        QVERIFY(dialog->isVisible());
+        QVERIFY(!dialog->close());
+    }
+};
+
+int main(int argc, char** argv) {
+    TarvelApplication app(argc, argv);
+    NewProjectTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "NewProjectTest.moc"

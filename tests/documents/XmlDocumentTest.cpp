@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include "common/AppError.h"
+#include "documents/XmlDocument.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+std::string loadError(const std::string& path) {
+    XmlDocument document;
+    try {
+        document.loadFromFile(path);
+    } catch (const AppError& e) {
+        EXPECT_FALSE(document.isActive());
+        EXPECT_EQ(document.fileName(), path);
+        return e.what();
+    }
+    return "(loaded)";
+}
+
+TEST(XmlDocument, ParseErrorNamesReasonLineAndItsFirst40Characters) {
+    TempFolder folder;
+    const std::string path = folder / "bad.xml";
+    const std::string longLine = "<B>" + std::string(60, 'x') + "</C>";
+    writeFile(path, "<A>\n  <B>1</B>\n" + longLine + "\n</A>");
+    const std::string message = loadError(path);
+    const std::size_t firstBreak = message.find('\n');
+    ASSERT_NE(firstBreak, std::string::npos);
+    EXPECT_GT(firstBreak, 0u);  // the parser's reason
+    EXPECT_EQ(message.substr(firstBreak), "\nLine: 3\n" + longLine.substr(0, 40));
+}
+
+TEST(XmlDocument, UnparseableInputsAllRaise) {
+    TempFolder folder;
+    const std::string inputs[] = {
+        "",           "   ",      std::string("\x00\x01\x02garbage\xff", 12),
+        "<A><B></A>", "<A/><B/>", "text only"};
+    for (const std::string& input : inputs) {
+        writeFile(folder / "doc.xml", input);
+        EXPECT_NE(loadError(folder / "doc.xml"), "(loaded)");
+    }
+    EXPECT_NE(loadError(folder / "missing.xml"), "(loaded)");
+}
+
+TEST(XmlDocument, DeclarationsAndCommentsAreNodesWhitespaceIsNot) {
+    TempFolder folder;
+    writeFile(folder / "doc.xml",
+              "<?xml version=\"1.0\"?>\n<!-- note -->\n<Root>\n  <A> 7 </A>\n  <B/>\n  "
+              "<C><![CDATA[x<y]]></C><D>1<E/></D><A>second</A></Root>\n");
+    XmlDocument document;
+    document.loadFromFile(folder / "doc.xml");
+    EXPECT_EQ(document.childNodes().count(), 3u);
+    EXPECT_NE(document.childNodes().first().name(), "Root");
+    const XmlNode root = document.childNodes().findNode("Root");
+    ASSERT_FALSE(root.isNone());
+    const XmlNodeList children = root.childNodes();
+    EXPECT_EQ(children.count(), 5u);
+    EXPECT_EQ(children.findNode("A").text(), " 7 ");  // the first of two counts
+    EXPECT_EQ(children.findNode("B").text(), "");
+    EXPECT_EQ(children.findNode("C").text(), "x<y");
+    EXPECT_TRUE(children.findNode("a").isNone());  // names compare exactly
+    try {
+        (void)children.findNode("D").text();
+        FAIL();
+    } catch (const AppError& e) {
+        EXPECT_STREQ(e.what(), "Element does not contain a single text node");
+    }
+    EXPECT_THROW((void)children.findNode("Missing").text(), AppError);
+    EXPECT_THROW((void)children.findNode("Missing").childNodes(), AppError);
+}
+
+TEST(XmlDocument, SavesTheRootAloneEscapedWithoutDeclarationOrWhitespace) {
+    TempFolder folder;
+    XmlDocument document;
+    document.activate();
+    document.childNodes().clear();
+    XmlNode root = document.addChild("R");
+    root.addChild("T").setText("a & b < c > d \"e\"");
+    XmlNode row = root.addChild("row");
+    row.setAttribute("Z", "1");
+    row.setAttribute("A", "x&<\"y'");
+    document.saveToFile(folder / "out.xml");
+    const std::string saved = readFile(folder / "out.xml");
+    EXPECT_EQ(
+        saved.rfind("<R><T>a &amp; b &lt; c &gt; d \"e\"</T><row Z=\"1\" A=\"x&amp;&lt;&quot;y'\"",
+                    0),
+        0u)
+        << saved;
+
+    XmlDocument again;
+    again.loadFromFile(folder / "out.xml");
+    const XmlNode loaded = again.childNodes().first().childNodes().findNode("T");
+    EXPECT_EQ(loaded.text(), "a & b < c > d \"e\"");
+}
+
+TEST(XmlDocument, ActivatingAfterAFailedLoadGivesAnEmptyDocument) {
+    TempFolder folder;
+    writeFile(folder / "doc.xml", "<A><B>1</B></A>");
+    writeFile(folder / "bad.xml", "<A>");
+    XmlDocument document;
+    document.loadFromFile(folder / "doc.xml");
+    EXPECT_THROW(document.loadFromFile(folder / "bad.xml"), AppError);
+    document.activate();
+    EXPECT_TRUE(document.isActive());
+    EXPECT_EQ(document.childNodes().count(), 0u);
+
+    document.loadFromFile(folder / "doc.xml");
+    document.activate();  // an active document keeps its content
+    EXPECT_EQ(document.childNodes().count(), 1u);
+}
+
+TEST(XmlDocument, FailedSaveRaisesAndKeepsTheOldFile) {
+    TempFolder folder;
+    XmlDocument document;
+    document.addChild("R");
+    EXPECT_THROW(document.saveToFile(folder / "missing/out.xml"), AppError);
+}
+
+}  // namespace
