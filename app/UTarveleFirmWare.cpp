@@ -1,6 +1,7 @@
 #include "app/UTarveleFirmWare.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QStyle>
 
@@ -16,6 +17,7 @@
 #include "controls/FlatButton.h"
 #include "controls/WindowLook.h"
 #include "documents/Upargen.h"
+#include "image/ParameterImage.h"
 #include "platform/Shell.h"
 
 namespace {
@@ -145,7 +147,22 @@ void TFTarveleFirmWare::btn_str_lng1aClick() {
     forms().pargen->exec();
 }
 
-void TFTarveleFirmWare::CreateBinaClick() {}
+void TFTarveleFirmWare::CreateBinaClick() {
+    const Workspace& state = workspace();
+    // No image is ever written outside a project folder.
+    if (state.projectFolder.empty() || state.projectFolder == state.projectsFolder) {
+        messages::showPlain("Project not valid");
+        return;
+    }
+    QCoreApplication::processEvents();
+    BuildParameterImage(XML3, state.projectFolder);
+    WriteParameterImage(state.projectFolder);
+}
+
+void TFTarveleFirmWare::RunAndWait(const std::string& program, const std::string& parameters,
+                                   bool hidden) {
+    runAndWait(program, parameters, hidden, waitSettings);
+}
 
 void TFTarveleFirmWare::AboutClick() {
     forms().about->exec();

@@ -3,6 +3,9 @@
 #include <QWidget>
 #include <string>
 
+#include "documents/XmlDocument.h"
+#include "update/UpdaterLauncher.h"
+
 class FlatButton;
 class ClickableLabel;
 class QLabel;
@@ -14,6 +17,13 @@ class TFTarveleFirmWare : public QWidget {
     ~TFTarveleFirmWare() override;
 
     void SetProjectPaths();
+    // Starts program with parameters and blocks until it ends or the time
+    // limit of waitSettings has passed.
+    void RunAndWait(const std::string& program, const std::string& parameters, bool hidden);
+
+    // The document the device image is built from.
+    XmlDocument XML3;
+    WaitSettings waitSettings;
 
     FlatButton* New;
     FlatButton* open;

@@ -143,6 +143,43 @@ class MainWindowTest : public QObject {
         QCOMPARE(recorder.entries[0].text, "Unable to write to " + root / "Tarvel.ini.");
     }
 
+    void updateDeviceWritesTheImageOnlyInsideAProject() {
+        TempFolder root;
+        TFTarveleFirmWare window(root.path());
+        Workspace& state = workspace();
+        MessageRecorder recorder;
+        for (const std::string& folder : {state.projectsFolder, std::string()}) {
+            state.projectFolder = folder;
+            QTest::mouseClick(window.CreateBin2, Qt::LeftButton);
+        }
+        QCOMPARE(recorder.entries, (std::vector<MessageRecorder::Entry>{
+                                       {MessageRecorder::Kind::Plain, "Project not valid"},
+                                       {MessageRecorder::Kind::Plain, "Project not valid"}}));
+        QVERIFY(!std::filesystem::exists(root / "PROJECTS/bin"));
+
+        recorder.entries.clear();
+        std::filesystem::create_directories(root / "PROJECTS/P/bin");
+        state.projectFolder = root / "PROJECTS/P";
+        writeFile(root / "PROJECTS/P/pargen.xml",
+                  "<General_Parameter><MODE_DEV>1</MODE_DEV><SER_RTU>1</SER_RTU><BAUD_RTU>7"
+                  "</BAUD_RTU><PAR_RTU>0</PAR_RTU><TO_RTU>500</TO_RTU><SER_ASCII>1</SER_ASCII>"
+                  "<BAUD_ASCII>3</BAUD_ASCII><PAR_ASCII>2</PAR_ASCII><TO_ASCII>1000</TO_ASCII>"
+                  "<DATA_ASCII>2</DATA_ASCII><STOP_ASCII>1</STOP_ASCII></General_Parameter>");
+        QTest::mouseClick(window.CreateBin2, Qt::LeftButton);
+        QVERIFY(recorder.entries.empty());
+        const std::string expected(
+            "\x04\0\0\0\x01\x01\x07\0\xF4\x01\x01\x03\x02\xE8\x03"
+            "\x03\0\x02\x02",
+            19);
+        QCOMPARE(readFile(root / "PROJECTS/P/bin/bank.bin"), expected);
+
+        writeFile(root / "PROJECTS/P/pargen.xml", "<General_Parameter><MODE_DEV>");
+        QTest::mouseClick(window.CreateBin2, Qt::LeftButton);
+        QCOMPARE(recorder.entries.size(), size_t(1));
+        QVERIFY(recorder.entries[0].kind == MessageRecorder::Kind::Report);
+        QCOMPARE(readFile(root / "PROJECTS/P/bin/bank.bin"), expected);
+    }
+
     void aboutBoxLayoutIsRestoredAtEveryShowing() {
         TFAbout2 box;
         for (int showing = 0; showing < 2; ++showing) {

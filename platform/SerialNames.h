@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// The port number of a name "COMn" (any case, optionally with the "\\.\"
+// prefix), n from 1 to 256; nothing for any other name.
+std::optional<int> comPortNumber(std::string_view name);
+
+// The device path of port n: "\\.\COMn" on Windows; on Linux the fixed device
+// below deviceFolder (ttyS, ttyUSB, ttyACM, ttyAMA, rfcomm, 32 each), or empty
+// for the numbers that have no device.
+std::string portDevicePath(int number, const std::string& deviceFolder = "/dev");
+
+// What a device name opens: a COM name its port's device path, any other name
+// unchanged.
+std::string devicePathForName(const std::string& name, const std::string& deviceFolder = "/dev");
+
+// The port as the updater's parameter string names it: "\\.\" and the
+// drop-down text on Windows, the port's device path on Linux.
+std::string updaterPortPath(const std::string& portText);
+
+}  // namespace platform

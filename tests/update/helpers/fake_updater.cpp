@@ -1,0 +1,18 @@
+// Stands in for the external updater: appends its arguments, one per line and
+// then "--end--", to the file named by TARVEL_ARGS_FILE, then sleeps for
+// TARVEL_UPDATER_SLEEP_MS milliseconds.
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+int main(int argc, char** argv) {
+    if (const char* file = std::getenv("TARVEL_ARGS_FILE")) {
+        std::ofstream out(file, std::ios::app);
+        for (int i = 1; i < argc; ++i) out << argv[i] << '\n';
+        out << "--end--\n";
+    }
+    if (const char* sleep = std::getenv("TARVEL_UPDATER_SLEEP_MS"))
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(sleep)));
+    return 3;
+}
