@@ -8,8 +8,11 @@
 void applyWindowLook(QWidget& window) {
     QPalette palette = window.palette();
     palette.setColor(QPalette::Window, QColor(0xF8, 0xF7, 0xED));
-    palette.setColor(QPalette::WindowText, QColor(0x33, 0x33, 0x33));
-    palette.setColor(QPalette::ButtonText, QColor(0x33, 0x33, 0x33));
+    // Disabled controls keep the style's greyed text.
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::WindowText, QColor(0x33, 0x33, 0x33));
+        palette.setColor(group, QPalette::ButtonText, QColor(0x33, 0x33, 0x33));
+    }
     window.setPalette(palette);
     window.setAutoFillBackground(true);
     QFont font(QStringLiteral("Verdana"));
