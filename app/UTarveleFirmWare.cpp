@@ -18,6 +18,7 @@
 #include "controls/WindowLook.h"
 #include "documents/Upargen.h"
 #include "image/ParameterImage.h"
+#include "update/UBootSer.h"
 #include "platform/Shell.h"
 
 namespace {
@@ -157,6 +158,7 @@ void TFTarveleFirmWare::CreateBinaClick() {
     QCoreApplication::processEvents();
     BuildParameterImage(XML3, state.projectFolder);
     WriteParameterImage(state.projectFolder);
+    forms().bootSer->exec();
 }
 
 void TFTarveleFirmWare::RunAndWait(const std::string& program, const std::string& parameters,

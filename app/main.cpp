@@ -5,6 +5,8 @@
 #include "documents/USetVar.h"
 #include "documents/Upargen.h"
 #include "platform/FileSystem.h"
+#include "platform/SerialApi.h"
+#include "update/UBootSer.h"
 
 int main(int argc, char** argv) {
     TarvelApplication application(argc, argv);
@@ -15,6 +17,7 @@ int main(int argc, char** argv) {
     TFpargen generalParameterDialog(&mainWindow);
     TFSetVar translateTable;
     TFAbout2 aboutBox(&mainWindow);
+    TFBootSer serialUpdateWizard(platform::systemSerialApi(), &mainWindow);
 
     mainWindow.show();
     return application.exec();

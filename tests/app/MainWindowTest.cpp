@@ -15,8 +15,10 @@
 #include "app/Workspace.h"
 #include "controls/ClickableLabel.h"
 #include "controls/FlatButton.h"
+#include "support/FakeSerialApi.h"
 #include "support/MessageRecorder.h"
 #include "support/TempFolder.h"
+#include "update/UBootSer.h"
 
 namespace {
 
@@ -146,6 +148,7 @@ class MainWindowTest : public QObject {
     void updateDeviceWritesTheImageOnlyInsideAProject() {
         TempFolder root;
         TFTarveleFirmWare window(root.path());
+        TFBootSer wizard(std::make_shared<FakeSerialApi>());
         Workspace& state = workspace();
         MessageRecorder recorder;
         for (const std::string& folder : {state.projectsFolder, std::string()}) {
@@ -165,7 +168,17 @@ class MainWindowTest : public QObject {
                   "</BAUD_RTU><PAR_RTU>0</PAR_RTU><TO_RTU>500</TO_RTU><SER_ASCII>1</SER_ASCII>"
                   "<BAUD_ASCII>3</BAUD_ASCII><PAR_ASCII>2</PAR_ASCII><TO_ASCII>1000</TO_ASCII>"
                   "<DATA_ASCII>2</DATA_ASCII><STOP_ASCII>1</STOP_ASCII></General_Parameter>");
+        bool wizardShown = false;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (!wizard.isVisible())
+                return;
+            wizardShown = true;
+            wizard.reject();
+        });
+        closer.start(10);
         QTest::mouseClick(window.CreateBin2, Qt::LeftButton);
+        QVERIFY(wizardShown);
         QVERIFY(recorder.entries.empty());
         const std::string expected(
             "\x04\0\0\0\x01\x01\x07\0\xF4\x01\x01\x03\x02\xE8\x03"
@@ -178,6 +191,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(recorder.entries.size(), size_t(1));
         QVERIFY(recorder.entries[0].kind == MessageRecorder::Kind::Report);
         QCOMPARE(readFile(root / "PROJECTS/P/bin/bank.bin"), expected);
+        QVERIFY(!wizard.isVisible());
     }
 
     void aboutBoxLayoutIsRestoredAtEveryShowing() {

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/SerialApi.h"
+
+// Every port family of today's platforms probes 256 COM numbers.
+inline constexpr int kComPortProbeCount = 256;
+
+// The numbers of the COM ports present, ascending, as decimal text. A port
+// counts as present when it opens, or when it is refused because another
+// program (or this one) holds it. Every probe is closed before the next.
+std::vector<std::string> discoverComPorts(platform::SerialApi& api,
+                                          int probeCount = kComPortProbeCount);

@@ -1,0 +1,314 @@
+#include "update/CommInt.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+constexpr std::uint32_t kBaudRates[] = {110,    300,    600,    1200,    2400,   4800,
+                                        9600,   14400,  19200,  38400,   56000,  57600,
+                                        115200, 128000, 256000, 1500000, 3000000};
+constexpr std::uint32_t kEventBits[] = {
+    platform::kEvBreak,  platform::kEvCts,    platform::kEvDsr,
+    platform::kEvErr,    platform::kEvRing,   platform::kEvRlsd,
+    platform::kEvRxChar, platform::kEvRxFlag, platform::kEvTxEmpty};
+constexpr std::uint32_t kOptionFlags[] = {platform::dcb::kParity, platform::dcb::kDsrSensitivity,
+                                          platform::dcb::kTxContinueOnXoff,
+                                          platform::dcb::kErrorChar, platform::dcb::kNull};
+
+// A read returns at once with whatever has arrived.
+constexpr platform::CommTimeouts kImmediateReads{0xFFFFFFFFu, 0, 0, 0, 0};
+
+}  // namespace
+
+std::uint32_t baudRateValue(TBaudrate rate) {
+    return kBaudRates[rate];
+}
+std::uint32_t eventMaskBit(TCommEventType event) {
+    return kEventBits[event];
+}
+std::uint32_t optionFlag(TCommOption option) {
+    return kOptionFlags[option];
+}
+
+std::uint32_t eventMask(const TCommEventTypes& events) {
+    std::uint32_t mask = 0;
+    for (TCommEventType event : events) mask |= eventMaskBit(event);
+    return mask;
+}
+
+const TCommEventTypes& allCommEvents() {
+    static const TCommEventTypes all = {evBreak, evCts,    evDsr,    evError,  evRing,
+                                        evRlsd,  evRxChar, evRxFlag, evTxEmpty};
+    return all;
+}
+
+ECommError::ECommError(const std::string& message, int code)
+    : AppError(message + " (Error: " + std::to_string(code) + ") "), ErrorCode(code) {}
+
+void TCommEventChars::Assign(const TCommEventChars& source) {
+    xon_ = source.xon_;
+    xoff_ = source.xoff_;
+    error_ = source.error_;
+    eof_ = source.eof_;
+    evt_ = source.evt_;
+}
+
+void TCommEventChars::set(char& field, char value) {
+    field = value;
+    if (owner_)
+        owner_->UpdateDataControlBlock();
+}
+
+platform::Dcb composeDataControlBlock(platform::Dcb fromPort, const LineSettings& settings,
+                                      const TCommEventChars& chars) {
+    namespace f = platform::dcb;
+    platform::Dcb block = fromPort;
+    block.BaudRate = baudRateValue(settings.baudRate);
+    block.Parity = settings.parity;
+    block.StopBits = settings.stopBits;
+    block.ByteSize = static_cast<std::uint8_t>(4 + settings.dataBits);
+    block.XonChar = chars.XonChar();
+    block.XoffChar = chars.XoffChar();
+    block.ErrorChar = chars.ErrorChar();
+    block.EofChar = chars.EofChar();
+    block.EvtChar = chars.EvtChar();
+    block.XonLim = block.XoffLim = static_cast<std::uint16_t>(settings.readBufSize / 4);
+    switch (settings.flowControl) {
+        case fcNone:
+            block.Flags = f::kBinary;
+            break;
+        case fcCTS:
+            block.Flags |= f::kOutxCtsFlow | f::kRtsControlHandshake;
+            break;
+        case fcDTR:
+            block.Flags |= f::kOutxDsrFlow | f::kDtrControlHandshake;
+            break;
+        case fcSoftware:
+            block.Flags |= f::kOutX | f::kInX;
+            break;
+        case fcDefault:
+            break;
+    }
+    for (TCommOption option :
+         {coParityCheck, coDsrSensitivity, coIgnoreXOff, coErrorChar, coNullStrip}) {
+        if (settings.options.count(option))
+            block.Flags |= optionFlag(option);
+        else
+            block.Flags &= ~optionFlag(option);
+    }
+    return block;
+}
+
+// What the watcher thread and the component share. The thread keeps it alive
+// after the component has let go of it.
+struct TCommEventThread::Shared {
+    std::shared_ptr<platform::SerialApi> api;
+    platform::CommHandle port;
+    platform::EventHandle wake;
+    QObject* context;
+    std::function<void(std::uint32_t)> target;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool terminated = false;
+    bool delivering = false;
+    bool released = false;
+
+    ~Shared() { api->closeEvent(wake); }
+
+    // Hands the events to the main thread and waits until they were handled,
+    // or until Stop() gives up on them. False once stopped.
+    bool deliver(const std::shared_ptr<Shared>& self, std::uint32_t events) {
+        {
+            std::lock_guard lock(mutex);
+            if (terminated)
+                return false;
+            delivering = true;
+        }
+        QMetaObject::invokeMethod(
+            context,
+            [self, events] {
+                {
+                    std::lock_guard lock(self->mutex);
+                    if (self->terminated)
+                        return;  // nothing is delivered after Close
+                }
+                if (self->target)
+                    self->target(events);
+                std::lock_guard lock(self->mutex);
+                self->delivering = false;
+                self->changed.notify_all();
+            },
+            Qt::QueuedConnection);
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [this] { return !delivering || terminated; });
+        return !terminated;
+    }
+
+    static void run(const std::shared_ptr<Shared>& self) {
+        for (;;) {
+            {
+                std::lock_guard lock(self->mutex);
+                if (self->terminated)
+                    break;
+            }
+            std::uint32_t events = 0;
+            if (self->api->waitCommEvent(self->port, self->wake, events)) {
+                if (!self->deliver(self, events))
+                    break;
+            } else {
+                // Woken by Stop(), or the wait failed: do not spin on a failing port.
+                std::unique_lock lock(self->mutex);
+                self->changed.wait_for(lock, std::chrono::milliseconds(20),
+                                       [&] { return self->terminated; });
+            }
+        }
+        // The component releases the port only after this acknowledgement.
+        self->api->purgeComm(self->port, platform::kPurgeAll);
+        std::lock_guard lock(self->mutex);
+        self->released = true;
+        self->changed.notify_all();
+    }
+};
+
+TCommEventThread::TCommEventThread(std::shared_ptr<platform::SerialApi> api,
+                                   platform::CommHandle port, std::uint32_t mask,
+                                   QObject* mainThreadContext,
+                                   std::function<void(std::uint32_t)> target)
+    : shared_(std::make_shared<Shared>()) {
+    shared_->api = std::move(api);
+    shared_->port = port;
+    shared_->context = mainThreadContext;
+    shared_->target = std::move(target);
+    shared_->api->setCommMask(port, mask);
+    shared_->wake = shared_->api->createEvent();
+    std::thread([shared = shared_] { Shared::run(shared); }).detach();
+}
+
+void TCommEventThread::Stop() {
+    {
+        std::lock_guard lock(shared_->mutex);
+        shared_->terminated = true;
+        shared_->changed.notify_all();
+    }
+    shared_->api->setEvent(shared_->wake);
+    // The watcher no longer waits for the main thread once terminated, so this
+    // wait is short and cannot deadlock.
+    std::unique_lock lock(shared_->mutex);
+    shared_->changed.wait(lock, [this] { return shared_->released; });
+}
+
+TCustomComm::TCustomComm(std::shared_ptr<platform::SerialApi> api, QObject* parent)
+    : QObject(parent), api_(std::move(api)), eventChars_(std::make_unique<TCommEventChars>(this)) {}
+
+TCustomComm::~TCustomComm() {
+    Close();
+}
+
+void TCustomComm::raisePlatformError(const char* message) const {
+    throw ECommError(message, api_->lastError());
+}
+
+void TCustomComm::CheckClosed() const {
+    if (IsOpen())
+        throw ECommError("Port already assigned (open)", -1);
+}
+
+void TCustomComm::SetDeviceName(const std::string& value) {
+    onlyWhileClosed(deviceName_, value);
+}
+void TCustomComm::SetReadBufSize(std::int32_t value) {
+    onlyWhileClosed(settings_.readBufSize, value);
+}
+void TCustomComm::SetWriteBufSize(std::int32_t value) {
+    onlyWhileClosed(writeBufSize_, value);
+}
+void TCustomComm::SetMonitorEvents(const TCommEventTypes& value) {
+    onlyWhileClosed(monitorEvents_, value);
+}
+
+void TCustomComm::CreateHandle() {
+    handle_ = api_->createFile(deviceName_);
+    if (handle_ == platform::kInvalidCommHandle)
+        raisePlatformError("Error accessing specified device");
+    if (!api_->isCharacterDevice(handle_)) {
+        ReleaseHandle();
+        throw ECommError("Invalid device handle, access denied", -1);
+    }
+}
+
+void TCustomComm::ReleaseHandle() {
+    api_->closeHandle(handle_);
+    handle_ = platform::kInvalidCommHandle;
+}
+
+void TCustomComm::Open() {
+    CheckClosed();
+    CreateHandle();
+    watcher_ =
+        std::make_unique<TCommEventThread>(api_, handle_, eventMask(monitorEvents_), this,
+                                           [this](std::uint32_t mask) { HandleCommEvent(mask); });
+    UpdateCommTimeouts();
+    UpdateDataControlBlock();
+    if (!api_->setupComm(handle_, static_cast<std::uint32_t>(settings_.readBufSize),
+                         static_cast<std::uint32_t>(writeBufSize_)))
+        raisePlatformError("Error initializing Read/Write Buffers");
+}
+
+void TCustomComm::Close() {
+    if (!IsOpen())
+        return;
+    if (watcher_) {
+        watcher_->Stop();
+        watcher_.reset();
+    }
+    ReleaseHandle();
+}
+
+void TCustomComm::UpdateCommTimeouts() {
+    if (!api_->setCommTimeouts(handle_, kImmediateReads))
+        raisePlatformError("Error updating CommTimeouts");
+}
+
+void TCustomComm::UpdateDataControlBlock() {
+    if (!IsOpen())
+        return;
+    api_->getCommState(handle_, dataControlBlock_);
+    dataControlBlock_ = composeDataControlBlock(dataControlBlock_, settings_, *eventChars_);
+    if (!api_->setCommState(handle_, dataControlBlock_))
+        raisePlatformError("Error updating DataControlBlock");
+}
+
+void TCustomComm::SetDtr(bool value) {
+    EscapeFunction(value ? platform::kSetDtr : platform::kClrDtr);
+}
+
+void TCustomComm::EscapeFunction(std::uint32_t code) {
+    if (!IsOpen())
+        throw ECommError("Port not open, unable to complete operation", -1);
+    if (!api_->escapeCommFunction(handle_, code))
+        raisePlatformError("EscapeCommFunction failure");
+}
+
+void TCustomComm::HandleCommEvent(std::uint32_t mask) {
+    std::uint32_t errors = 0;
+    platform::CommStatus status;
+    api_->clearCommError(handle_, errors, status);
+    const auto notify = [&](const TNotifyEvent& handler, TCommEventType event) {
+        if (handler && (mask & eventMaskBit(event)))
+            handler(this);
+    };
+    notify(OnBreak, evBreak);
+    notify(OnCts, evCts);
+    notify(OnDsr, evDsr);
+    if (OnError && (mask & eventMaskBit(evError)))
+        OnError(this, static_cast<int>(errors));
+    notify(OnRing, evRing);
+    notify(OnRlsd, evRlsd);
+    if (OnRxChar && (mask & eventMaskBit(evRxChar)) && status.inQueue > 0)
+        OnRxChar(this, static_cast<int>(status.inQueue));
+    notify(OnRxFlag, evRxFlag);
+    notify(OnTxEmpty, evTxEmpty);
+}

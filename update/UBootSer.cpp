@@ -1,0 +1,179 @@
+#include "update/UBootSer.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QStyle>
+
+#include "app/Forms.h"
+#include "app/UTarveleFirmWare.h"
+#include "app/Workspace.h"
+#include "common/ActionGuard.h"
+#include "common/Messages.h"
+#include "controls/FlatButton.h"
+#include "controls/WindowLook.h"
+#include "update/ComPortDiscovery.h"
+#include "update/UpdaterLauncher.h"
+
+namespace {
+
+QLabel* addLabel(QWidget* parent, const char* text, int left, int top) {
+    auto* label = new QLabel(QString::fromUtf8(text), parent);
+    label->move(left, top);
+    return label;
+}
+
+QCheckBox* addCheckBox(QWidget* parent, const char* text, QRect geometry) {
+    auto* box = new QCheckBox(QString::fromUtf8(text), parent);
+    box->setGeometry(geometry);
+    box->setChecked(true);
+    return box;
+}
+
+}  // namespace
+
+TFBootSer::TFBootSer(std::shared_ptr<platform::SerialApi> api, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint),
+      Comm1(api),
+      api_(std::move(api)) {
+    forms().bootSer = this;
+    setObjectName(QStringLiteral("FBootSer"));
+    setWindowTitle(QStringLiteral("Update Firmware from Serial (RS232)"));
+    applyWindowLook(*this);
+    setFixedSize(358, 210);
+    Comm1.SetMonitorEvents(allCommEvents());
+
+    Label1 = addLabel(this, "Follow these steps to update the HD40917 from RS232:", 8, 8);
+    Label2 = addLabel(this, "1 - Turn OFF the Device", 24, 32);
+    Label3 = addLabel(this, "2 - Connect the RS232 cable", 24, 56);
+    Label4 = addLabel(this, "3 - Select the  COM port and press the connect button", 24, 80);
+    CB_Com = new QComboBox(this);
+    CB_Com->setGeometry(44, 96, 101, 21);
+    for (int n = 1; n <= 10; ++n) CB_Com->addItem(QStringLiteral("COM%1").arg(n));
+    LbButton5 = new FlatButton(QString(), this);
+    LbButton5->setGeometry(152, 96, 23, 22);
+    LbButton5->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+    LbButton5->setToolTip(QStringLiteral("Update COM Port List"));
+    LbButton1 = new FlatButton(QStringLiteral("Connect"), this);
+    LbButton1->setGeometry(184, 96, 81, 21);
+    Label5 = addLabel(this, "4 - Turn ON the Device", 24, 128);
+    Label6 = addLabel(this, "5 - Check the BOOT led. It must blink quickly", 24, 152);
+    LbButton3 = new FlatButton(QStringLiteral("Cancel"), this);
+    LbButton3->setGeometry(24, 176, 100, 23);
+    LbButton3->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+    LbButton2 = new FlatButton(QStringLiteral("Next"), this);
+    LbButton2->setGeometry(128, 176, 100, 23);
+    LbButton2->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
+    LbButton2->setLayoutDirection(Qt::RightToLeft);  // the icon stands right of the text
+    setTabOrder(CB_Com, LbButton5);
+
+    Panel1 = new QWidget(this);
+    Panel1->setAutoFillBackground(true);
+    Panel1->resize(353, 209);
+    Panel1->hide();
+    Label7 = addLabel(Panel1, "Update Device Options", 8, 8);
+    CB_Firm = addCheckBox(Panel1, "Firmware", {16, 32, 137, 17});
+    CB_RFirm = addCheckBox(Panel1, "Read Firmware when finish", {64, 56, 185, 19});
+    CB_Proj = addCheckBox(Panel1, "Project", {16, 88, 137, 17});
+    CB_RProj = addCheckBox(Panel1, "Read Project when finish", {64, 112, 185, 19});
+    LbButton4 = new FlatButton(QStringLiteral("Execute update firmware"), Panel1,
+                               QColor(0x87, 0xCE, 0xEB), QColor(0xFF, 0xA5, 0x00));
+    LbButton4->setGeometry(8, 174, 169, 23);
+
+    const auto bind = [this](FlatButton* button, void (TFBootSer::*handler)()) {
+        connect(button, &QPushButton::clicked, this,
+                [this, handler] { runGuarded([&] { (this->*handler)(); }); });
+    };
+    bind(LbButton1, &TFBootSer::LbButton1Click);
+    bind(LbButton2, &TFBootSer::LbButton2Click);
+    bind(LbButton4, &TFBootSer::LbButton4Click);
+    bind(LbButton5, &TFBootSer::LbButton5Click);
+    connect(LbButton3, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TFBootSer::~TFBootSer() {
+    if (forms().bootSer == this)
+        forms().bootSer = nullptr;
+}
+
+void TFBootSer::FormShow() {
+    Panel1->hide();
+    connected_ = false;
+    Label1->setText(QStringLiteral("Follow these steps to update the HD40917 from RS232:"));
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{Label1, Label2, Label3, Label4, Label5, Label6, LbButton5})
+        control->setVisible(true);
+    RefillPortList();
+}
+
+void TFBootSer::showEvent(QShowEvent* event) {
+    FormShow();
+    centreOnScreen(*this);
+    QDialog::showEvent(event);
+}
+
+void TFBootSer::RefillPortList() {
+    const std::vector<std::string> ports = discoverComPorts(*api_);
+    CB_Com->clear();
+    for (const std::string& port : ports) CB_Com->addItem(QString::fromStdString("COM" + port));
+    if (CB_Com->count() > 0)
+        CB_Com->setCurrentIndex(0);
+}
+
+void TFBootSer::closePortQuietly() {
+    try {
+        Comm1.Close();
+    } catch (const std::exception&) {
+        // A port that does not close cleanly is no concern of the operator's.
+    }
+}
+
+void TFBootSer::LbButton1Click() {
+    connected_ = false;
+    closePortQuietly();
+    try {
+        Comm1.SetDeviceName(CB_Com->currentText().toStdString());
+        Comm1.Open();
+        Comm1.SetDtr(true);
+        connected_ = true;
+    } catch (const std::exception&) {
+        messages::showError("Error!! Com Port cannot be open.");
+    }
+}
+
+void TFBootSer::LbButton5Click() {
+    RefillPortList();
+}
+
+void TFBootSer::LbButton2Click() {
+    if (!connected_) {
+        messages::showError("Select one port.");
+        return;
+    }
+    Panel1->move(0, 0);
+    Panel1->show();
+    Panel1->raise();
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{Label1, Label2, Label3, Label4, Label5, Label6, LbButton5})
+        control->setVisible(false);
+    // The updater needs the port free.
+    closePortQuietly();
+}
+
+void TFBootSer::LbButton4Click() {
+    const Workspace& state = workspace();
+    const UpdateOptions options{CB_Firm->isChecked(), CB_RFirm->isChecked(), CB_Proj->isChecked(),
+                                CB_RProj->isChecked()};
+    const std::string parameters = updaterParameters(CB_Com->currentText().toStdString(), options,
+                                                     state.root, state.projectFolder);
+    forms().main->RunAndWait(updaterProgramPath(state.root), parameters, false);
+}
+
+void TFBootSer::FormClose() {
+    closePortQuietly();
+}
+
+void TFBootSer::done(int result) {
+    FormClose();
+    QDialog::done(result);
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+#include "update/CommInt.h"
+
+class FlatButton;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QWidget;
+
+// The serial update wizard: prepares the device and the COM port, then runs
+// the external updater with the chosen options.
+class TFBootSer : public QDialog {
+  public:
+    explicit TFBootSer(std::shared_ptr<platform::SerialApi> api = platform::systemSerialApi(),
+                       QWidget* parent = nullptr);
+    ~TFBootSer() override;
+
+    QLabel* Label1;
+    QLabel* Label2;
+    QLabel* Label3;
+    QLabel* Label4;
+    QComboBox* CB_Com;
+    FlatButton* LbButton5;
+    FlatButton* LbButton1;
+    QLabel* Label5;
+    QLabel* Label6;
+    FlatButton* LbButton3;
+    FlatButton* LbButton2;
+    QWidget* Panel1;
+    QLabel* Label7;
+    QCheckBox* CB_Firm;
+    QCheckBox* CB_RFirm;
+    QCheckBox* CB_Proj;
+    QCheckBox* CB_RProj;
+    FlatButton* LbButton4;
+    TComm Comm1;
+
+    bool connected() const { return connected_; }
+
+    void LbButton1Click();
+    void LbButton2Click();
+    void LbButton4Click();
+    void LbButton5Click();
+    // Refills CB_Com with the ports present and selects the first.
+    void RefillPortList();
+
+    void done(int result) override;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void FormShow();
+    void FormClose();
+    void closePortQuietly();
+
+    std::shared_ptr<platform::SerialApi> api_;
+    bool connected_ = false;
+};
