@@ -16,7 +16,7 @@ class FakeSerialApi : public platform::SerialApi {
   public:
     // Names that open a character device; any other name opens an ordinary file,
     // names in missing fail with "file not found".
-    std::set<std::string> devices = {"COM1", "COM2", "COM3"};
+    std::set<std::string> devices = {"Com2", "COM1", "COM2", "COM3"};
     std::set<std::string> missing;
     platform::Dcb portState{.BaudRate = 1200, .Flags = 0x1234 | platform::dcb::kBinary};
 

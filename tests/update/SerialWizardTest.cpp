@@ -1,0 +1,190 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QtTest>
+#include <filesystem>
+
+#include "app/TarvelApplication.h"
+#include "app/UTarveleFirmWare.h"
+#include "app/Workspace.h"
+#include "controls/FlatButton.h"
+#include "support/FakeSerialApi.h"
+#include "support/MessageRecorder.h"
+#include "support/TempFolder.h"
+#include "update/UBootSer.h"
+
+namespace {
+
+using Kind = MessageRecorder::Kind;
+
+QStringList items(const QComboBox* list) {
+    QStringList all;
+    for (int i = 0; i < list->count(); ++i) all << list->itemText(i);
+    return all;
+}
+
+int count(const std::vector<std::string>& calls, const std::string& prefix) {
+    return static_cast<int>(std::count_if(
+        calls.begin(), calls.end(), [&](const std::string& c) { return c.rfind(prefix, 0) == 0; }));
+}
+
+}  // namespace
+
+class SerialWizardTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TempFolder> root;
+    std::unique_ptr<TFTarveleFirmWare> mainWindow;
+    std::shared_ptr<FakeSerialApi> api;
+    std::unique_ptr<TFBootSer> wizard;
+
+    bool stepsPageShown() const {
+        return !wizard->Panel1->isVisible() && wizard->Label1->isVisible() &&
+               wizard->Label6->isVisible() && wizard->LbButton5->isVisible();
+    }
+
+    void connectPort() { QTest::mouseClick(wizard->LbButton1, Qt::LeftButton); }
+
+  private slots:
+    void init() {
+        root = std::make_unique<TempFolder>();
+        mainWindow = std::make_unique<TFTarveleFirmWare>(root->path());
+        workspace().projectFolder = *root / "PROJECTS/Plant 1";
+        api = std::make_shared<FakeSerialApi>();
+        api->devices = {"\\\\.\\COM3", "\\\\.\\COM10", "\\\\.\\COM2", "COM3", "COM10", "COM2"};
+        wizard = std::make_unique<TFBootSer>(api);
+        wizard->show();
+    }
+
+    void cleanup() {
+        wizard.reset();
+        mainWindow.reset();
+        root.reset();
+    }
+
+    void showingStartsOnTheStepsPageWithThePortsFound() {
+        QCOMPARE(wizard->windowTitle(), QStringLiteral("Update Firmware from Serial (RS232)"));
+        QCOMPARE(wizard->size(), QSize(358, 210));
+        QVERIFY(stepsPageShown());
+        QVERIFY(!wizard->connected());
+        QCOMPARE(items(wizard->CB_Com), (QStringList{"COM2", "COM3", "COM10"}));
+        QCOMPARE(wizard->CB_Com->currentIndex(), 0);
+        QCOMPARE(wizard->LbButton5->toolTip(), QStringLiteral("Update COM Port List"));
+        QCOMPARE(wizard->Label4->text(),
+                 QStringLiteral("3 - Select the  COM port and press the connect button"));
+        QCOMPARE(wizard->CB_Com->geometry(), QRect(44, 96, 101, 21));
+        QCOMPARE(wizard->LbButton2->geometry(), QRect(128, 176, 100, 23));
+        QCOMPARE(api->openHandles(), 0);
+    }
+
+    void nextBeforeOrAfterAFailedConnect() {
+        MessageRecorder recorder;
+        QTest::mouseClick(wizard->LbButton2, Qt::LeftButton);
+        api->failCall("escapeCommFunction", 1);
+        connectPort();
+        QVERIFY(!wizard->connected());
+        QVERIFY(wizard->Comm1.IsOpen());  // only the DTR step failed: open until the next close
+        QTest::mouseClick(wizard->LbButton2, Qt::LeftButton);
+        QVERIFY(stepsPageShown());
+        QCOMPARE(recorder.entries, (std::vector<MessageRecorder::Entry>{
+                                       {Kind::Error, "Select one port."},
+                                       {Kind::Error, "Error!! Com Port cannot be open."},
+                                       {Kind::Error, "Select one port."}}));
+    }
+
+    void connectRefreshAndReconnect() {
+        MessageRecorder recorder;
+        wizard->CB_Com->setCurrentIndex(1);
+        connectPort();
+        QVERIFY(wizard->connected());
+        QVERIFY(wizard->Comm1.IsOpen());
+        QCOMPARE(wizard->Comm1.DeviceName(), std::string("COM3"));
+        QCOMPARE(count(api->calls(), "escapeCommFunction 5"), 1);
+
+        QTest::mouseClick(wizard->LbButton5, Qt::LeftButton);
+        QVERIFY(wizard->connected());
+        QVERIFY(wizard->Comm1.IsOpen());
+        QCOMPARE(wizard->CB_Com->currentIndex(), 0);  // a refill selects the first port
+
+        api->clearCalls();
+        connectPort();
+        QVERIFY(wizard->connected());
+        const auto calls = api->calls();
+        QCOMPARE(calls.front(), std::string("purgeComm 15"));
+        QCOMPARE(calls[1], std::string("closeHandle"));
+        QCOMPARE(calls[2], std::string("createFile COM2"));
+        QVERIFY(recorder.entries.empty());
+    }
+
+    void noPortFound() {
+        api->devices.clear();
+        MessageRecorder recorder;
+        QTest::mouseClick(wizard->LbButton5, Qt::LeftButton);
+        QCOMPARE(wizard->CB_Com->count(), 0);
+        QCOMPARE(wizard->CB_Com->currentText(), QString());
+        connectPort();
+        QCOMPARE(recorder.entries, (std::vector<MessageRecorder::Entry>{
+                                       {Kind::Error, "Error!! Com Port cannot be open."}}));
+    }
+
+    void nextShowsTheOptionsAndFreesThePortThenExecuteRunsTheUpdater() {
+        const std::string updater = *root / "Ser_40917_Update.exe";
+        std::filesystem::copy_file(FAKE_UPDATER, updater);
+        const std::string argsFile = *root / "args.txt";
+        qputenv("TARVEL_ARGS_FILE", QByteArray::fromStdString(argsFile));
+        qunsetenv("TARVEL_UPDATER_SLEEP_MS");
+
+        wizard->CB_Com->setCurrentIndex(1);
+        connectPort();
+        wizard->CB_Com->setCurrentIndex(2);  // another port shown, not test-opened
+        QTest::mouseClick(wizard->LbButton2, Qt::LeftButton);
+        QVERIFY(wizard->Panel1->isVisible());
+        QCOMPARE(wizard->Panel1->pos(), QPoint(0, 0));
+        QVERIFY(!wizard->Label1->isVisible() && !wizard->LbButton5->isVisible());
+        QVERIFY(!wizard->Comm1.IsOpen());
+        QVERIFY(wizard->CB_Firm->isChecked() && wizard->CB_RProj->isChecked());
+
+        QTest::mouseClick(wizard->LbButton4, Qt::LeftButton);
+        wizard->CB_RFirm->setChecked(false);
+        wizard->CB_Proj->setChecked(false);
+        QTest::mouseClick(wizard->LbButton4, Qt::LeftButton);
+        QVERIFY(wizard->Panel1->isVisible());
+        const std::string master = *root / "MASTER/sim40917.sim";
+        const std::string bin = *root / "PROJECTS/Plant 1/bin/";
+        QCOMPARE(readFile(argsFile), "/dev/ttyS9\nFW\nFR\nPW\nPR\n" + master + "\n" + bin +
+                                         "\n--end--\n" + "/dev/ttyS9\nFW\nNO\nNO\nPR\n" + master +
+                                         "\n" + bin + "\n--end--\n");
+
+        // Closed and shown again: steps page, not connected, options as left.
+        wizard->close();
+        QVERIFY(!wizard->isVisible());
+        wizard->show();
+        QVERIFY(stepsPageShown());
+        QVERIFY(!wizard->connected());
+        QVERIFY(!wizard->CB_RFirm->isChecked() && !wizard->CB_Proj->isChecked());
+        QVERIFY(wizard->CB_Firm->isChecked());
+    }
+
+    void closingWhileConnectedReleasesThePort() {
+        connectPort();
+        QVERIFY(wizard->Comm1.IsOpen());
+        QTest::mouseClick(wizard->LbButton3, Qt::LeftButton);
+        QVERIFY(!wizard->isVisible());
+        QCOMPARE(wizard->result(), int(QDialog::Rejected));
+        QVERIFY(!wizard->Comm1.IsOpen());
+        QCOMPARE(api->openHandles(), 0);
+
+        wizard->show();
+        connectPort();
+        wizard->close();  // the close box
+        QVERIFY(!wizard->Comm1.IsOpen());
+    }
+};
+
+int main(int argc, char** argv) {
+    TarvelApplication app(argc, argv);
+    SerialWizardTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "SerialWizardTest.moc"
