@@ -105,46 +105,48 @@ platform::Dcb composeDataControlBlock(platform::Dcb fromPort, const LineSettings
 // after the component has let go of it.
 struct TCommEventThread::Shared {
     std::shared_ptr<platform::SerialApi> api;
-    platform::CommHandle port;
-    platform::EventHandle wake;
-    QObject* context;
-    std::function<void(std::uint32_t)> target;
+    platform::CommHandle port = platform::kInvalidCommHandle;
+    platform::EventHandle wake = platform::kInvalidEventHandle;
+    QObject* owner = nullptr;
 
     std::mutex mutex;
     std::condition_variable changed;
     bool terminated = false;
     bool delivering = false;
+    std::uint32_t pendingEvents = 0;
     bool released = false;
 
     ~Shared() { api->closeEvent(wake); }
 
-    // Hands the events to the main thread and waits until they were handled,
-    // or until Stop() gives up on them. False once stopped.
-    bool deliver(const std::shared_ptr<Shared>& self, std::uint32_t events) {
+    // Watcher: hands the events to the main thread and waits until they were
+    // handled, or until Stop() gives up on them. False once stopped.
+    bool deliver(std::uint32_t events) {
         {
             std::lock_guard lock(mutex);
             if (terminated)
                 return false;
             delivering = true;
+            pendingEvents = events;
         }
-        QMetaObject::invokeMethod(
-            context,
-            [self, events] {
-                {
-                    std::lock_guard lock(self->mutex);
-                    if (self->terminated)
-                        return;  // nothing is delivered after Close
-                }
-                if (self->target)
-                    self->target(events);
-                std::lock_guard lock(self->mutex);
-                self->delivering = false;
-                self->changed.notify_all();
-            },
-            Qt::QueuedConnection);
+        QMetaObject::invokeMethod(owner, "DeliverEvents", Qt::QueuedConnection);
         std::unique_lock lock(mutex);
         changed.wait(lock, [this] { return !delivering || terminated; });
         return !terminated;
+    }
+
+    // Main thread: the events waiting for delivery; nothing after Stop().
+    bool takeDelivery(std::uint32_t& events) {
+        std::lock_guard lock(mutex);
+        if (terminated || !delivering)
+            return false;
+        events = pendingEvents;
+        return true;
+    }
+
+    void finishDelivery() {
+        std::lock_guard lock(mutex);
+        delivering = false;
+        changed.notify_all();
     }
 
     static void run(const std::shared_ptr<Shared>& self) {
@@ -156,7 +158,7 @@ struct TCommEventThread::Shared {
             }
             std::uint32_t events = 0;
             if (self->api->waitCommEvent(self->port, self->wake, events)) {
-                if (!self->deliver(self, events))
+                if (!self->deliver(events))
                     break;
             } else {
                 // Woken by Stop(), or the wait failed: do not spin on a failing port.
@@ -174,14 +176,11 @@ struct TCommEventThread::Shared {
 };
 
 TCommEventThread::TCommEventThread(std::shared_ptr<platform::SerialApi> api,
-                                   platform::CommHandle port, std::uint32_t mask,
-                                   QObject* mainThreadContext,
-                                   std::function<void(std::uint32_t)> target)
+                                   platform::CommHandle port, std::uint32_t mask, QObject* owner)
     : shared_(std::make_shared<Shared>()) {
     shared_->api = std::move(api);
     shared_->port = port;
-    shared_->context = mainThreadContext;
-    shared_->target = std::move(target);
+    shared_->owner = owner;
     shared_->api->setCommMask(port, mask);
     shared_->wake = shared_->api->createEvent();
     std::thread([shared = shared_] { Shared::run(shared); }).detach();
@@ -247,9 +246,7 @@ void TCustomComm::ReleaseHandle() {
 void TCustomComm::Open() {
     CheckClosed();
     CreateHandle();
-    watcher_ =
-        std::make_unique<TCommEventThread>(api_, handle_, eventMask(monitorEvents_), this,
-                                           [this](std::uint32_t mask) { HandleCommEvent(mask); });
+    watcher_ = std::make_unique<TCommEventThread>(api_, handle_, eventMask(monitorEvents_), this);
     UpdateCommTimeouts();
     UpdateDataControlBlock();
     if (!api_->setupComm(handle_, static_cast<std::uint32_t>(settings_.readBufSize),
@@ -290,6 +287,18 @@ void TCustomComm::EscapeFunction(std::uint32_t code) {
         throw ECommError("Port not open, unable to complete operation", -1);
     if (!api_->escapeCommFunction(handle_, code))
         raisePlatformError("EscapeCommFunction failure");
+}
+
+void TCustomComm::DeliverEvents() {
+    if (!watcher_)
+        return;
+    // A handler may close the port: keep the watcher's state until the end.
+    const std::shared_ptr<TCommEventThread::Shared> shared = watcher_->shared();
+    std::uint32_t events = 0;
+    if (!shared->takeDelivery(events))
+        return;
+    HandleCommEvent(events);
+    shared->finishDelivery();
 }
 
 void TCustomComm::HandleCommEvent(std::uint32_t mask) {

@@ -114,17 +114,21 @@ platform::Dcb composeDataControlBlock(platform::Dcb fromPort, const LineSettings
 // before Stop() returns, without ever waiting for the main thread.
 class TCommEventThread {
   public:
+    // owner's DeliverEvents() is invoked on the main thread for each event.
     TCommEventThread(std::shared_ptr<platform::SerialApi> api, platform::CommHandle port,
-                     std::uint32_t mask, QObject* mainThreadContext,
-                     std::function<void(std::uint32_t)> target);
+                     std::uint32_t mask, QObject* owner);
     void Stop();
 
-  private:
     struct Shared;
+    const std::shared_ptr<Shared>& shared() const { return shared_; }
+
+  private:
     std::shared_ptr<Shared> shared_;
 };
 
 class TCustomComm : public QObject {
+    Q_OBJECT
+
   public:
     using TNotifyEvent = std::function<void(TCustomComm* sender)>;
     using TCommErrorEvent = std::function<void(TCustomComm* sender, int errors)>;
@@ -175,6 +179,8 @@ class TCustomComm : public QObject {
 
   protected:
     virtual void CreateHandle();
+    // Main thread: hands the watcher's waiting events to HandleCommEvent.
+    Q_INVOKABLE void DeliverEvents();
     void CheckClosed() const;
     void ReleaseHandle();
     void UpdateCommTimeouts();
