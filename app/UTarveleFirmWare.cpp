@@ -18,8 +18,8 @@
 #include "controls/WindowLook.h"
 #include "documents/Upargen.h"
 #include "image/ParameterImage.h"
-#include "update/UBootSer.h"
 #include "platform/Shell.h"
+#include "update/UBootSer.h"
 
 namespace {
 
