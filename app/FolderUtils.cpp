@@ -23,7 +23,9 @@ bool ForceFolder(const std::string& path) {
         folder.pop_back();
     if (folder.size() < 3 || FolderExists(folder))
         return true;
-    const std::size_t last = folder.find_last_of(std::string(1, platform::kPathSeparator) + ":");
+    // A drive colon ends the parent only where paths have drives.
+    const std::string parentEnds = platform::kPathSeparator == '\\' ? "\\:" : "/";
+    const std::size_t last = folder.find_last_of(parentEnds);
     const std::string parent =
         last == std::string::npos ? std::string() : folder.substr(0, last + 1);
     if (parent == folder)

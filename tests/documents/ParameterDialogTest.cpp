@@ -123,8 +123,7 @@ class ParameterDialogTest : public QObject {
         MessageRecorder recorder;
         TFpargen dialog;
         dialog.show();
-        dialog.RG_Mode->setItemIndex(mode);
-        dialog.RG_ModeClick();
+        QTest::mouseClick(dialog.RG_Mode->button(mode), Qt::LeftButton, {}, QPoint(6, 6));
         QLineEdit* master = mode == 1 ? dialog.E_TO_RTU : dialog.E_TO_ASCII;
         QLineEdit* other = mode == 1 ? dialog.E_TO_ASCII : dialog.E_TO_RTU;
         QVERIFY(master->isVisible() && !other->isVisible());
