@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace platform {
 
@@ -20,10 +19,6 @@ class LaunchedProgram {
 // shown to the operator the way the platform does ("Cannot start <path>").
 std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
                                                const std::string& parameters, bool hidden);
-
-// Splits a parameter string the way a Windows program's runtime does: blanks
-// separate, double quotes group and are removed, backslashes are ordinary.
-std::vector<std::string> splitParameters(const std::string& parameters);
 
 // An auto-reset event that other programs may open by name.
 class NamedEvent {

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "common/Messages.h"
+#include "platform/posix/ParameterSplitting.h"
 
 extern char** environ;
 

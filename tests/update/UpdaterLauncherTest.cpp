@@ -9,6 +9,7 @@
 
 #include "platform/ProcessLauncher.h"
 #include "platform/SerialNames.h"
+#include "platform/posix/ParameterSplitting.h"
 #include "support/MessageRecorder.h"
 #include "support/TempFolder.h"
 #include "update/UpdaterLauncher.h"

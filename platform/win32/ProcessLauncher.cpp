@@ -1,0 +1,65 @@
+#include "platform/ProcessLauncher.h"
+
+#include <shellapi.h>
+#include <windows.h>
+
+namespace platform {
+namespace {
+
+class Win32Program final : public LaunchedProgram {
+  public:
+    explicit Win32Program(HANDLE process) : process_(process) {}
+    // The program is never touched; only our handle to it is let go.
+    ~Win32Program() override { CloseHandle(process_); }
+
+    bool hasEnded() override {
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(process_, &code);
+        return code != STILL_ACTIVE;
+    }
+
+  private:
+    HANDLE process_;
+};
+
+}  // namespace
+
+std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
+                                               const std::string& parameters, bool hidden) {
+    SHELLEXECUTEINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.lpFile = path.c_str();
+    info.lpParameters = parameters.c_str();
+    info.nShow = hidden ? SW_HIDE : SW_SHOWNORMAL;
+    // The shell reports a failed launch itself.
+    if (!ShellExecuteExA(&info) || !info.hProcess)
+        return nullptr;
+    return std::make_unique<Win32Program>(info.hProcess);
+}
+
+NamedEvent::NamedEvent(const std::string& name)
+    : handle_(CreateEventA(nullptr, FALSE, FALSE, name.c_str())) {}
+
+NamedEvent::~NamedEvent() {
+    if (handle_)
+        CloseHandle(handle_);
+}
+
+void NamedEvent::reset() {
+    if (handle_)
+        ResetEvent(handle_);
+}
+
+void NamedEvent::waitFor(unsigned milliseconds) {
+    if (handle_)
+        WaitForSingleObject(handle_, milliseconds);
+    else
+        Sleep(milliseconds);
+}
+
+std::uint32_t tickCount() {
+    return GetTickCount();
+}
+
+}  // namespace platform

@@ -1,0 +1,13 @@
+#include "platform/SerialNames.h"
+
+namespace platform {
+
+std::string portDevicePath(int number, const std::string&) {
+    return "\\\\.\\COM" + std::to_string(number);
+}
+
+std::string updaterPortPath(const std::string& portText) {
+    return "\\\\.\\" + portText;
+}
+
+}  // namespace platform
