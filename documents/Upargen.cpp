@@ -145,7 +145,7 @@ GeneralParameters TFpargen::currentParameters() const {
 void TFpargen::FormShow() {
     SetDefaults();
     const std::string& path = workspace().generalParameterPath;
-    if (platform::fileExists(path)) {
+    if (platform::entryExists(path)) {
         try {
             XML2.activate();
             XML2.loadFromFile(path);

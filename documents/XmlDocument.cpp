@@ -1,57 +1,260 @@
 #include "documents/XmlDocument.h"
 
-#include <pugixml.hpp>
-#include <sstream>
+#include <expat.h>
+
+#include <climits>
+#include <vector>
 
 #include "common/AppError.h"
 #include "platform/FileSystem.h"
 
+struct XmlTreeNode {
+    enum class Kind { Document, Element, Text, CData, Comment, Instruction, Declaration, DocType };
+
+    XmlTreeNode(Kind kind, std::string name) : kind(kind), name(std::move(name)) {}
+
+    XmlTreeNode* append(std::unique_ptr<XmlTreeNode> child) {
+        children.push_back(std::move(child));
+        return children.back().get();
+    }
+
+    Kind kind;
+    std::string name;
+    std::string value;
+    std::vector<std::pair<std::string, std::string>> attributes;
+    std::vector<std::unique_ptr<XmlTreeNode>> children;
+};
+
+using Kind = XmlTreeNode::Kind;
+
 namespace {
 
-pugi::xml_node wrap(pugi::xml_node_struct* node) {
-    return pugi::xml_node(node);
+std::unique_ptr<XmlTreeNode> makeNode(Kind kind, std::string name, std::string value = {}) {
+    auto node = std::make_unique<XmlTreeNode>(kind, std::move(name));
+    node->value = std::move(value);
+    return node;
 }
 
-bool isTextNode(pugi::xml_node node) {
-    return node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata;
+bool isTextKind(Kind kind) {
+    return kind == Kind::Text || kind == Kind::CData;
 }
 
-std::string parseErrorText(const std::string& source, const std::string& reason,
-                           std::ptrdiff_t errorOffset) {
-    const std::size_t offset =
-        std::min(static_cast<std::size_t>(std::max<std::ptrdiff_t>(errorOffset, 0)), source.size());
-    std::size_t line = 1;
-    std::size_t lineStart = 0;
-    for (std::size_t i = 0; i < offset; ++i) {
-        if (source[i] == '\n') {
-            ++line;
-            lineStart = i + 1;
+bool isBlankText(const XmlTreeNode& node) {
+    return node.kind == Kind::Text && node.value.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
+// Builds the tree while expat reads the document.
+class TreeBuilder {
+  public:
+    TreeBuilder(XML_Parser parser, XmlTreeNode* document) : parser_(parser), open_{document} {
+        XML_SetUserData(parser, this);
+        XML_SetXmlDeclHandler(parser, &TreeBuilder::onDeclaration);
+        XML_SetStartDoctypeDeclHandler(parser, &TreeBuilder::onDocType);
+        XML_SetElementHandler(parser, &TreeBuilder::onStart, &TreeBuilder::onEnd);
+        XML_SetCharacterDataHandler(parser, &TreeBuilder::onCharacters);
+        XML_SetCdataSectionHandler(parser, &TreeBuilder::onCDataStart, &TreeBuilder::onCDataEnd);
+        XML_SetCommentHandler(parser, &TreeBuilder::onComment);
+        XML_SetProcessingInstructionHandler(parser, &TreeBuilder::onInstruction);
+        XML_SetSkippedEntityHandler(parser, &TreeBuilder::onSkippedEntity);
+    }
+
+    // Set when the builder itself stopped the parser.
+    const std::string& ownError() const { return ownError_; }
+
+  private:
+    static TreeBuilder& self(void* data) { return *static_cast<TreeBuilder*>(data); }
+    XmlTreeNode* current() { return open_.back(); }
+
+    void add(std::unique_ptr<XmlTreeNode> node) { current()->append(std::move(node)); }
+
+    static void onDeclaration(void* data, const XML_Char* version, const XML_Char*, int) {
+        if (version)  // a text declaration of an external entity has none
+            self(data).add(makeNode(Kind::Declaration, "xml"));
+    }
+    static void onDocType(void* data, const XML_Char* name, const XML_Char*, const XML_Char*, int) {
+        self(data).add(makeNode(Kind::DocType, name));
+    }
+    static void onStart(void* data, const XML_Char* name, const XML_Char** attributes) {
+        TreeBuilder& builder = self(data);
+        auto element = makeNode(Kind::Element, name);
+        for (const XML_Char** a = attributes; *a; a += 2)
+            element->attributes.emplace_back(a[0], a[1]);
+        XmlTreeNode* added = builder.current()->append(std::move(element));
+        builder.open_.push_back(added);
+    }
+    static void onEnd(void* data, const XML_Char*) { self(data).open_.pop_back(); }
+    static void onCharacters(void* data, const XML_Char* text, int length) {
+        TreeBuilder& builder = self(data);
+        auto& siblings = builder.current()->children;
+        // expat hands text over in pieces (around references and line ends);
+        // inside a CDATA section the last child is that section.
+        if (!builder.inCData_ && (siblings.empty() || siblings.back()->kind != Kind::Text))
+            builder.current()->append(makeNode(Kind::Text, "#text"));
+        siblings.back()->value.append(text, static_cast<std::size_t>(length));
+    }
+    static void onCDataStart(void* data) {
+        self(data).current()->append(makeNode(Kind::CData, "#cdata-section"));
+        self(data).inCData_ = true;
+    }
+    static void onCDataEnd(void* data) { self(data).inCData_ = false; }
+    static void onComment(void* data, const XML_Char* text) {
+        self(data).add(makeNode(Kind::Comment, "#comment", text));
+    }
+    static void onInstruction(void* data, const XML_Char* target, const XML_Char* text) {
+        self(data).add(makeNode(Kind::Instruction, target, text));
+    }
+    // An entity that no declaration read defines (one that only an external
+    // DTD could define): the document cannot be read as it is meant.
+    static void onSkippedEntity(void* data, const XML_Char* name, int) {
+        TreeBuilder& builder = self(data);
+        if (builder.ownError_.empty())
+            builder.ownError_ = std::string("undefined entity '") + name + "'";
+        XML_StopParser(builder.parser_, XML_FALSE);
+    }
+
+    XML_Parser parser_;
+    std::vector<XmlTreeNode*> open_;
+    bool inCData_ = false;
+    std::string ownError_;
+};
+
+void dropBlankText(XmlTreeNode& node) {
+    auto& children = node.children;
+    std::erase_if(children, [](const auto& child) { return isBlankText(*child); });
+    for (auto& child : children) dropBlankText(*child);
+}
+
+// The 1-based line as the parser counts lines (CR, LF and CR LF each end one),
+// cut to its first 40 characters.
+std::string lineStart(const std::string& source, unsigned long line) {
+    std::size_t position = source.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    for (unsigned long n = 1; n < line && position < source.size(); ++n) {
+        const std::size_t end = source.find_first_of("\r\n", position);
+        if (end == std::string::npos)
+            return {};
+        position = end + (source.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    }
+    std::string text;
+    int characters = 0;
+    for (; position < source.size(); ++position) {
+        const unsigned char c = static_cast<unsigned char>(source[position]);
+        if (c == '\r' || c == '\n')
+            break;
+        const bool startsCharacter = (c & 0xC0) != 0x80;
+        if (startsCharacter && ++characters > 40)
+            break;
+        text += static_cast<char>(c);
+    }
+    return text;
+}
+
+std::unique_ptr<XmlTreeNode> parseDocument(const std::string& source) {
+    auto document = makeNode(Kind::Document, "#document");
+    if (source.size() > static_cast<std::size_t>(INT_MAX))
+        throw AppError("The document is too large\nLine: 1\n" + lineStart(source, 1));
+    const XML_Parser parser = XML_ParserCreate(nullptr);
+    if (!parser)
+        throw AppError("Out of memory while reading the document");
+    std::string error;
+    unsigned long line = 0;
+    {
+        TreeBuilder builder(parser, document.get());
+        if (XML_Parse(parser, source.data(), static_cast<int>(source.size()), XML_TRUE) ==
+            XML_STATUS_ERROR) {
+            error = builder.ownError().empty() ? XML_ErrorString(XML_GetErrorCode(parser))
+                                               : builder.ownError();
+            line = XML_GetCurrentLineNumber(parser);
         }
     }
-    std::size_t lineEnd = source.find_first_of("\r\n", lineStart);
-    if (lineEnd == std::string::npos)
-        lineEnd = source.size();
-    const std::string lineText =
-        source.substr(lineStart, std::min<std::size_t>(lineEnd - lineStart, 40));
-    return reason + "\nLine: " + std::to_string(line) + "\n" + lineText;
+    XML_ParserFree(parser);
+    if (!error.empty())
+        throw AppError(error + "\nLine: " + std::to_string(line) + "\n" + lineStart(source, line));
+    dropBlankText(*document);
+    return document;
 }
 
-// The parser takes several top-level elements or text beside the root; a
-// well-formed document has neither. Returns the error text, or empty.
-std::string topLevelError(const std::string& source, const pugi::xml_document& document) {
-    bool rootSeen = false;
-    for (pugi::xml_node node = document.first_child(); node; node = node.next_sibling()) {
-        if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata)
-            return parseErrorText(source, "Invalid at the top level of the document.",
-                                  node.offset_debug());
-        if (node.type() != pugi::node_element)
-            continue;
-        if (rootSeen)
-            return parseErrorText(source, "Only one top level element is allowed.",
-                                  node.offset_debug());
-        rootSeen = true;
+// XML 1.0 cannot carry the other control characters, not even as references.
+void requireXmlCharacters(const std::string& text) {
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r')
+            throw AppError("The text '" + text.substr(0, 60) +
+                           "' holds a control character that an XML document cannot store");
     }
-    return {};
+}
+
+void appendEscaped(std::string& out, const std::string& text, bool attribute) {
+    requireXmlCharacters(text);
+    for (const char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += attribute ? ">" : "&gt;";
+                break;
+            case '"':
+                out += attribute ? "&quot;" : "\"";
+                break;
+            // References keep these from the reader's normalisation.
+            case '\r':
+                out += "&#13;";
+                break;
+            case '\n':
+                out += attribute ? "&#10;" : "\n";
+                break;
+            case '\t':
+                out += attribute ? "&#9;" : "\t";
+                break;
+            default:
+                out += c;
+        }
+    }
+}
+
+void appendNode(std::string& out, const XmlTreeNode& node) {
+    switch (node.kind) {
+        case Kind::Element:
+            out += '<' + node.name;
+            for (const auto& [name, value] : node.attributes) {
+                out += ' ' + name + "=\"";
+                appendEscaped(out, value, true);
+                out += '"';
+            }
+            if (node.children.empty()) {
+                out += "/>";
+                return;
+            }
+            out += '>';
+            for (const auto& child : node.children) appendNode(out, *child);
+            out += "</" + node.name + '>';
+            return;
+        case Kind::Text:
+            appendEscaped(out, node.value, false);
+            return;
+        case Kind::CData: {
+            requireXmlCharacters(node.value);
+            std::string value = node.value;
+            for (std::size_t at = value.find("]]>"); at != std::string::npos;
+                 at = value.find("]]>", at + 15))
+                value.replace(at, 3, "]]]]><![CDATA[>");
+            out += "<![CDATA[" + value + "]]>";
+            return;
+        }
+        case Kind::Comment:
+            out += "<!--" + node.value + "-->";
+            return;
+        case Kind::Instruction:
+            out += "<?" + node.name + (node.value.empty() ? "" : " " + node.value) + "?>";
+            return;
+        case Kind::Declaration:  // the saved bytes are UTF-8, whatever was read
+        case Kind::DocType:      // its internal subset is not kept
+        case Kind::Document:
+            return;
+    }
 }
 
 }  // namespace
@@ -61,9 +264,13 @@ void XmlNode::requireNode() const {
         throw AppError("The XML node does not exist");
 }
 
+bool XmlNode::isElement() const {
+    return node_ && node_->kind == Kind::Element;
+}
+
 std::string XmlNode::name() const {
     requireNode();
-    return wrap(node_).name();
+    return node_->name;
 }
 
 XmlNodeList XmlNode::childNodes() const {
@@ -73,110 +280,99 @@ XmlNodeList XmlNode::childNodes() const {
 
 std::string XmlNode::text() const {
     requireNode();
-    const pugi::xml_node node = wrap(node_);
-    const pugi::xml_node first = node.first_child();
-    if (!first)
+    const auto& children = node_->children;
+    if (children.empty())
         return {};
-    if (first.next_sibling() || !isTextNode(first))
+    if (children.size() > 1 || !isTextKind(children.front()->kind))
         throw AppError("Element does not contain a single text node");
-    return first.value();
+    return children.front()->value;
 }
 
 void XmlNode::setText(const std::string& text) {
     requireNode();
-    pugi::xml_node node = wrap(node_);
-    while (node.first_child()) node.remove_child(node.first_child());
-    node.append_child(pugi::node_pcdata).set_value(text.c_str());
+    node_->children.clear();
+    node_->append(makeNode(Kind::Text, "#text", text));
 }
 
 XmlNode XmlNode::addChild(const std::string& name) {
     requireNode();
-    return XmlNode(wrap(node_).append_child(name.c_str()).internal_object());
+    return XmlNode(node_->append(makeNode(Kind::Element, name)));
 }
 
 void XmlNode::setAttribute(const std::string& name, const std::string& value) {
     requireNode();
-    pugi::xml_node node = wrap(node_);
-    pugi::xml_attribute attribute = node.attribute(name.c_str());
-    if (!attribute)
-        attribute = node.append_attribute(name.c_str());
-    attribute.set_value(value.c_str());
+    for (auto& attribute : node_->attributes) {
+        if (attribute.first == name) {
+            attribute.second = value;
+            return;
+        }
+    }
+    node_->attributes.emplace_back(name, value);
 }
 
 std::size_t XmlNodeList::count() const {
-    std::size_t n = 0;
-    for (pugi::xml_node child = wrap(parent_).first_child(); child; child = child.next_sibling())
-        ++n;
-    return n;
+    return parent_->children.size();
 }
 
 XmlNode XmlNodeList::first() const {
-    return XmlNode(wrap(parent_).first_child().internal_object());
+    return parent_->children.empty() ? XmlNode() : XmlNode(parent_->children.front().get());
 }
 
 XmlNode XmlNodeList::findNode(const std::string& name) const {
-    for (pugi::xml_node child = wrap(parent_).first_child(); child; child = child.next_sibling()) {
-        if (name == child.name())
-            return XmlNode(child.internal_object());
+    for (const auto& child : parent_->children) {
+        if (child->name == name)
+            return XmlNode(child.get());
     }
     return XmlNode();
 }
 
 void XmlNodeList::clear() {
-    pugi::xml_node parent = wrap(parent_);
-    while (parent.first_child()) parent.remove_child(parent.first_child());
+    parent_->children.clear();
 }
 
-XmlDocument::XmlDocument() : document_(std::make_unique<pugi::xml_document>()) {}
+XmlDocument::XmlDocument() : document_(makeNode(Kind::Document, "#document")) {}
 
 XmlDocument::~XmlDocument() = default;
 
 void XmlDocument::activate() {
     if (active_)
         return;
-    document_->reset();
+    document_ = makeNode(Kind::Document, "#document");
     active_ = true;
 }
 
 void XmlDocument::loadFromFile(const std::string& path) {
     active_ = false;
     fileName_ = path;
-    document_->reset();
+    document_ = makeNode(Kind::Document, "#document");
     std::string reason;
     const auto source = platform::readFileContents(path, &reason);
     if (!source)
         throw AppError("Cannot read " + path + ": " + reason);
-    const unsigned options =
-        pugi::parse_default | pugi::parse_declaration | pugi::parse_pi | pugi::parse_comments;
-    const pugi::xml_parse_result result =
-        document_->load_buffer(source->data(), source->size(), options);
-    const std::string error = result ? topLevelError(*source, *document_)
-                                     : parseErrorText(*source, result.description(), result.offset);
-    if (!error.empty()) {
-        document_->reset();
-        throw AppError(error);
-    }
+    document_ = parseDocument(*source);
     active_ = true;
 }
 
-pugi::xml_node_struct* XmlDocument::documentNode() {
-    activate();
-    return document_->internal_object();
-}
-
 XmlNodeList XmlDocument::childNodes() {
-    return XmlNodeList(documentNode());
+    activate();
+    return XmlNodeList(document_.get());
 }
 
 XmlNode XmlDocument::addChild(const std::string& name) {
-    return XmlNode(documentNode()).addChild(name);
+    activate();
+    return XmlNode(document_.get()).addChild(name);
+}
+
+std::string XmlDocument::serialize() const {
+    std::string out;
+    for (const auto& child : document_->children) appendNode(out, *child);
+    return out;
 }
 
 void XmlDocument::saveToFile(const std::string& path) {
-    std::ostringstream out;
-    document_->save(out, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+    const std::string bytes = serialize();
     std::string reason;
-    if (!platform::replaceFileContents(path, out.str(), &reason))
+    if (!platform::replaceFileContents(path, bytes, &reason))
         throw AppError("Cannot write " + path + ": " + reason);
     fileName_ = path;
 }

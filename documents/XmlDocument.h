@@ -4,11 +4,7 @@
 #include <memory>
 #include <string>
 
-namespace pugi {
-struct xml_node_struct;
-class xml_document;
-}  // namespace pugi
-
+struct XmlTreeNode;
 class XmlNodeList;
 
 // One node of a document, or none. Asking none for its children or its text
@@ -16,9 +12,13 @@ class XmlNodeList;
 class XmlNode {
   public:
     XmlNode() = default;
-    explicit XmlNode(pugi::xml_node_struct* node) : node_(node) {}
+    explicit XmlNode(XmlTreeNode* node) : node_(node) {}
 
     bool isNone() const { return node_ == nullptr; }
+    bool isElement() const;
+    // Elements give their tag, processing instructions their target, the
+    // declaration "xml", the document type its root name; text "#text",
+    // CDATA sections "#cdata-section", comments "#comment".
     std::string name() const;
     XmlNodeList childNodes() const;
 
@@ -34,13 +34,13 @@ class XmlNode {
 
   private:
     void requireNode() const;
-    pugi::xml_node_struct* node_ = nullptr;
+    XmlTreeNode* node_ = nullptr;
 };
 
 // The ordered nodes below a document or an element.
 class XmlNodeList {
   public:
-    explicit XmlNodeList(pugi::xml_node_struct* parent) : parent_(parent) {}
+    explicit XmlNodeList(XmlTreeNode* parent) : parent_(parent) {}
 
     std::size_t count() const;
     XmlNode first() const;
@@ -50,11 +50,13 @@ class XmlNodeList {
     void clear();
 
   private:
-    pugi::xml_node_struct* parent_;
+    XmlTreeNode* parent_;
 };
 
-// An XML document read from and written to one file. Declarations, processing
-// instructions and comments count as nodes; whitespace-only text does not.
+// An XML document read from and written to one file. Only well-formed XML 1.0
+// is read; its encoding declaration is honoured and the text is held in UTF-8.
+// The declaration, the document type, processing instructions and comments
+// count as nodes; whitespace-only text does not.
 class XmlDocument {
   public:
     XmlDocument();
@@ -77,13 +79,16 @@ class XmlDocument {
     // Appends a top-level element: on an emptied document, the root.
     XmlNode addChild(const std::string& name);
 
-    // Writes the tree without declaration or indentation, replacing the file as
-    // one step; raises an error when the file cannot be written.
+    // Writes the tree in UTF-8 without declaration, document type or
+    // indentation, replacing the file as one step; raises an error when the
+    // file cannot be written or a text holds a character XML cannot carry.
     void saveToFile(const std::string& path);
 
+    // The same bytes saveToFile writes.
+    std::string serialize() const;
+
   private:
-    pugi::xml_node_struct* documentNode();
-    std::unique_ptr<pugi::xml_document> document_;
+    std::unique_ptr<XmlTreeNode> document_;
     bool active_ = false;
     std::string fileName_;
 };

@@ -71,11 +71,14 @@ void BuildParameterImage(XmlDocument& document, const std::string& projectFolder
     image.putWord(kHead >> 16);
 
     const std::string path = projectFolder + platform::kPathSeparator + "pargen.xml";
-    if (platform::fileExists(path)) {
+    // A folder or a dangling link in the document's place is an error, not "no document".
+    if (platform::entryExists(path)) {
         document.activate();
         document.loadFromFile(path);
         // The first top-level node is the parameter root, whatever its name.
         const XmlNode root = document.childNodes().first();
+        if (!root.isElement())
+            throw AppError("The first node of " + path + " is not the parameter element");
         image.putByte(requiredValue(root, "MODE_DEV", path));
         const auto rtuLineType = static_cast<std::uint8_t>(requiredValue(root, "SER_RTU", path));
         image.putByte(rtuLineType);

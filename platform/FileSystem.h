@@ -17,6 +17,10 @@ bool folderExists(const std::string& path);
 
 bool fileExists(const std::string& path);
 
+// True when anything stands at path: a file, a folder, a link (even one that
+// leads nowhere) or a device.
+bool entryExists(const std::string& path);
+
 // Creates this one folder (not its parents).
 bool createFolder(const std::string& path);
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when missing.
 set -euo pipefail
-packages=(cmake ninja-build g++ qt6-base-dev libpugixml-dev libgtest-dev libgmock-dev)
+packages=(cmake ninja-build g++ qt6-base-dev libexpat1-dev libgtest-dev libgmock-dev)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

@@ -34,6 +34,11 @@ bool fileExists(const std::string& path) {
     return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+bool entryExists(const std::string& path) {
+    struct stat info {};
+    return !path.empty() && lstat(path.c_str(), &info) == 0;
+}
+
 bool createFolder(const std::string& path) {
     return mkdir(path.c_str(), 0777) == 0;
 }

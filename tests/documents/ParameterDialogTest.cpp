@@ -206,6 +206,18 @@ class ParameterDialogTest : public QObject {
         QVERIFY(readBack(path) == GeneralParameters{});
     }
 
+    void otherSidesTimeoutInADeclaredEncodingSurvivesOk() {
+        writeFile(path, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" +
+                            elements("<MODE_DEV>1</MODE_DEV><TO_ASCII>5\xB5s</TO_ASCII>"));
+        MessageRecorder recorder;
+        TFpargen dialog;
+        dialog.show();
+        QCOMPARE(dialog.E_TO_ASCII->text(), QStringLiteral("5\u00B5s"));
+        QTest::mouseClick(dialog.bitbtn1, Qt::LeftButton);
+        QVERIFY(recorder.entries.empty());
+        QCOMPARE(readBack(path).ascii.timeout, std::string("5\xC2\xB5s"));
+    }
+
     void readOnlyDocumentKeepsTheDialogOpen() {
         writeFile(path, elements("<BAUD_RTU>5</BAUD_RTU>"));
         std::filesystem::permissions(path, std::filesystem::perms::owner_read,

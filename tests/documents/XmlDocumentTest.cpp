@@ -93,6 +93,37 @@ TEST(XmlDocument, SavesTheRootAloneEscapedWithoutDeclarationOrWhitespace) {
     EXPECT_EQ(loaded.text(), "a & b < c > d \"e\"");
 }
 
+TEST(XmlDocument, EncodingAndLineEndsAreReadAsXmlSaysAndSurviveASave) {
+    TempFolder folder;
+    writeFile(folder / "doc.xml",
+              "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<R a=\"x\r\ny\">"
+              "<T>5\xB5s</T><L>one\r\ntwo\rthree</L><K>&#13;&#10;x</K></R>");
+    XmlDocument document;
+    document.loadFromFile(folder / "doc.xml");
+    const XmlNodeList top = document.childNodes();
+    EXPECT_EQ(top.first().name(), "xml");  // the declaration is a node
+    const XmlNodeList children = top.findNode("R").childNodes();
+    EXPECT_EQ(children.findNode("T").text(), "5\xC2\xB5s");  // held in UTF-8
+    EXPECT_EQ(children.findNode("L").text(), "one\ntwo\nthree");
+    EXPECT_EQ(children.findNode("K").text(), "\r\nx");
+
+    document.saveToFile(folder / "out.xml");
+    XmlDocument again;
+    again.loadFromFile(folder / "out.xml");
+    EXPECT_EQ(again.childNodes().first().name(), "R");
+    EXPECT_EQ(again.childNodes().first().childNodes().findNode("T").text(), "5\xC2\xB5s");
+    EXPECT_EQ(again.childNodes().first().childNodes().findNode("K").text(), "\r\nx");
+}
+
+TEST(XmlDocument, TextThatXmlCannotCarryIsRefusedAndNothingIsWritten) {
+    TempFolder folder;
+    writeFile(folder / "out.xml", "<old/>");
+    XmlDocument document;
+    document.addChild("R").addChild("T").setText(std::string("a\x01b"));
+    EXPECT_THROW(document.saveToFile(folder / "out.xml"), AppError);
+    EXPECT_EQ(readFile(folder / "out.xml"), "<old/>");
+}
+
 TEST(XmlDocument, ActivatingAfterAFailedLoadGivesAnEmptyDocument) {
     TempFolder folder;
     writeFile(folder / "doc.xml", "<A><B>1</B></A>");

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/AppError.h"
+#include "documents/GeneralParameters.h"
 #include "documents/XmlDocument.h"
 #include "image/ParameterImage.h"
 #include "support/TempFolder.h"
@@ -120,9 +121,9 @@ TEST_F(ParameterImageTest, FailuresRaiseAndKeepTheHeadLength) {
         {"nested element", documentWith(kExample, {{"SER_RTU", "1<A/>"}}),
          "Element does not contain a single text node"},
         {"comment ahead of the root", "<!-- c -->" + documentWith(kExample, {}),
-         "The element MODE_DEV is missing in " + project / "pargen.xml"},
+         "The first node of " + project / "pargen.xml" + " is not the parameter element"},
         {"declaration ahead of the root", "<?xml version=\"1.0\"?>" + documentWith(kExample, {}),
-         "The element MODE_DEV is missing in " + project / "pargen.xml"},
+         "The first node of " + project / "pargen.xml" + " is not the parameter element"},
     };
     for (const Case& c : cases) {
         try {
@@ -159,3 +160,97 @@ TEST_F(ParameterImageTest, UnwritableImageRaisesNamingTheFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// What the General Parameter dialog reads from the same file.
+GeneralParameters dialogReading(const std::string& path) {
+    XmlDocument document;
+    document.loadFromFile(path);
+    return readGeneralParameters(document);
+}
+
+}  // namespace
+
+TEST_F(ParameterImageTest, DocumentsThatAreNotWellFormedAreRefusedByBothReaders) {
+    const std::string valid = documentWith(kExample, {});
+    const std::string body = valid.substr(std::string("<General_Parameter>").size());
+    const std::pair<const char*, std::string> cases[] = {
+        {"text before the root", "junk" + valid},
+        {"text after the root", valid + "junk"},
+        {"a second root", valid + "<General_Parameter/>"},
+        {"a bare ampersand", documentWith(kExample, {{"TO_RTU", "1000 & 1"}})},
+        {"< in an attribute", "<General_Parameter a=\"<\">" + body},
+        {"duplicate attributes", "<General_Parameter a=\"1\" a=\"2\">" + body},
+        {"an undefined entity", documentWith(kExample, {{"DATA_RTU", "&foo;"}})},
+        {"an entity an external DTD would define",
+         "<!DOCTYPE General_Parameter SYSTEM \"x.dtd\">" +
+             documentWith(kExample, {{"DATA_RTU", "&foo;"}})},
+        {"a reference to character 0", documentWith(kExample, {{"TO_ASCII", "&#0;"}})},
+        {"an unclosed root", "<General_Parameter>" + body.substr(0, body.size() - 20)},
+        {"an empty file", ""},
+    };
+    std::filesystem::create_directory(project / "bin");
+    for (const auto& [what, xml] : cases) {
+        writeFile(project / "pargen.xml", xml);
+        std::string imageError;
+        try {
+            BuildParameterImage(document, project.path());
+        } catch (const AppError& e) {
+            imageError = e.what();
+        }
+        EXPECT_NE(imageError.find("\nLine: "), std::string::npos) << what << ": " << imageError;
+        try {
+            dialogReading(project / "pargen.xml");
+            ADD_FAILURE() << what << ": the dialog's reader took it";
+        } catch (const AppError& e) {
+            EXPECT_EQ(e.what(), imageError) << what;
+        }
+    }
+}
+
+TEST_F(ParameterImageTest, WellFormedOdditiesReadAsBefore) {
+    const GeneralParameters expected = [] {
+        GeneralParameters p;
+        p.rtu = {false, 3, 2, 3, 1, "1000"};
+        p.ascii = {true, 4, 0, 1, 1, "60000"};
+        return p;
+    }();
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string pretty =
+        "<General_Parameter>\r\n\r\n  <MODE_DEV>0</MODE_DEV>\r\n  <!-- RTU side -->\r\n"
+        "  <SER_RTU>1</SER_RTU>\r\n\t<BAUD_RTU>3</BAUD_RTU>\n  <PAR_RTU>2</PAR_RTU>\r"
+        "  <DATA_RTU>3</DATA_RTU>\n  <STOP_RTU>1</STOP_RTU>\n  <TO_RTU>1000</TO_RTU>\n"
+        "  <SER_ASCII>0</SER_ASCII>\n  <BAUD_ASCII>4</BAUD_ASCII>\n  <PAR_ASCII>0</PAR_ASCII>\n"
+        "  <DATA_ASCII>1</DATA_ASCII>\n  <STOP_ASCII>1</STOP_ASCII>\n"
+        "  <TO_ASCII>60000</TO_ASCII>\n</General_Parameter>\n\n";
+    const std::pair<const char*, std::string> cases[] = {
+        {"character references",
+         documentWith(kExample, {{"TO_RTU", "&#49;000"}, {"TO_ASCII", "&#x36;0000"}})},
+        {"CDATA", documentWith(kExample, {{"BAUD_RTU", "<![CDATA[3]]>"}})},
+        {"an entity in an extra element", documentWith(kExample, {{"NOTE", "a &amp; b &lt; c"}})},
+        {"comments inside and after the root",
+         documentWith(kExample, {{"X", "<!-- inside -->"}}) + "<!-- after -->\n"},
+        {"processing instruction after the root", documentWith(kExample, {}) + "<?app x?>"},
+        {"pretty-printed with blank lines and mixed line ends", pretty},
+        {"a byte-order mark", bom + documentWith(kExample, {})},
+    };
+    for (const auto& [what, xml] : cases) {
+        EXPECT_EQ(build(xml), kExampleImage) << what;
+        EXPECT_EQ(dialogReading(project / "pargen.xml"), expected) << what;
+    }
+}
+
+TEST_F(ParameterImageTest, AFolderOrDanglingLinkInTheDocumentsPlaceIsAnError) {
+    std::filesystem::create_directory(project / "pargen.xml");
+    EXPECT_THROW(BuildParameterImage(document, project.path()), AppError);
+    std::filesystem::remove(project / "pargen.xml");
+    std::filesystem::create_symlink(project / "gone.xml", project / "pargen.xml");
+    try {
+        BuildParameterImage(document, project.path());
+        ADD_FAILURE() << "a dangling link read as no document";
+    } catch (const AppError& e) {
+        EXPECT_NE(std::string(e.what()).find(project / "pargen.xml"), std::string::npos);
+    }
+    EXPECT_EQ(ImageLength, 4);
+}
