@@ -1,9 +1,12 @@
 #include "controls/WindowLook.h"
 
+#include <QEvent>
 #include <QFont>
 #include <QPalette>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
+#include <algorithm>
 
 void applyWindowLook(QWidget& window) {
     QPalette palette = window.palette();
@@ -20,9 +23,80 @@ void applyWindowLook(QWidget& window) {
     window.setFont(font);
 }
 
+namespace {
+
+// Reapplies a window's outer size when its frame changes. A window manager
+// reports the frame only after mapping, and not always with a move: the
+// frame is looked at again when the window moves, is activated or paints.
+class OuterSizeKeeper : public QObject {
+  public:
+    static constexpr const char* kName = "outerSizeKeeper";
+
+    OuterSizeKeeper(QWidget& window, QSize outer)
+        : QObject(&window), window_(window), outer_(outer) {
+        setObjectName(kName);
+        window.installEventFilter(this);
+    }
+
+    void setOuter(QSize outer) {
+        outer_ = outer;
+        apply();
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != &window_)
+            return false;
+        switch (event->type()) {
+            case QEvent::Show:
+            case QEvent::Move:
+                apply();
+                break;
+            case QEvent::WindowActivate:
+            case QEvent::Paint:
+                // Not while painting: resize once the paint is over.
+                if (frame() != applied_)
+                    QMetaObject::invokeMethod(
+                        this, [this] { apply(); }, Qt::QueuedConnection);
+                break;
+            default:
+                break;
+        }
+        return false;
+    }
+
+  private:
+    QMargins frame() const {
+        const QWindow* handle = window_.windowHandle();
+        return handle ? handle->frameMargins() : QMargins();
+    }
+
+    void apply() {
+        applied_ = frame();
+        const QSize inner = innerSizeFor(outer_, applied_);
+        if (window_.minimumSize() != inner || window_.maximumSize() != inner)
+            window_.setFixedSize(inner);
+    }
+
+    QWidget& window_;
+    QSize outer_;
+    QMargins applied_;
+};
+
+}  // namespace
+
+QSize innerSizeFor(QSize outer, QMargins frame) {
+    return QSize(std::max(0, outer.width() - frame.left() - frame.right()),
+                 std::max(0, outer.height() - frame.top() - frame.bottom()));
+}
+
 void setOuterSize(QWidget& window, int width, int height) {
-    const QSize frame = window.frameGeometry().size() - window.size();
-    window.setFixedSize(width - frame.width(), height - frame.height());
+    // Found by name: the class has no meta-object of its own to cast by.
+    auto* keeper = static_cast<OuterSizeKeeper*>(
+        window.findChild<QObject*>(OuterSizeKeeper::kName, Qt::FindDirectChildrenOnly));
+    if (!keeper)
+        keeper = new OuterSizeKeeper(window, QSize(width, height));
+    keeper->setOuter(QSize(width, height));
 }
 
 void centreOnScreen(QWidget& window) {

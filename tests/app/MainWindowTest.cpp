@@ -15,6 +15,7 @@
 #include "app/Workspace.h"
 #include "controls/ClickableLabel.h"
 #include "controls/FlatButton.h"
+#include "controls/WindowLook.h"
 #include "support/FakeSerialApi.h"
 #include "support/MessageRecorder.h"
 #include "support/TempFolder.h"
@@ -192,6 +193,17 @@ class MainWindowTest : public QObject {
         QVERIFY(recorder.entries[0].kind == MessageRecorder::Kind::Report);
         QCOMPARE(readFile(root / "PROJECTS/P/bin/bank.bin"), expected);
         QVERIFY(!wizard.isVisible());
+    }
+
+    void innerSizeLeavesRoomForTheFrame() {
+        const struct {
+            QMargins frame;
+            QSize inner;
+        } cases[] = {{{0, 0, 0, 0}, {574, 205}},     // no window manager
+                     {{1, 20, 1, 1}, {572, 184}},    // openbox under Xvfb
+                     {{8, 31, 8, 8}, {558, 166}},    // a thick desktop frame
+                     {{400, 300, 400, 0}, {0, 0}}};  // never negative
+        for (const auto& c : cases) QCOMPARE(innerSizeFor(QSize(574, 205), c.frame), c.inner);
     }
 
     void aboutBoxLayoutIsRestoredAtEveryShowing() {
