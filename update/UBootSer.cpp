@@ -96,13 +96,16 @@ TFBootSer::~TFBootSer() {
         forms().bootSer = nullptr;
 }
 
+std::array<QWidget*, 11> TFBootSer::stepsPageControls() const {
+    return {Label1,    Label2, Label3,    Label4,    Label5,   Label6,
+            LbButton5, CB_Com, LbButton1, LbButton3, LbButton2};
+}
+
 void TFBootSer::FormShow() {
     Panel1->hide();
     connected_ = false;
     Label1->setText(QStringLiteral("Follow these steps to update the HD40917 from RS232:"));
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{Label1, Label2, Label3, Label4, Label5, Label6, LbButton5})
-        control->setVisible(true);
+    for (QWidget* control : stepsPageControls()) control->setVisible(true);
     RefillPortList();
 }
 
@@ -153,9 +156,10 @@ void TFBootSer::LbButton2Click() {
     Panel1->move(0, 0);
     Panel1->show();
     Panel1->raise();
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{Label1, Label2, Label3, Label4, Label5, Label6, LbButton5})
-        control->setVisible(false);
+    // The panel covers the steps page; hidden, its controls are out of reach
+    // of the keyboard too (a hidden Connect would lock the updater's port).
+    for (QWidget* control : stepsPageControls()) control->setVisible(false);
+    LbButton4->setFocus();
     // The updater needs the port free.
     closePortQuietly();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <array>
 #include <memory>
 
 #include "update/CommInt.h"
@@ -57,6 +58,8 @@ class TFBootSer : public QDialog {
     void FormShow();
     void FormClose();
     void closePortQuietly();
+    // Every control of the steps page, which the options page covers.
+    std::array<QWidget*, 11> stepsPageControls() const;
 
     std::shared_ptr<platform::SerialApi> api_;
     bool connected_ = false;

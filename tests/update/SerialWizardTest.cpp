@@ -165,6 +165,37 @@ class SerialWizardTest : public QObject {
         QVERIFY(wizard->CB_Firm->isChecked());
     }
 
+    void coveredStepsPageIsOutOfReachOfTheKeyboard() {
+        MessageRecorder recorder;
+        connectPort();
+        QTest::mouseClick(wizard->LbButton2, Qt::LeftButton);
+        QVERIFY(!wizard->Comm1.IsOpen());
+        api->clearCalls();
+        // From Execute, every reachable control gets every key that presses or changes it.
+        wizard->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(wizard.get()));
+        wizard->LbButton4->setFocus();
+        for (int step = 0; step < 12; ++step) {
+            QWidget* focused = QApplication::focusWidget();
+            QVERIFY(focused && wizard->Panel1->isAncestorOf(focused));
+            if (focused != wizard->LbButton4) {
+                QTest::keyClick(focused, Qt::Key_Down);
+                QTest::keyClick(focused, Qt::Key_Space);
+            }
+            QTest::keyClick(focused, Qt::Key_Tab);
+        }
+        QCOMPARE(wizard->CB_Com->currentText(), QStringLiteral("COM2"));
+        QCOMPARE(count(api->calls(), "createFile"), 0);
+        QVERIFY(wizard->isVisible() && wizard->Panel1->isVisible());
+        QVERIFY(recorder.entries.empty());
+
+        wizard->close();
+        wizard->show();
+        QVERIFY(stepsPageShown());
+        QVERIFY(wizard->CB_Com->isVisible() && wizard->LbButton1->isVisible() &&
+                wizard->LbButton2->isVisible() && wizard->LbButton3->isVisible());
+    }
+
     void closingWhileConnectedReleasesThePort() {
         connectPort();
         QVERIFY(wizard->Comm1.IsOpen());
