@@ -30,17 +30,25 @@ std::uint32_t rateFor(speed_t speed) {
 
 }  // namespace
 
+bool isTableRate(std::uint32_t rate) {
+    return speedFor(rate).has_value();
+}
+
 std::optional<termios> dcbToTermios(const Dcb& block, const termios& current) {
-    const auto speed = speedFor(block.BaudRate);
-    if (!speed || block.ByteSize < 5 || block.ByteSize > 8 || block.Parity > 4 ||
+    if (block.BaudRate == 0 || block.ByteSize < 5 || block.ByteSize > 8 || block.Parity > 4 ||
         block.StopBits > 2)
         return std::nullopt;
 
     termios t = current;
     cfmakeraw(&t);
+    // cfmakeraw leaves these alone; each is set below only when asked for.
+    t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS | CSTOPB);
+    t.c_iflag &= ~static_cast<tcflag_t>(INPCK | IXON | IXOFF | IXANY);
     t.c_cflag |= CLOCAL | CREAD;
-    cfsetispeed(&t, *speed);
-    cfsetospeed(&t, *speed);
+    if (const auto speed = speedFor(block.BaudRate)) {
+        cfsetispeed(&t, *speed);
+        cfsetospeed(&t, *speed);
+    }
 
     t.c_cflag &= ~static_cast<tcflag_t>(CSIZE);
     static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
@@ -108,6 +116,21 @@ Dcb termiosToDcb(const termios& settings, const Dcb& kept) {
     block.XonChar = static_cast<char>(settings.c_cc[VSTART]);
     block.XoffChar = static_cast<char>(settings.c_cc[VSTOP]);
     return block;
+}
+
+std::uint32_t lineErrorFlags(const LineErrorCounts& was, const LineErrorCounts& now) {
+    std::uint32_t flags = 0;
+    if (now.bufOverrun != was.bufOverrun)
+        flags |= 0x01;
+    if (now.overrun != was.overrun)
+        flags |= 0x02;
+    if (now.parity != was.parity)
+        flags |= 0x04;
+    if (now.frame != was.frame)
+        flags |= 0x08;
+    if (now.breaks != was.breaks)
+        flags |= 0x10;
+    return flags;
 }
 
 }  // namespace platform

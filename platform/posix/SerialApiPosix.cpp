@@ -15,6 +15,7 @@
 #include "platform/SerialApi.h"
 #include "platform/SerialNames.h"
 #include "platform/posix/DcbTermios.h"
+#include "platform/posix/LineRate.h"
 
 namespace platform {
 namespace {
@@ -62,7 +63,18 @@ struct PortState {
     bool hungUp = false;
     serial_icounter_struct counters{};
     bool countersValid = false;
+    // The error counters when the errors were last cleared.
+    std::optional<LineErrorCounts> clearedErrors;
 };
+
+std::optional<LineErrorCounts> lineErrorCounts(int fd) {
+    serial_icounter_struct counts{};
+    if (ioctl(fd, TIOCGICOUNT, &counts) != 0)
+        return std::nullopt;
+    const auto count = [](int value) { return static_cast<std::uint32_t>(value); };
+    return LineErrorCounts{count(counts.frame), count(counts.overrun), count(counts.buf_overrun),
+                           count(counts.parity), count(counts.brk)};
+}
 
 class PosixSerialApi final : public SerialApi {
   public:
@@ -93,7 +105,7 @@ class PosixSerialApi final : public SerialApi {
             ioctl(fd, TIOCEXCL);
         }
         std::lock_guard lock(mutex_);
-        ports_[fd] = PortState{};
+        ports_[fd] = PortState{.clearedErrors = lineErrorCounts(fd)};
         return fd;
     }
 
@@ -133,6 +145,8 @@ class PosixSerialApi final : public SerialApi {
             return fail(errno);
         std::lock_guard lock(mutex_);
         state = termiosToDcb(settings, ports_[static_cast<int>(port)].kept);
+        if (const auto rate = lineRate(static_cast<int>(port)))
+            state.BaudRate = *rate;
         return true;
     }
 
@@ -148,6 +162,12 @@ class PosixSerialApi final : public SerialApi {
         }
         if (tcsetattr(fd, TCSANOW, &*wanted) != 0)
             return fail(errno);
+        if (!isTableRate(state.BaudRate) && !setLineRate(fd, state.BaudRate)) {
+            if (errno != EINVAL)
+                return fail(errno);
+            lastErrorNumber = kInvalidParameter;
+            return false;
+        }
         std::lock_guard lock(mutex_);
         ports_[fd].kept = state;
         return true;
@@ -174,6 +194,12 @@ class PosixSerialApi final : public SerialApi {
         const int fd = static_cast<int>(port);
         if (ioctl(fd, FIONREAD, &inQueue) != 0)
             return fail(errno);
+        if (const auto counts = lineErrorCounts(fd)) {
+            std::lock_guard lock(mutex_);
+            PortState& state = ports_[fd];
+            errors = lineErrorFlags(state.clearedErrors.value_or(*counts), *counts);
+            state.clearedErrors = *counts;
+        }
         ioctl(fd, TIOCOUTQ, &outQueue);
         status.inQueue = static_cast<std::uint32_t>(inQueue);
         status.outQueue = static_cast<std::uint32_t>(outQueue);

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/posix/LineRate.h"
 #include "support/QtWait.h"
 #include "support/TempFolder.h"
 #include "update/ComPortDiscovery.h"
@@ -32,6 +34,8 @@ class Pty {
         std::filesystem::create_symlink(ptsname(master_), deviceFolder + "/" + node);
     }
     ~Pty() { closeMaster(); }
+    // The controlling side; its terminal settings are those of the device side.
+    int master() const { return master_; }
     void send(const std::string& bytes) {
         [[maybe_unused]] const ssize_t n = write(master_, bytes.data(), bytes.size());
     }
@@ -98,6 +102,32 @@ TEST_F(SerialPortTest, OpensAPseudoTerminalExclusivelyAndDeliversData) {
     EXPECT_THROW(comm.SetDtr(true), ECommError);
     comm.Close();
     EXPECT_EQ(openError(second), "(opened)");
+}
+
+TEST_F(SerialPortTest, LineSettingsReplaceWhatThePortHadBefore) {
+    Pty pty(devices.path(), "ttyS0");
+    termios before{};
+    ASSERT_EQ(tcgetattr(pty.master(), &before), 0);
+    before.c_cflag |= CRTSCTS | CSTOPB;
+    before.c_iflag |= INPCK | IXON | IXOFF | IXANY;
+    ASSERT_EQ(tcsetattr(pty.master(), TCSANOW, &before), 0);
+
+    TComm comm(api);
+    comm.SetDeviceName("COM1");
+    comm.SetFlowControl(fcNone);
+    ASSERT_EQ(openError(comm), "(opened)");
+    termios after{};
+    ASSERT_EQ(tcgetattr(pty.master(), &after), 0);
+    EXPECT_EQ(after.c_cflag & (CRTSCTS | CSTOPB), 0u);
+    EXPECT_EQ(after.c_iflag & (INPCK | IXON | IXOFF | IXANY), 0u);
+
+    for (const auto& [rate, bits] : {std::pair{br14400, 14400u},
+                                     {br256000, 256000u},
+                                     {br19200, 19200u},
+                                     {br128000, 128000u}}) {
+        comm.SetBaudRate(rate);
+        EXPECT_EQ(platform::lineRate(pty.master()), bits);
+    }
 }
 
 TEST_F(SerialPortTest, BadNamesFailWithTheirErrorAndLeakNothing) {

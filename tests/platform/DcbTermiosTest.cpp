@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include "platform/posix/DcbTermios.h"
+
+namespace {
+
+using namespace platform;
+
+// A terminal that carries every flag a line setting can ask for.
+termios everythingOn() {
+    termios t{};
+    cfsetispeed(&t, B1200);
+    cfsetospeed(&t, B1200);
+    t.c_cflag |= CRTSCTS | CSTOPB | PARENB | PARODD | CMSPAR | CS5;
+    t.c_iflag = INPCK | IXON | IXOFF | IXANY;
+    return t;
+}
+
+Dcb block(std::uint32_t flags, std::uint32_t rate = 9600) {
+    Dcb d;
+    d.BaudRate = rate;
+    d.Flags = flags;
+    d.ByteSize = 8;
+    return d;
+}
+
+TEST(DcbTermios, FlagsTheBlockDoesNotAskForAreCleared) {
+    struct Case {
+        const char* what;
+        std::uint32_t flags;
+        tcflag_t cflagOn, iflagOn;
+    };
+    const Case cases[] = {
+        {"binary alone", dcb::kBinary, 0, 0},
+        {"parity check", dcb::kBinary | dcb::kParity, 0, INPCK},
+        {"CTS flow", dcb::kBinary | dcb::kOutxCtsFlow | dcb::kRtsControlHandshake, CRTSCTS, 0},
+        {"software flow", dcb::kBinary | dcb::kOutX | dcb::kInX, 0, IXON | IXOFF},
+        {"output XON only", dcb::kBinary | dcb::kOutX, 0, IXON},
+    };
+    const tcflag_t cflagWatched = CRTSCTS | CSTOPB | PARENB | PARODD | CMSPAR;
+    const tcflag_t iflagWatched = INPCK | IXON | IXOFF | IXANY;
+    for (const Case& c : cases) {
+        const auto t = dcbToTermios(block(c.flags), everythingOn());
+        ASSERT_TRUE(t) << c.what;
+        EXPECT_EQ(t->c_cflag & cflagWatched, c.cflagOn) << c.what;
+        EXPECT_EQ(t->c_iflag & iflagWatched, c.iflagOn) << c.what;
+        EXPECT_EQ(t->c_cflag & CSIZE, static_cast<tcflag_t>(CS8)) << c.what;
+        EXPECT_EQ(t->c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD)) << c.what;
+        EXPECT_EQ(cfgetospeed(&*t), static_cast<speed_t>(B9600)) << c.what;
+
+        const Dcb back = termiosToDcb(*t, block(c.flags));
+        EXPECT_EQ(back.Flags, c.flags) << c.what;
+        EXPECT_EQ(back.BaudRate, 9600u) << c.what;
+    }
+}
+
+TEST(DcbTermios, RatesOutsideTheSpeedTableAreLeftToTheRateCall) {
+    for (const std::uint32_t rate : {14400u, 56000u, 128000u, 256000u}) {
+        EXPECT_FALSE(isTableRate(rate)) << rate;
+        const auto t = dcbToTermios(block(dcb::kBinary, rate), everythingOn());
+        ASSERT_TRUE(t) << rate;
+        EXPECT_EQ(cfgetospeed(&*t), static_cast<speed_t>(B1200)) << rate;  // as it was
+    }
+    EXPECT_TRUE(isTableRate(115200));
+    EXPECT_FALSE(dcbToTermios(block(dcb::kBinary, 0), everythingOn()));
+}
+
+TEST(DcbTermios, LineErrorCountersBecomeTheErrorFlags) {
+    const LineErrorCounts was{5, 5, 5, 5, 5};
+    struct Case {
+        LineErrorCounts now;
+        std::uint32_t flags;
+    };
+    const Case cases[] = {
+        {{5, 5, 5, 5, 5}, 0x00}, {{6, 5, 5, 5, 5}, 0x08}, {{5, 6, 5, 5, 5}, 0x02},
+        {{5, 5, 6, 5, 5}, 0x01}, {{5, 5, 5, 9, 5}, 0x04}, {{5, 5, 5, 5, 6}, 0x10},
+        {{7, 7, 7, 7, 7}, 0x1F},
+    };
+    for (const Case& c : cases) EXPECT_EQ(lineErrorFlags(was, c.now), c.flags);
+}
+
+}  // namespace
