@@ -160,8 +160,10 @@ void TFsaveproj::createProject(const std::string& candidate) {
         closeAllowed = true;
     } catch (const AppError& e) {
         // The project exists and is current, but a document is missing: say so,
-        // and keep the dialog open so that the operator notices before Cancel.
-        messages::showErrorReport(e.what());
+        // so that "already exists" on the next try is no surprise, and keep the
+        // dialog open so that the operator notices before Cancel.
+        messages::showErrorReport("The project folder " + state.projectFolder +
+                                  " was created but is incomplete. " + e.what());
         closeAllowed = false;
     }
 }

@@ -166,6 +166,9 @@ class NewProjectTest : public QObject {
         QCOMPARE(recorder.entries.size(), size_t(1));
         QVERIFY(recorder.entries[0].kind == Kind::Report);
         QVERIFY(recorder.entries[0].text.find("pargen.xml") != std::string::npos);
+        QVERIFY(recorder.entries[0].text.rfind("The project folder " + projects() + "/" + name +
+                                                   " was created but is incomplete. ",
+                                               0) == 0);
         QTest::mouseClick(dialog->bitbtn2, Qt::LeftButton);
         QVERIFY(!dialog->isVisible());
     }
