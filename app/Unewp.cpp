@@ -8,6 +8,7 @@
 
 #include "app/FolderUtils.h"
 #include "app/Forms.h"
+#include "app/ProjectNames.h"
 #include "app/UTarveleFirmWare.h"
 #include "app/Workspace.h"
 #include "common/ActionGuard.h"
@@ -18,24 +19,6 @@
 #include "documents/USetVar.h"
 #include "documents/Upargen.h"
 #include "platform/FileSystem.h"
-
-bool isNameInsideFolder(const std::string& name) {
-    if (name.empty() || name.front() == '/' || name.front() == '\\')
-        return false;
-    if (name.size() >= 2 && name[1] == ':')
-        return false;  // a drive
-    std::size_t start = 0;
-    while (start <= name.size()) {
-        const std::size_t end = name.find_first_of("/\\", start);
-        const std::size_t stop = end == std::string::npos ? name.size() : end;
-        if (name.compare(start, stop - start, "..") == 0)
-            return false;
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
-    }
-    return true;
-}
 
 TFsaveproj::TFsaveproj(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
@@ -128,8 +111,9 @@ void TFsaveproj::BitBtn1Click() {
     if (!closeAllowed)
         return;
 
-    // A name may reach below an existing project, never outside the destination.
-    if (!isNameInsideFolder(newProjectName)) {
+    // A name may reach below an existing project, never outside the destination,
+    // and must come back unchanged from the settings file on either platform.
+    if (!isPortableProjectName(newProjectName)) {
         messages::showPlain("Name project not valid");
         closeAllowed = false;
         return;

@@ -40,7 +40,3 @@ class TFsaveproj : public QDialog {
     void FormShow();
     void createProject(const std::string& candidate);
 };
-
-// True when name stays inside the folder it is joined to: not absolute and
-// without a ".." part.
-bool isNameInsideFolder(const std::string& name);

@@ -1,6 +1,7 @@
 #include "app/Workspace.h"
 
 #include "app/FolderUtils.h"
+#include "app/ProjectNames.h"
 #include "common/AppError.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileStrings.h"
@@ -49,8 +50,11 @@ std::string setUpWorkspace(Workspace& state, const std::string& root) {
     if (!state.projectName.empty() && state.projectName.front() != platform::kPathSeparator)
         state.projectName = kSeparator + state.projectName;
 
+    // A hand-edited name that leads outside the projects folder counts as a
+    // deleted project: nothing may be read or written out there.
     std::string caption;
-    if (!state.projectName.empty() && FolderExists(state.projectsFolder + state.projectName)) {
+    if (!state.projectName.empty() && isNameInsideFolder(state.projectName.substr(1)) &&
+        FolderExists(state.projectsFolder + state.projectName)) {
         state.projectFolder = state.projectsFolder + state.projectName;
         caption = std::string(kCaptionBase) + " : " + state.projectName;
     } else {

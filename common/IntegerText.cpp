@@ -1,6 +1,7 @@
 #include "common/IntegerText.h"
 
 #include "common/AppError.h"
+#include "common/ShortQuote.h"
 
 namespace {
 
@@ -86,7 +87,7 @@ std::optional<std::int32_t> tryParseInteger(std::string_view text) {
 std::int32_t parseInteger(const std::string& text) {
     if (const auto value = tryParseInteger(text))
         return *value;
-    throw AppError("'" + text + "' is not a valid integer value");
+    throw AppError("'" + shortQuote(text) + "' is not a valid integer value");
 }
 
 std::int32_t parseIntegerOr(std::string_view text, std::int32_t fallback) {

@@ -11,7 +11,8 @@
 // Nothing may follow the number.
 std::optional<std::int32_t> tryParseInteger(std::string_view text);
 
-// Raises AppError "'<text>' is not a valid integer value" for refused text.
+// Raises AppError "'<text>' is not a valid integer value" for refused text,
+// a long text cut to its first 60 characters and "…".
 std::int32_t parseInteger(const std::string& text);
 
 std::int32_t parseIntegerOr(std::string_view text, std::int32_t fallback);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/AppError.h"
+#include "common/ShortQuote.h"
 #include "platform/FileSystem.h"
 
 struct XmlTreeNode {
@@ -178,7 +179,7 @@ void requireXmlCharacters(const std::string& text) {
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r')
-            throw AppError("The text '" + text.substr(0, 60) +
+            throw AppError("The text '" + shortQuote(text) +
                            "' holds a control character that an XML document cannot store");
     }
 }

@@ -109,6 +109,12 @@ class NewProjectTest : public QObject {
         QTest::newRow("inner parent")
             << projectsMarker << "Existing/../../Outside" << QStringList{"Name project not valid"};
         QTest::newRow("missing parent") << projectsMarker << "Nope/Deeper" << QStringList{};
+        // Names that would not come back from the settings file, or not work on Windows.
+        const char* unportable[] = {
+            "Plant\nOther", " Plant", "Plant ", "Plant\t", "Pl\x01ant", "Plant\" \"--erase",
+            "a<b",          "a>b",    "C:x",    "a|b",     "a?",        "a*"};
+        for (const char* name : unportable)
+            QTest::newRow(name) << projectsMarker << name << QStringList{"Name project not valid"};
     }
 
     void refusedInputKeepsTheDialogOpenAndCreatesNothing() {

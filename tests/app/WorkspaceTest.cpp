@@ -57,6 +57,21 @@ TEST(WorkspaceSetUp, DeletedProjectIsNotCurrentButWrittenBackUnchanged) {
     EXPECT_EQ(readFile(root / "Tarvel.ini"), "; mine\n[lastproj]\nprojectname=/Gone\n");
 }
 
+TEST(WorkspaceSetUp, ARememberedNameLeadingOutsideTheProjectsIsNotCurrent) {
+    for (const std::string name : {"../Outside", "/..", "Plant/../../Outside", "\\..\\Outside"}) {
+        TempFolder root;
+        std::filesystem::create_directories(root / "PROJECTS/Plant");
+        std::filesystem::create_directories(root / "Outside");
+        writeFile(root / "Tarvel.ini", "[lastproj]\nprojectname=" + name + "\n");
+        Workspace state;
+        EXPECT_EQ(setUpWorkspace(state, root.path()), kBase) << name;
+        EXPECT_EQ(state.projectFolder, state.projectsFolder) << name;
+        saveLastProject(state);
+        const std::string written = name.front() == '/' ? name : "/" + name;
+        EXPECT_EQ(readFile(root / "Tarvel.ini"), "[lastproj]\nprojectname=" + written + "\n");
+    }
+}
+
 TEST(WorkspaceSetUp, BadSettingsFilesStartWithoutAProject) {
     const std::string contents[] = {"", std::string("\0\x01\xfe[[=]\n\x80", 9), "[lastproj]\n",
                                     "[lastproj]\nprojectname=" + std::string(70000, 'z') + "\n"};

@@ -53,6 +53,25 @@ TEST(IntegerText, RefusalRaisesTheConversionError) {
     EXPECT_EQ(parseInteger(" $10"), 16);
 }
 
+TEST(IntegerText, TheErrorQuotesAtMostSixtyCharacters) {
+    const std::string sixty(60, 'a');
+    const std::string accented = std::string(59, 'b') + "\xC3\xA9\xC3\xA9";  // 61 characters
+    const std::pair<std::string, std::string> cases[] = {
+        {sixty, sixty},
+        {sixty + "b", sixty + "\u2026"},
+        {std::string(5 << 20, 'x'), std::string(60, 'x') + "\u2026"},
+        {accented, std::string(59, 'b') + "\xC3\xA9\u2026"},  // never half a character
+    };
+    for (const auto& [text, quoted] : cases) {
+        try {
+            parseInteger(text);
+            ADD_FAILURE() << "no error raised";
+        } catch (const AppError& e) {
+            EXPECT_EQ(std::string(e.what()), "'" + quoted + "' is not a valid integer value");
+        }
+    }
+}
+
 TEST(IntegerText, FallbackForRefusedText) {
     EXPECT_EQ(parseIntegerOr("12", -5), 12);
     EXPECT_EQ(parseIntegerOr("twelve", -5), -5);
