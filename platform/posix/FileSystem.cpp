@@ -6,9 +6,8 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 namespace platform {
 
@@ -43,30 +42,41 @@ bool createFolder(const std::string& path) {
     return mkdir(path.c_str(), 0777) == 0;
 }
 
-std::optional<std::string> readFileContents(const std::string& path, std::string* reason) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (reason)
-            *reason = std::strerror(errno);
-        return std::nullopt;
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) {
-        if (reason)
-            *reason = "read error";
-        return std::nullopt;
-    }
-    return content.str();
-}
-
 namespace {
+
+bool fail(std::string* reason, int error) {
+    if (reason)
+        *reason = std::strerror(error);
+    return false;
+}
 
 bool fail(std::string* reason, const std::string& text) {
     if (reason)
         *reason = text;
     return false;
 }
+
+// Closes the descriptor when the scope ends.
+class Descriptor {
+  public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    // Closes now, reporting the error a delayed write may only show here.
+    bool close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+  private:
+    int fd_;
+};
 
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -81,34 +91,128 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The file a replacement must write: the path itself, or the file its link
+// leads to, so that the link stays a link.
+std::optional<std::string> replacementTarget(const std::string& path, std::string* reason) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return path;
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (!resolved) {
+        fail(reason, "the link leads to no file (" + std::string(std::strerror(errno)) + ")");
+        return std::nullopt;
+    }
+    std::string target(resolved);
+    free(resolved);
+    return target;
+}
+
+// An unnamed file in folder that a crash leaves nowhere; where the file
+// system has none, a hidden named one.
+int openTemporary(const std::string& folder, const std::string& name, std::string& named) {
+    const int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
+        return fd;
+    named = folder + "/." + name + ".XXXXXX";
+    return mkostemp(named.data(), O_CLOEXEC);
+}
+
+// Gives an unnamed file a hidden name of its own beside its target.
+bool nameTemporary(int fd, const std::string& folder, const std::string& name, std::string& named) {
+    const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        named =
+            folder + "/." + name + "." + std::to_string(getpid()) + "-" + std::to_string(attempt);
+        if (linkat(fd, "", AT_FDCWD, named.c_str(), AT_EMPTY_PATH) == 0 ||
+            linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, named.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return true;
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+mode_t modeForNewFile() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return static_cast<mode_t>(0666 & ~mask);
+}
+
 }  // namespace
 
+std::optional<std::string> readFileContents(const std::string& path, std::string* reason) {
+    Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0) {
+        fail(reason, errno);
+        return std::nullopt;
+    }
+    std::string content;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = read(file.get(), buffer, sizeof buffer);
+        if (got == 0)
+            return content;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            // A file read in part is never taken for the whole file.
+            fail(reason, errno);
+            return std::nullopt;
+        }
+        content.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
 bool replaceFileContents(const std::string& path, std::string_view bytes, std::string* reason) {
+    const auto target = replacementTarget(path, reason);
+    if (!target)
+        return false;
     struct stat old {};
-    const bool exists = stat(path.c_str(), &old) == 0;
+    const bool exists = stat(target->c_str(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode))
         return fail(reason, "not a regular file");
     if (exists && (old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
         return fail(reason, "the file is read-only");
 
-    std::string temporary = path + ".XXXXXX";
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0)
-        return fail(reason, std::strerror(errno));
+    const std::string folder = folderOf(*target);
+    const std::string name = nameOf(*target);
+    std::string named;
+    Descriptor file(openTemporary(folder, name, named));
+    if (file.get() < 0)
+        return fail(reason, errno);
+    const auto discard = [&](int error) {
+        if (!named.empty())
+            unlink(named.c_str());
+        return fail(reason, error);
+    };
 
-    const mode_t mode = exists ? (old.st_mode & 07777) : [] {
-        const mode_t mask = umask(0);
-        umask(mask);
-        return static_cast<mode_t>(0666 & ~mask);
-    }();
-    bool ok = fchmod(fd, mode) == 0 && writeAll(fd, bytes) && fsync(fd) == 0;
-    const int writeErrno = errno;
-    ok = (close(fd) == 0) && ok;
-    if (ok && rename(temporary.c_str(), path.c_str()) == 0)
-        return true;
-    const std::string text = std::strerror(ok ? errno : writeErrno);
-    unlink(temporary.c_str());
-    return fail(reason, text);
+    // The old owner where the process may give it; otherwise the process's own.
+    if (exists && fchown(file.get(), old.st_uid, old.st_gid) != 0 && errno != EPERM)
+        return discard(errno);
+    if (fchmod(file.get(), exists ? (old.st_mode & 07777) : modeForNewFile()) != 0 ||
+        !writeAll(file.get(), bytes) || fsync(file.get()) != 0)
+        return discard(errno);
+    if (named.empty() && !nameTemporary(file.get(), folder, name, named))
+        return discard(errno);
+    if (!file.close() || rename(named.c_str(), target->c_str()) != 0)
+        return discard(errno);
+    // The rename itself reaches the disk only with its folder.
+    Descriptor folderHandle(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderHandle.get() >= 0)
+        fsync(folderHandle.get());
+    return true;
 }
 
 }  // namespace platform

@@ -120,7 +120,7 @@ bool writeProfileString(const std::string& file, const std::string& section, con
                         const std::string& value) {
     std::string reason;
     std::string text;
-    if (fileExists(file)) {
+    if (entryExists(file)) {  // a folder or a dangling link here is an error, not "no file"
         const auto existing = readFileContents(file, &reason);
         if (!existing)
             return false;

@@ -46,4 +46,38 @@ TEST(ReplaceFileContents, FailureLeavesTheOldFileAndSaysWhy) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2);
 }
 
+TEST(ReplaceFileContents, ALinkStaysALinkAndItsTargetIsWritten) {
+    TempFolder folder;
+    std::filesystem::create_directory(folder / "shared");
+    writeFile(folder / "shared/pargen.xml", "old");
+    std::filesystem::create_symlink("shared/pargen.xml", folder / "pargen.xml");
+    std::filesystem::create_symlink(folder / "pargen.xml", folder / "chain.xml");
+    ASSERT_TRUE(platform::replaceFileContents(folder / "chain.xml", "new"));
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "chain.xml"));
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "pargen.xml"));
+    EXPECT_EQ(readFile(folder / "shared/pargen.xml"), "new");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder / "shared"), {}), 1);
+
+    std::filesystem::create_symlink(folder / "gone.xml", folder / "dangling.xml");
+    std::string reason;
+    EXPECT_FALSE(platform::replaceFileContents(folder / "dangling.xml", "new", &reason));
+    EXPECT_FALSE(reason.empty());
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "dangling.xml"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "gone.xml"));
+}
+
+TEST(ReadFileContents, AFailingReadIsAnErrorNeverAShortFile) {
+    TempFolder folder;
+    std::filesystem::create_directory(folder / "dir");
+    // Reading a process's own memory from offset 0 fails with an I/O error.
+    std::filesystem::create_symlink("/proc/self/mem", folder / "failing");
+    for (const std::string& path : {folder / "dir", folder / "failing", folder / "missing"}) {
+        std::string reason;
+        EXPECT_FALSE(platform::readFileContents(path, &reason)) << path;
+        EXPECT_FALSE(reason.empty()) << path;
+    }
+    writeFile(folder / "big", std::string(300000, 'x'));
+    EXPECT_EQ(platform::readFileContents(folder / "big")->size(), 300000u);
+}
+
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <sys/stat.h>
 
 #include "platform/ProfileStrings.h"
@@ -78,6 +80,29 @@ TEST(ProfileStrings, FailedWriteReportsFalseAndKeepsTheFile) {
     EXPECT_EQ(readFile(ini), "[lastproj]\nprojectname=keep\n");
 
     EXPECT_FALSE(writeProfileString(folder / "no-such-folder/Tarvel.ini", "s", "k", "v"));
+}
+
+TEST(ProfileStrings, AFileThatCannotBeReadWholeIsNeverRewritten) {
+    TempFolder folder;
+    std::filesystem::create_directory(folder / "folder.ini");
+    std::filesystem::create_symlink("/proc/self/mem", folder / "failing.ini");
+    std::filesystem::create_symlink(folder / "gone.ini", folder / "dangling.ini");
+    for (const char* name : {"folder.ini", "failing.ini", "dangling.ini"}) {
+        EXPECT_FALSE(writeProfileString(folder / name, "lastproj", "projectname", "new")) << name;
+        EXPECT_EQ(readProfileString(folder / name, "lastproj", "projectname", "fallback"),
+                  "fallback");
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "dangling.ini"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "gone.ini"));
+}
+
+TEST(ProfileStrings, ALinkedSettingsFileStaysALink) {
+    TempFolder folder;
+    writeFile(folder / "real.ini", "; mine\n[lastproj]\nprojectname=old\n");
+    std::filesystem::create_symlink("real.ini", folder / "Tarvel.ini");
+    ASSERT_TRUE(writeProfileString(folder / "Tarvel.ini", "lastproj", "projectname", "new"));
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "Tarvel.ini"));
+    EXPECT_EQ(readFile(folder / "real.ini"), "; mine\n[lastproj]\nprojectname=new\n");
 }
 
 }  // namespace
