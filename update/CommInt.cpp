@@ -116,7 +116,10 @@ struct TCommEventThread::Shared {
     std::uint32_t pendingEvents = 0;
     bool released = false;
 
-    ~Shared() { api->closeEvent(wake); }
+    ~Shared() {
+        if (wake != platform::kInvalidEventHandle)
+            api->closeEvent(wake);
+    }
 
     // Watcher: hands the events to the main thread and waits until they were
     // handled, or until Stop() gives up on them. False once stopped.
@@ -182,7 +185,10 @@ TCommEventThread::TCommEventThread(std::shared_ptr<platform::SerialApi> api,
     shared_->port = port;
     shared_->owner = owner;
     shared_->api->setCommMask(port, mask);
+    // Without its wake-up event the watcher could never be stopped.
     shared_->wake = shared_->api->createEvent();
+    if (shared_->wake == platform::kInvalidEventHandle)
+        throw ECommError("Error creating the port watcher", shared_->api->lastError());
     std::thread([shared = shared_] { Shared::run(shared); }).detach();
 }
 
@@ -246,7 +252,13 @@ void TCustomComm::ReleaseHandle() {
 void TCustomComm::Open() {
     CheckClosed();
     CreateHandle();
-    watcher_ = std::make_unique<TCommEventThread>(api_, handle_, eventMask(monitorEvents_), this);
+    try {
+        watcher_ =
+            std::make_unique<TCommEventThread>(api_, handle_, eventMask(monitorEvents_), this);
+    } catch (const ECommError&) {
+        ReleaseHandle();  // nothing watches it, so it must not stay open
+        throw;
+    }
     UpdateCommTimeouts();
     UpdateDataControlBlock();
     if (!api_->setupComm(handle_, static_cast<std::uint32_t>(settings_.readBufSize),

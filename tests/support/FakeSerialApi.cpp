@@ -137,6 +137,8 @@ bool FakeSerialApi::purgeComm(platform::CommHandle port, std::uint32_t flags) {
 
 platform::EventHandle FakeSerialApi::createEvent() {
     std::lock_guard lock(mutex_);
+    if (!record("createEvent", "createEvent"))
+        return platform::kInvalidEventHandle;
     events_[nextEvent_] = false;
     return nextEvent_++;
 }

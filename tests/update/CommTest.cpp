@@ -61,9 +61,9 @@ TEST_F(CommTest, OpenConfiguresThePortInOrder) {
     comm.SetDeviceName("COM3");
     comm.Open();
     EXPECT_TRUE(comm.IsOpen());
-    const std::vector<std::string> expected = {"createFile COM3", "setCommMask",
-                                               "setCommTimeouts", "getCommState",
-                                               "setCommState",    "setupComm 4096 2048"};
+    const std::vector<std::string> expected = {"createFile COM3",    "setCommMask",  "createEvent",
+                                               "setCommTimeouts",    "getCommState", "setCommState",
+                                               "setupComm 4096 2048"};
     EXPECT_EQ(api->calls(), expected);
     EXPECT_EQ(api->lastMask(), 0x01FFu);
     EXPECT_EQ(api->lastTimeouts(), (platform::CommTimeouts{0xFFFFFFFFu, 0, 0, 0, 0}));
@@ -77,6 +77,23 @@ TEST_F(CommTest, OpenConfiguresThePortInOrder) {
     EXPECT_EQ(written.XoffLim, 1024);
     EXPECT_EQ(written.XonChar, 17);
     EXPECT_EQ(written.XoffChar, 19);
+}
+
+TEST_F(CommTest, NoWakeUpEventMeansNoOpenPortAndACloseThatReturns) {
+    api->failCall("createEvent", 4);  // no descriptors left
+    comm.SetDeviceName("COM3");
+    int code = 0;
+    EXPECT_EQ(errorText([&] { comm.Open(); }, &code),
+              "Error creating the port watcher (Error: 4) ");
+    EXPECT_EQ(code, 4);
+    EXPECT_FALSE(comm.IsOpen());
+    EXPECT_EQ(api->openHandles(), 0);
+    comm.Close();
+
+    api->succeedCall("createEvent");
+    comm.Open();
+    comm.Close();
+    EXPECT_FALSE(comm.IsOpen());
 }
 
 TEST_F(CommTest, OnlyWhileClosedSetters) {
