@@ -161,9 +161,55 @@ void TFTarveleFirmWare::CreateBinaClick() {
     forms().bootSer->exec();
 }
 
-void TFTarveleFirmWare::RunAndWait(const std::string& program, const std::string& parameters,
-                                   bool hidden) {
-    runAndWait(program, parameters, hidden, waitSettings);
+namespace {
+
+// Eats every operator input to every window of the program while it is
+// installed: input must not wait in the queue to act after the run.
+class UserInputEater : public QObject {
+  public:
+    UserInputEater() { QCoreApplication::instance()->installEventFilter(this); }
+    ~UserInputEater() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::MouseMove:
+            case QEvent::Wheel:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::ShortcutOverride:
+            case QEvent::Shortcut:
+            case QEvent::ContextMenu:
+            case QEvent::TouchBegin:
+            case QEvent::TouchUpdate:
+            case QEvent::TouchEnd:
+            case QEvent::TabletPress:
+            case QEvent::TabletRelease:
+            case QEvent::Close:
+                return true;
+            default:
+                return false;
+        }
+    }
+};
+
+}  // namespace
+
+RunOutcome TFTarveleFirmWare::RunAndWait(const std::string& program,
+                                         const platform::ProgramArguments& arguments, bool hidden,
+                                         const std::function<void(std::uint32_t)>& progress) {
+    const UserInputEater eater;
+    WaitSettings settings = waitSettings;
+    settings.whileWaiting = [&progress](std::uint32_t elapsedMs) {
+        if (progress)
+            progress(elapsedMs);
+        // Paints, and answers the window manager, so no window looks hung.
+        QCoreApplication::processEvents();
+    };
+    return runAndWait(program, arguments, hidden, settings);
 }
 
 void TFTarveleFirmWare::AboutClick() {

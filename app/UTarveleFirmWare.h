@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <string>
 
+#include <functional>
 #include "documents/XmlDocument.h"
 #include "update/UpdaterLauncher.h"
 
@@ -17,9 +18,12 @@ class TFTarveleFirmWare : public QWidget {
     ~TFTarveleFirmWare() override;
 
     void SetProjectPaths();
-    // Starts program with parameters and blocks until it ends or the time
-    // limit of waitSettings has passed.
-    void RunAndWait(const std::string& program, const std::string& parameters, bool hidden);
+    // Starts program and waits until it ends or the time limit of waitSettings
+    // has passed. Meanwhile every window keeps painting, all operator input is
+    // thrown away, and progress is called with the time waited so far.
+    RunOutcome RunAndWait(const std::string& program, const platform::ProgramArguments& arguments,
+                          bool hidden,
+                          const std::function<void(std::uint32_t elapsedMs)>& progress = {});
 
     // The document the device image is built from.
     XmlDocument XML3;

@@ -2,25 +2,38 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace platform {
+
+// What a started program is handed: the parameter string, as Windows passes it
+// on unchanged, and the same pieces as separate arguments, as POSIX passes
+// them, so that no text inside a piece can split, add or shift an argument.
+struct ProgramArguments {
+    std::string parameters;
+    std::vector<std::string> arguments;
+};
 
 // A program started by launchProgram. It is never signalled or killed; one
 // still running when this object goes away is reaped later by itself.
 class LaunchedProgram {
   public:
     virtual ~LaunchedProgram() = default;
-    virtual bool hasEnded() = 0;
+    // The exit code once the program has ended, as the platform gives it (on
+    // POSIX a program ended by signal n gives 128 + n); nothing while it runs.
+    virtual std::optional<int> exitCode() = 0;
 };
 
-// Starts path with the parameter string in the current folder, its window
-// shown or hidden. Returns nothing when the launch fails; the failure is then
-// shown to the operator the way the platform does ("Cannot start <path>").
+// Starts path with its arguments in the current folder, its window shown or
+// hidden. Returns nothing when the launch fails; the failure is then shown to
+// the operator the way the platform does ("Cannot start <path>").
 std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
-                                               const std::string& parameters, bool hidden);
+                                               const ProgramArguments& arguments, bool hidden);
 
-// An auto-reset event that other programs may open by name.
+// An auto-reset event that other programs may open by name; it disappears
+// with its last user.
 class NamedEvent {
   public:
     explicit NamedEvent(const std::string& name);
@@ -29,11 +42,13 @@ class NamedEvent {
     NamedEvent& operator=(const NamedEvent&) = delete;
 
     void reset();
-    // Returns when the event is signalled or after at most milliseconds.
+    // Returns when the event is signalled, which resets it, or after at most
+    // milliseconds, timed on a monotonic clock.
     void waitFor(unsigned milliseconds);
 
   private:
     void* handle_;
+    std::string name_;
 };
 
 // Milliseconds from a monotonic clock; wraps around like a 32-bit counter.

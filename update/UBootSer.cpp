@@ -13,6 +13,7 @@
 #include "controls/FlatButton.h"
 #include "controls/WindowLook.h"
 #include "update/ComPortDiscovery.h"
+#include "update/UpdaterCommandLine.h"
 #include "update/UpdaterLauncher.h"
 
 namespace {
@@ -79,6 +80,9 @@ TFBootSer::TFBootSer(std::shared_ptr<platform::SerialApi> api, QWidget* parent)
     LbButton4 = new FlatButton(QStringLiteral("Execute update firmware"), Panel1,
                                QColor(0x87, 0xCE, 0xEB), QColor(0xFF, 0xA5, 0x00));
     LbButton4->setGeometry(8, 174, 169, 23);
+    // What the last updater run did: it runs for minutes, and its end matters.
+    LabelStatus = addLabel(Panel1, "", 8, 150);
+    LabelStatus->resize(337, 16);
 
     const auto bind = [this](FlatButton* button, void (TFBootSer::*handler)()) {
         connect(button, &QPushButton::clicked, this,
@@ -103,6 +107,7 @@ std::array<QWidget*, 11> TFBootSer::stepsPageControls() const {
 
 void TFBootSer::FormShow() {
     Panel1->hide();
+    LabelStatus->clear();
     connected_ = false;
     Label1->setText(QStringLiteral("Follow these steps to update the HD40917 from RS232:"));
     for (QWidget* control : stepsPageControls()) control->setVisible(true);
@@ -168,9 +173,16 @@ void TFBootSer::LbButton4Click() {
     const Workspace& state = workspace();
     const UpdateOptions options{CB_Firm->isChecked(), CB_RFirm->isChecked(), CB_Proj->isChecked(),
                                 CB_RProj->isChecked()};
-    const std::string parameters = updaterParameters(CB_Com->currentText().toStdString(), options,
-                                                     state.root, state.projectFolder);
-    forms().main->RunAndWait(updaterProgramPath(state.root), parameters, false);
+    const platform::ProgramArguments command = updaterCommandLine(
+        CB_Com->currentText().toStdString(), options, state.root, state.projectFolder);
+    const auto showStatus = [this](const std::string& text) {
+        LabelStatus->setText(QString::fromStdString(text));
+    };
+    showStatus(runningText(0));
+    const RunOutcome outcome = forms().main->RunAndWait(
+        updaterProgramPath(state.root), command, false,
+        [&showStatus](std::uint32_t elapsedMs) { showStatus(runningText(elapsedMs)); });
+    showStatus(outcomeText(outcome));
 }
 
 void TFBootSer::FormClose() {

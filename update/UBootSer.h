@@ -38,6 +38,8 @@ class TFBootSer : public QDialog {
     QCheckBox* CB_Proj;
     QCheckBox* CB_RProj;
     FlatButton* LbButton4;
+    // The state of the updater run: running with its seconds, then its outcome.
+    QLabel* LabelStatus;
     TComm Comm1;
 
     bool connected() const { return connected_; }

@@ -1,45 +1,47 @@
 #include "update/UpdaterLauncher.h"
 
-#include "platform/FileSystem.h"
-#include "platform/ProcessLauncher.h"
-#include "platform/SerialNames.h"
-
 namespace {
 
 constexpr unsigned kPauseMs = 10;
 
 }  // namespace
 
-std::string updaterProgramPath(const std::string& workspaceRoot) {
-    return workspaceRoot + platform::kPathSeparator + "Ser_40917_Update.exe";
+std::string outcomeText(const RunOutcome& outcome) {
+    switch (outcome.kind) {
+        case RunOutcome::Kind::Ended:
+            return "Updater ended with exit code " + std::to_string(outcome.exitCode);
+        case RunOutcome::Kind::StillRunning:
+            return "Updater still running after " + std::to_string(outcome.timeLimitMs / 1000) +
+                   " s";
+        case RunOutcome::Kind::NotStarted:
+            break;
+    }
+    return "Updater could not be started";
 }
 
-std::string updaterParameters(const std::string& portText, const UpdateOptions& options,
-                              const std::string& workspaceRoot, const std::string& projectFolder) {
-    const std::string sep(1, platform::kPathSeparator);
-    std::string parameters = platform::updaterPortPath(portText) + " ";
-    parameters += options.firmware ? "FW " : "NO ";
-    parameters += options.readFirmware ? "FR " : "NO ";
-    parameters += options.project ? "PW " : "NO ";
-    parameters += options.readProject ? "PR " : "NO ";
-    parameters += "\"" + workspaceRoot + sep + "MASTER" + sep + "sim40917.sim\" ";
-    parameters += "\"" + projectFolder + sep + "bin" + sep + "\"";
-    return parameters;
+std::string runningText(std::uint32_t elapsedMs) {
+    return "Updater running\u2026 " + std::to_string(elapsedMs / 1000) + " s";
 }
 
-void runAndWait(const std::string& program, const std::string& parameters, bool hidden,
-                const WaitSettings& settings) {
+RunOutcome runAndWait(const std::string& program, const platform::ProgramArguments& arguments,
+                      bool hidden, const WaitSettings& settings) {
     const auto now = settings.tickCount ? settings.tickCount : platform::tickCount;
     platform::NamedEvent event("HandleCed");
-    const auto launched = platform::launchProgram(program, parameters, hidden);
+    const auto launched = platform::launchProgram(program, arguments, hidden);
     event.reset();
     if (!launched)
-        return;
+        return {};
     const std::uint32_t start = now();
-    while (!launched->hasEnded()) {
+    for (;;) {
+        const auto code = launched->exitCode();
         // Unsigned difference: a wrap-around of the clock does no harm.
-        if (static_cast<std::uint32_t>(now() - start) >= settings.timeLimitMs)
-            return;
+        const auto elapsed = static_cast<std::uint32_t>(now() - start);
+        if (!code && elapsed >= settings.timeLimitMs)
+            return {RunOutcome::Kind::StillRunning, 0, settings.timeLimitMs};
         event.waitFor(kPauseMs);
+        if (code)
+            return {RunOutcome::Kind::Ended, *code, settings.timeLimitMs};
+        if (settings.whileWaiting)
+            settings.whileWaiting(elapsed);
     }
 }

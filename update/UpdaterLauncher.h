@@ -4,32 +4,35 @@
 #include <functional>
 #include <string>
 
-// The four update options of the serial update wizard.
-struct UpdateOptions {
-    bool firmware = true;
-    bool readFirmware = true;
-    bool project = true;
-    bool readProject = true;
-};
+#include "platform/ProcessLauncher.h"
 
-// Workspace root, separator, "Ser_40917_Update.exe".
-std::string updaterProgramPath(const std::string& workspaceRoot);
-
-// The updater's parameter string: the port's device path, a blank, the four
-// option tokens ("FW "/"FR "/"PW "/"PR ", or "NO "), the quoted device master
-// file and the quoted project bin folder (ending in a separator before its
-// closing quote). Nothing is escaped.
-std::string updaterParameters(const std::string& portText, const UpdateOptions& options,
-                              const std::string& workspaceRoot, const std::string& projectFolder);
-
-// How long run-and-wait waits, and the clock it reads.
+// How long run-and-wait waits, the clock it reads, and what it does between
+// two looks at the program.
 struct WaitSettings {
     std::uint32_t timeLimitMs = 150000;
     std::function<std::uint32_t()> tickCount;
+    // Called after every look with the time waited so far.
+    std::function<void(std::uint32_t elapsedMs)> whileWaiting;
 };
+
+// How a run ended.
+struct RunOutcome {
+    enum class Kind { NotStarted, Ended, StillRunning };
+    Kind kind = Kind::NotStarted;
+    int exitCode = 0;  // when Ended
+    std::uint32_t timeLimitMs = 0;
+    bool operator==(const RunOutcome&) const = default;
+};
+
+// "Updater ended with exit code N", "Updater still running after N s" or
+// "Updater could not be started".
+std::string outcomeText(const RunOutcome& outcome);
+
+// "Updater running… N s".
+std::string runningText(std::uint32_t elapsedMs);
 
 // Starts the program and returns when it has ended or the time limit has
 // passed, pausing at most 10 ms at a time on the event "HandleCed". The exit
-// code is not looked at; the program is never touched.
-void runAndWait(const std::string& program, const std::string& parameters, bool hidden,
-                const WaitSettings& settings);
+// code is reported, never acted on; the program is never touched.
+RunOutcome runAndWait(const std::string& program, const platform::ProgramArguments& arguments,
+                      bool hidden, const WaitSettings& settings);

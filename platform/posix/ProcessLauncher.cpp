@@ -12,7 +12,6 @@
 #include <thread>
 
 #include "common/Messages.h"
-#include "platform/posix/ParameterSplitting.h"
 
 extern char** environ;
 
@@ -24,7 +23,7 @@ class PosixProgram final : public LaunchedProgram {
     explicit PosixProgram(pid_t pid) : pid_(pid) {}
 
     ~PosixProgram() override {
-        if (ended_)
+        if (exitCode_)
             return;
         // Still running: a thread of its own waits for the end, so that no
         // zombie is left behind and the program is never touched.
@@ -35,55 +34,38 @@ class PosixProgram final : public LaunchedProgram {
         }).detach();
     }
 
-    bool hasEnded() override {
-        if (ended_)
-            return true;
+    std::optional<int> exitCode() override {
+        if (exitCode_)
+            return exitCode_;
         int status = 0;
         pid_t result;
         do {
             result = waitpid(pid_, &status, WNOHANG);
         } while (result < 0 && errno == EINTR);
-        ended_ = result == pid_ || (result < 0 && errno == ECHILD);
-        return ended_;
+        if (result == pid_)
+            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        else if (result < 0)  // reaped elsewhere: ended, its code unknown
+            exitCode_ = -1;
+        return exitCode_;
     }
 
   private:
     pid_t pid_;
-    bool ended_ = false;
+    std::optional<int> exitCode_;
 };
+
+sem_t* semaphore(void* handle) {
+    return static_cast<sem_t*>(handle);
+}
 
 }  // namespace
 
-std::vector<std::string> splitParameters(const std::string& parameters) {
-    std::vector<std::string> arguments;
-    std::string current;
-    bool inArgument = false;
-    bool quoted = false;
-    for (char c : parameters) {
-        if (c == '"') {
-            quoted = !quoted;
-            inArgument = true;
-        } else if ((c == ' ' || c == '\t') && !quoted) {
-            if (inArgument)
-                arguments.push_back(current);
-            current.clear();
-            inArgument = false;
-        } else {
-            current += c;
-            inArgument = true;
-        }
-    }
-    if (inArgument)
-        arguments.push_back(current);
-    return arguments;
-}
-
 std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
-                                               const std::string& parameters, bool /*hidden*/) {
-    std::vector<std::string> arguments = splitParameters(parameters);
-    arguments.insert(arguments.begin(), path);
+                                               const ProgramArguments& arguments, bool /*hidden*/) {
+    std::vector<std::string> argv_strings = arguments.arguments;
+    argv_strings.insert(argv_strings.begin(), path);
     std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(argument.data());
+    for (std::string& argument : argv_strings) argv.push_back(argument.data());
     argv.push_back(nullptr);
 
     pid_t pid = 0;
@@ -96,21 +78,26 @@ std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
     return std::make_unique<PosixProgram>(pid);
 }
 
+// A named semaphore stands in for the event. Its name is removed when this
+// run is over, as a Windows event disappears with its last handle, so that the
+// next run, perhaps another user's, creates its own.
 NamedEvent::NamedEvent(const std::string& name)
-    : handle_(sem_open(("/" + name).c_str(), O_CREAT, 0600, 0)) {
+    : handle_(sem_open(("/" + name).c_str(), O_CREAT, 0600, 0)), name_("/" + name) {
     if (handle_ == SEM_FAILED)
         handle_ = nullptr;
 }
 
 NamedEvent::~NamedEvent() {
-    if (handle_)
-        sem_close(static_cast<sem_t*>(handle_));
+    if (!handle_)
+        return;
+    sem_close(semaphore(handle_));
+    sem_unlink(name_.c_str());
 }
 
 void NamedEvent::reset() {
     if (!handle_)
         return;
-    while (sem_trywait(static_cast<sem_t*>(handle_)) == 0) {
+    while (sem_trywait(semaphore(handle_)) == 0) {
     }
 }
 
@@ -120,12 +107,17 @@ void NamedEvent::waitFor(unsigned milliseconds) {
         return;
     }
     timespec deadline{};
-    clock_gettime(CLOCK_REALTIME, &deadline);
+    clock_gettime(CLOCK_MONOTONIC, &deadline);
     deadline.tv_nsec += static_cast<long>(milliseconds) * 1000000L;
     deadline.tv_sec += deadline.tv_nsec / 1000000000L;
     deadline.tv_nsec %= 1000000000L;
-    while (sem_timedwait(static_cast<sem_t*>(handle_), &deadline) < 0 && errno == EINTR) {
+    int result;
+    while ((result = sem_clockwait(semaphore(handle_), CLOCK_MONOTONIC, &deadline)) < 0 &&
+           errno == EINTR) {
     }
+    // An auto-reset event is signalled once however often it was set.
+    if (result == 0)
+        reset();
 }
 
 std::uint32_t tickCount() {

@@ -1,7 +1,8 @@
 #include "platform/ProcessLauncher.h"
 
-#include <shellapi.h>
 #include <windows.h>
+// after <windows.h>, whose types it uses
+#include <shellapi.h>
 
 namespace platform {
 namespace {
@@ -12,10 +13,12 @@ class Win32Program final : public LaunchedProgram {
     // The program is never touched; only our handle to it is let go.
     ~Win32Program() override { CloseHandle(process_); }
 
-    bool hasEnded() override {
+    std::optional<int> exitCode() override {
         DWORD code = STILL_ACTIVE;
         GetExitCodeProcess(process_, &code);
-        return code != STILL_ACTIVE;
+        if (code == STILL_ACTIVE)
+            return std::nullopt;
+        return static_cast<int>(code);
     }
 
   private:
@@ -25,12 +28,12 @@ class Win32Program final : public LaunchedProgram {
 }  // namespace
 
 std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
-                                               const std::string& parameters, bool hidden) {
+                                               const ProgramArguments& arguments, bool hidden) {
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS;
     info.lpFile = path.c_str();
-    info.lpParameters = parameters.c_str();
+    info.lpParameters = arguments.parameters.c_str();
     info.nShow = hidden ? SW_HIDE : SW_SHOWNORMAL;
     // The shell reports a failed launch itself.
     if (!ShellExecuteExA(&info) || !info.hProcess)
@@ -39,7 +42,7 @@ std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
 }
 
 NamedEvent::NamedEvent(const std::string& name)
-    : handle_(CreateEventA(nullptr, FALSE, FALSE, name.c_str())) {}
+    : handle_(CreateEventA(nullptr, FALSE, FALSE, name.c_str())), name_(name) {}
 
 NamedEvent::~NamedEvent() {
     if (handle_)

@@ -1,6 +1,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QTimer>
+#include <QWindow>
 #include <QtTest>
 #include <filesystem>
 
@@ -194,6 +196,51 @@ class SerialWizardTest : public QObject {
         QVERIFY(stepsPageShown());
         QVERIFY(wizard->CB_Com->isVisible() && wizard->LbButton1->isVisible() &&
                 wizard->LbButton2->isVisible() && wizard->LbButton3->isVisible());
+    }
+
+    void inputDuringARunIsThrownAwayWhileTheWindowsKeepPainting() {
+        std::filesystem::copy_file(FAKE_UPDATER, *root / "Ser_40917_Update.exe");
+        const std::string argsFile = *root / "args.txt";
+        qputenv("TARVEL_ARGS_FILE", QByteArray::fromStdString(argsFile));
+        qputenv("TARVEL_UPDATER_SLEEP_MS", "2300");
+        mainWindow->show();
+        connectPort();
+        QTest::mouseClick(wizard->LbButton2, Qt::LeftButton);
+
+        QStringList statuses;
+        QTimer sampler;
+        connect(&sampler, &QTimer::timeout, [&] {
+            if (statuses.isEmpty() || statuses.last() != wizard->LabelStatus->text())
+                statuses << wizard->LabelStatus->text();
+        });
+        sampler.start(50);
+        const auto press = [](QWidget* target) {
+            const QPoint centre = target->rect().center();
+            for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+                QCoreApplication::postEvent(
+                    target, new QMouseEvent(type, centre, target->mapToGlobal(centre),
+                                            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+        };
+        QTimer::singleShot(300, [&] {
+            press(wizard->LbButton4);
+            press(wizard->CB_Firm);
+            QTest::mouseClick(wizard->CB_RFirm, Qt::LeftButton);
+            QTest::keyClick(wizard->LbButton4, Qt::Key_Space);
+            QCoreApplication::postEvent(mainWindow->windowHandle(), new QCloseEvent);
+        });
+        QTest::mouseClick(wizard->LbButton4, Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QTest::qWait(100);
+        sampler.stop();
+
+        QCOMPARE(QString::fromStdString(readFile(argsFile)).count("--end--"), 1);
+        QVERIFY(wizard->CB_Firm->isChecked() && wizard->CB_RFirm->isChecked());
+        QVERIFY(mainWindow->isVisible());
+        QCOMPARE(wizard->LabelStatus->text(), QStringLiteral("Updater ended with exit code 3"));
+        QVERIFY2(statuses.size() >= 3, qPrintable(statuses.join(" | ")));
+        QCOMPARE(statuses.front(), QStringLiteral("Updater running\u2026 0 s"));
+        QVERIFY(statuses.contains(QStringLiteral("Updater running\u2026 1 s")));
+        qunsetenv("TARVEL_UPDATER_SLEEP_MS");
     }
 
     void closingWhileConnectedReleasesThePort() {

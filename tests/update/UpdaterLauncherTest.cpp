@@ -1,17 +1,22 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <semaphore.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "platform/ProcessLauncher.h"
 #include "platform/SerialNames.h"
-#include "platform/posix/ParameterSplitting.h"
 #include "support/MessageRecorder.h"
 #include "support/TempFolder.h"
+#include "update/UpdaterCommandLine.h"
 #include "update/UpdaterLauncher.h"
 
 namespace {
@@ -23,13 +28,15 @@ long elapsedMs(Clock::time_point since) {
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
 }
 
-TEST(UpdaterParameters, PiecesInOrder) {
+TEST(UpdaterCommandLine, PiecesInOrderAsStringAndAsArguments) {
+    using V = std::vector<std::string>;
     struct Case {
         const char* port;
         UpdateOptions options;
-        const char* root;
-        const char* project;
-        const char* expected;
+        std::string root;
+        std::string project;
+        std::string parameters;
+        V arguments;
     };
     const Case cases[] = {
         {"COM3",
@@ -37,33 +44,58 @@ TEST(UpdaterParameters, PiecesInOrder) {
          "/opt/tools",
          "/opt/tools/PROJECTS/Plant1",
          "/dev/ttyS2 FW FR PW PR \"/opt/tools/MASTER/sim40917.sim\" "
-         "\"/opt/tools/PROJECTS/Plant1/bin/\""},
+         "\"/opt/tools/PROJECTS/Plant1/bin/\"",
+         {"/dev/ttyS2", "FW", "FR", "PW", "PR", "/opt/tools/MASTER/sim40917.sim",
+          "/opt/tools/PROJECTS/Plant1/bin/"}},
         {"COM33",
          {false, false, false, false},
          "/w",
          "/w/PROJECTS/P",
-         "/dev/ttyUSB0 NO NO NO NO \"/w/MASTER/sim40917.sim\" \"/w/PROJECTS/P/bin/\""},
+         "/dev/ttyUSB0 NO NO NO NO \"/w/MASTER/sim40917.sim\" \"/w/PROJECTS/P/bin/\"",
+         {"/dev/ttyUSB0", "NO", "NO", "NO", "NO", "/w/MASTER/sim40917.sim", "/w/PROJECTS/P/bin/"}},
         {"COM70",
          {true, false, true, false},
          "/my tools",
          "/my tools/PROJECTS/A b",
          "/dev/ttyACM5 FW NO PW NO \"/my tools/MASTER/sim40917.sim\" "
-         "\"/my tools/PROJECTS/A b/bin/\""},
+         "\"/my tools/PROJECTS/A b/bin/\"",
+         {"/dev/ttyACM5", "FW", "NO", "PW", "NO", "/my tools/MASTER/sim40917.sim",
+          "/my tools/PROJECTS/A b/bin/"}},
         {"COM1",
          {false, true, false, true},
          "/w",
          "",
-         "/dev/ttyS0 NO FR NO PR "
-         "\"/w/MASTER/sim40917.sim\" \"/bin/\""},
+         "/dev/ttyS0 NO FR NO PR \"/w/MASTER/sim40917.sim\" \"/bin/\"",
+         {"/dev/ttyS0", "NO", "FR", "NO", "PR", "/w/MASTER/sim40917.sim", "/bin/"}},
+        // No name can split, add or shift an argument.
         {"",
          {true, true, true, true},
          "/w",
          "/w/P",
-         " FW FR PW PR \"/w/MASTER/sim40917.sim\" "
-         "\"/w/P/bin/\""},
+         " FW FR PW PR \"/w/MASTER/sim40917.sim\" \"/w/P/bin/\"",
+         {"", "FW", "FR", "PW", "PR", "/w/MASTER/sim40917.sim", "/w/P/bin/"}},
+        {"COM2",
+         {true, true, true, true},
+         "/w \"x\"",
+         "/w/PROJECTS/Plant\" \"--erase",
+         "/dev/ttyS1 FW FR PW PR \"/w \"x\"/MASTER/sim40917.sim\" "
+         "\"/w/PROJECTS/Plant\" \"--erase/bin/\"",
+         {"/dev/ttyS1", "FW", "FR", "PW", "PR", "/w \"x\"/MASTER/sim40917.sim",
+          "/w/PROJECTS/Plant\" \"--erase/bin/"}},
+        {"my port",
+         {false, true, true, false},
+         "/w\\",
+         "/w/PROJECTS/a\\\\b \\\"c",
+         "my port NO FR PW NO \"/w\\/MASTER/sim40917.sim\" \"/w/PROJECTS/a\\\\b \\\"c/bin/\"",
+         {"my port", "NO", "FR", "PW", "NO", "/w\\/MASTER/sim40917.sim",
+          "/w/PROJECTS/a\\\\b \\\"c/bin/"}},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(updaterParameters(c.port, c.options, c.root, c.project), c.expected) << c.port;
+    for (const Case& c : cases) {
+        const platform::ProgramArguments command =
+            updaterCommandLine(c.port, c.options, c.root, c.project);
+        EXPECT_EQ(command.parameters, c.parameters) << c.port;
+        EXPECT_EQ(command.arguments, c.arguments) << c.port;
+    }
     EXPECT_EQ(updaterProgramPath("/opt/tools"), "/opt/tools/Ser_40917_Update.exe");
 }
 
@@ -97,15 +129,6 @@ TEST(ComNames, NumbersAndDevices) {
     }
 }
 
-TEST(SplitParameters, LikeAWindowsProgramsRuntime) {
-    using V = std::vector<std::string>;
-    EXPECT_EQ(platform::splitParameters("/dev/ttyS0 FW NO \"/a b/MASTER/x.sim\" \"/c d/bin/\""),
-              (V{"/dev/ttyS0", "FW", "NO", "/a b/MASTER/x.sim", "/c d/bin/"}));
-    EXPECT_EQ(platform::splitParameters("  a\\b   \"\" c\"d e\"f\t"), (V{"a\\b", "", "cd ef"}));
-    EXPECT_EQ(platform::splitParameters("\"C:\\x\\bin\\\""), (V{"C:\\x\\bin\\"}));
-    EXPECT_EQ(platform::splitParameters(""), V{});
-}
-
 // Zombie children of this process, from /proc.
 int zombieChildren() {
     int count = 0;
@@ -131,44 +154,100 @@ class RunAndWaitTest : public testing::Test {
     }
 };
 
-TEST_F(RunAndWaitTest, ProgramThatEndsAtOnceReturnsAtOnceWithItsArguments) {
+platform::ProgramArguments arguments(std::vector<std::string> pieces) {
+    return {"(not used on POSIX)", std::move(pieces)};
+}
+
+TEST_F(RunAndWaitTest, ProgramThatEndsAtOnceReturnsAtOnceWithItsArgumentsAndExitCode) {
     MessageRecorder recorder;
     const auto start = Clock::now();
-    runAndWait(FAKE_UPDATER, "/dev/ttyS0 FW NO PW NO \"/a b/MASTER/sim40917.sim\" \"/p q/bin/\"",
-               false, {});
+    const RunOutcome outcome = runAndWait(
+        FAKE_UPDATER,
+        arguments({"", "FW", "NO", "PW", "NO", "/a b/MASTER/sim40917.sim", "/p\" \"q/bin/"}), false,
+        {});
     EXPECT_LT(elapsedMs(start), 1000);
+    EXPECT_EQ(outcome, (RunOutcome{RunOutcome::Kind::Ended, 3, 150000}));
+    EXPECT_EQ(outcomeText(outcome), "Updater ended with exit code 3");
     EXPECT_EQ(readFile(argsFile),
-              "/dev/ttyS0\nFW\nNO\nPW\nNO\n/a b/MASTER/sim40917.sim\n/p q/bin/\n--end--\n");
+              "\nFW\nNO\nPW\nNO\n/a b/MASTER/sim40917.sim\n/p\" \"q/bin/\n--end--\n");
     EXPECT_TRUE(recorder.entries.empty());
     EXPECT_EQ(zombieChildren(), 0);
+    // The event goes with its run, so that the next run, perhaps another user's, makes its own.
+    EXPECT_FALSE(std::filesystem::exists("/dev/shm/sem.HandleCed"));
 }
 
 TEST_F(RunAndWaitTest, ProgramPastTheLimitKeepsRunningAndIsReapedLater) {
     setenv("TARVEL_UPDATER_SLEEP_MS", "600", 1);
     const auto start = Clock::now();
-    runAndWait(FAKE_UPDATER, "x", false, WaitSettings{150, {}});
+    const RunOutcome outcome =
+        runAndWait(FAKE_UPDATER, arguments({"x"}), false, WaitSettings{150, {}, {}});
     const long waited = elapsedMs(start);
     EXPECT_GE(waited, 150);
     EXPECT_LT(waited, 500);
+    EXPECT_EQ(outcomeText(outcome), "Updater still running after 0 s");
+    EXPECT_EQ(outcomeText({RunOutcome::Kind::StillRunning, 0, 150000}),
+              "Updater still running after 150 s");
     std::this_thread::sleep_for(std::chrono::milliseconds(900));
     EXPECT_EQ(readFile(argsFile), "x\n--end--\n");
     EXPECT_EQ(zombieChildren(), 0);
 }
 
-TEST_F(RunAndWaitTest, TheClockMayWrapAround) {
+TEST_F(RunAndWaitTest, TheClockMayWrapAroundAndProgressIsReported) {
     setenv("TARVEL_UPDATER_SLEEP_MS", "400", 1);
     std::uint32_t fake = 0xFFFFFFC0u;
+    std::vector<std::uint32_t> reported;
     const auto start = Clock::now();
     // Each reading advances 20 ms across the wrap; the limit is 100 ms of it.
-    runAndWait(FAKE_UPDATER, "", false, WaitSettings{100, [&] { return fake += 20; }});
+    const RunOutcome outcome =
+        runAndWait(FAKE_UPDATER, arguments({}), false,
+                   WaitSettings{100, [&] { return fake += 20; },
+                                [&](std::uint32_t elapsed) { reported.push_back(elapsed); }});
     EXPECT_LT(elapsedMs(start), 350);
+    EXPECT_EQ(outcome.kind, RunOutcome::Kind::StillRunning);
+    EXPECT_EQ(reported, (std::vector<std::uint32_t>{20, 40, 60, 80}));
+}
+
+long cpuMs() {
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000L +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000L;
+}
+
+TEST_F(RunAndWaitTest, ABurstOfSignalsCutsAtMostOnePauseShort) {
+    setenv("TARVEL_UPDATER_SLEEP_MS", "1000", 1);
+    int looks = 0;
+    int looksAfterBurst = 0;
+    long cpuAfterBurst = 0;
+    const auto burst = [&](std::uint32_t) {
+        if (++looks != 1) {
+            ++looksAfterBurst;
+            return;
+        }
+        sem_t* event = sem_open("/HandleCed", 0);
+        ASSERT_NE(event, SEM_FAILED);
+        for (int i = 0; i < 2000000; ++i) sem_post(event);
+        sem_close(event);
+        cpuAfterBurst = cpuMs();
+    };
+    const auto start = Clock::now();
+    const RunOutcome outcome =
+        runAndWait(FAKE_UPDATER, arguments({}), false, WaitSettings{150000, {}, burst});
+    const long waited = elapsedMs(start);
+    EXPECT_EQ(outcome.kind, RunOutcome::Kind::Ended);
+    EXPECT_LT(waited, 1000 + 500);
+    // One pause cut short, then pauses of 10 ms again: about 100 looks, not two million.
+    EXPECT_LT(looksAfterBurst, 1000 / 10 + 20);
+    EXPECT_LT(cpuMs() - cpuAfterBurst, 200);
 }
 
 TEST_F(RunAndWaitTest, MissingProgramReturnsAtOnceAndShowsTheLaunchError) {
     MessageRecorder recorder;
     const auto start = Clock::now();
-    runAndWait(folder / "Ser_40917_Update.exe", "a b", false, {});
+    const RunOutcome outcome =
+        runAndWait(folder / "Ser_40917_Update.exe", arguments({"a b"}), false, {});
     EXPECT_LT(elapsedMs(start), 100);
+    EXPECT_EQ(outcomeText(outcome), "Updater could not be started");
     ASSERT_EQ(recorder.entries.size(), 1u);
     EXPECT_EQ(recorder.entries[0].kind, MessageRecorder::Kind::Error);
     EXPECT_EQ(recorder.entries[0].text.rfind("Cannot start " + folder / "Ser_40917_Update.exe", 0),
