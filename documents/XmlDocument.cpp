@@ -319,6 +319,10 @@ XmlNode XmlNodeList::first() const {
     return parent_->children.empty() ? XmlNode() : XmlNode(parent_->children.front().get());
 }
 
+XmlNode XmlNodeList::item(std::size_t index) const {
+    return index < parent_->children.size() ? XmlNode(parent_->children[index].get()) : XmlNode();
+}
+
 XmlNode XmlNodeList::findNode(const std::string& name) const {
     for (const auto& child : parent_->children) {
         if (child->name == name)
@@ -367,6 +371,14 @@ XmlNode XmlDocument::addChild(const std::string& name) {
 std::string XmlDocument::serialize() const {
     std::string out;
     for (const auto& child : document_->children) appendNode(out, *child);
+    // Never write what cannot be read back, such as a name that was a name
+    // only in the encoding it was read in.
+    try {
+        parseDocument(out);
+    } catch (const AppError& e) {
+        if (!out.empty())
+            throw AppError(std::string("The document cannot be written as XML: ") + e.what());
+    }
     return out;
 }
 

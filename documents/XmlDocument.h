@@ -44,6 +44,8 @@ class XmlNodeList {
 
     std::size_t count() const;
     XmlNode first() const;
+    // The node at index, counted from 0, or none.
+    XmlNode item(std::size_t index) const;
     // The first node whose name equals name exactly, or none.
     XmlNode findNode(const std::string& name) const;
     // Removes every node of the list from the document.
@@ -84,7 +86,8 @@ class XmlDocument {
     // file cannot be written or a text holds a character XML cannot carry.
     void saveToFile(const std::string& path);
 
-    // The same bytes saveToFile writes.
+    // The bytes saveToFile writes; raises an error when they would not read
+    // back as a document.
     std::string serialize() const;
 
   private:

@@ -61,6 +61,7 @@ TEST(IntegerText, TheErrorQuotesAtMostSixtyCharacters) {
         {sixty + "b", sixty + "\u2026"},
         {std::string(5 << 20, 'x'), std::string(60, 'x') + "\u2026"},
         {accented, std::string(59, 'b') + "\xC3\xA9\u2026"},  // never half a character
+        {std::string(1 << 20, '\x8b'), std::string(60, '\x8b') + "\u2026"},  // not UTF-8
     };
     for (const auto& [text, quoted] : cases) {
         try {

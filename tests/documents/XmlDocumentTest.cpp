@@ -122,6 +122,13 @@ TEST(XmlDocument, TextThatXmlCannotCarryIsRefusedAndNothingIsWritten) {
     document.addChild("R").addChild("T").setText(std::string("a\x01b"));
     EXPECT_THROW(document.saveToFile(folder / "out.xml"), AppError);
     EXPECT_EQ(readFile(folder / "out.xml"), "<old/>");
+
+    // A name that is a name in ISO-8859-1 but not when written as UTF-8.
+    writeFile(folder / "in.xml", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><R\xBA/>");
+    XmlDocument latin;
+    latin.loadFromFile(folder / "in.xml");
+    EXPECT_THROW(latin.saveToFile(folder / "out.xml"), AppError);
+    EXPECT_EQ(readFile(folder / "out.xml"), "<old/>");
 }
 
 TEST(XmlDocument, ActivatingAfterAFailedLoadGivesAnEmptyDocument) {
