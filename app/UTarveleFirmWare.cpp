@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QStyle>
 
+#include "app/FolderPicker.h"
 #include "app/FolderUtils.h"
 #include "app/Forms.h"
 #include "app/UAbout2.h"
@@ -209,7 +210,10 @@ RunOutcome TFTarveleFirmWare::RunAndWait(const std::string& program,
         // Paints, and answers the window manager, so no window looks hung.
         QCoreApplication::processEvents();
     };
-    return runAndWait(program, arguments, hidden, settings);
+    const RunOutcome outcome = runAndWait(program, arguments, hidden, settings);
+    if (!outcome.launchError.empty())
+        messages::showError(outcome.launchError);
+    return outcome;
 }
 
 void TFTarveleFirmWare::AboutClick() {

@@ -8,7 +8,7 @@
 
 #include "app/FolderUtils.h"
 #include "app/Forms.h"
-#include "app/ProjectNames.h"
+#include "app/NewProject.h"
 #include "app/UTarveleFirmWare.h"
 #include "app/Workspace.h"
 #include "common/ActionGuard.h"
@@ -98,32 +98,13 @@ void TFsaveproj::BitBtn2Click() {
 }
 
 void TFsaveproj::BitBtn1Click() {
-    closeAllowed = true;
     newProjectName = Edit1->text().toStdString();
-    if (destinationFolder.empty()) {
-        messages::showPlain("directory destination not valid");
-        closeAllowed = false;
-    }
-    if (newProjectName.empty()) {
-        messages::showPlain("Name project not valid");
-        closeAllowed = false;
-    }
+    const std::vector<std::string> refusals = newProjectRefusals(destinationFolder, newProjectName);
+    for (const std::string& message : refusals) messages::showPlain(message);
+    closeAllowed = refusals.empty();
     if (!closeAllowed)
         return;
-
-    // A name may reach below an existing project, never outside the destination,
-    // and must come back unchanged from the settings file on either platform.
-    if (!isPortableProjectName(newProjectName)) {
-        messages::showPlain("Name project not valid");
-        closeAllowed = false;
-        return;
-    }
-    const std::string candidate = destinationFolder + "/" + newProjectName;
-    if (FolderExists(candidate)) {
-        messages::showPlain("Name project not valid because directory already exists");
-        closeAllowed = false;
-        return;
-    }
+    const std::string candidate = newProjectCandidate(destinationFolder, newProjectName);
     if (!platform::createFolder(candidate)) {
         closeAllowed = false;
         return;

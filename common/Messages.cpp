@@ -1,5 +1,7 @@
 #include "common/Messages.h"
 
+#include "common/ReportText.h"
+
 #include <QMessageBox>
 #include <QString>
 
@@ -43,10 +45,7 @@ void showError(const std::string& text) {
 }
 
 void showErrorReport(const std::string& message) {
-    std::string text = message;
-    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
-        text += '.';
-    current->errorReport(text);
+    current->errorReport(reportText(message));
 }
 
 }  // namespace messages

@@ -68,6 +68,27 @@ void writeSide(XmlNode root, const std::string& suffix, const SideParameters& si
 
 }  // namespace
 
+Side masterSide(int mode) {
+    return mode == 1 ? Side::Rtu : Side::Ascii;
+}
+
+std::optional<std::string> timeoutProblem(const GeneralParameters& parameters) {
+    constexpr int kTimeoutLimit = 60000;
+    const bool rtu = masterSide(parameters.mode) == Side::Rtu;
+    const auto value = tryParseInteger(rtu ? parameters.rtu.timeout : parameters.ascii.timeout);
+    if (value && *value >= 0 && *value <= kTimeoutLimit)
+        return std::nullopt;
+    return rtu ? "Error!! TimeOut RTU must be between 0 and 60000 ms. "
+               : "Error!! TimeOut ASCII must be between 0 and 60000 ms. ";
+}
+
+std::optional<std::string> rs232Problem(const GeneralParameters& parameters, Side assigned) {
+    if (!parameters.rtu.rs232 || !parameters.ascii.rs232)
+        return std::nullopt;
+    return assigned == Side::Rtu ? "Error! The RS232 is already assigned to the ASCII side"
+                                 : "Error! The RS232 is already assigned to the RTU side";
+}
+
 GeneralParameters readGeneralParameters(XmlDocument& document) {
     GeneralParameters parameters;
     const XmlNode root = document.childNodes().findNode(kGeneralParameterRoot);

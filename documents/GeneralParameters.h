@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,22 @@ extern const std::vector<std::string> kDataBitsItems;
 extern const std::vector<std::string> kStopBitsItems;
 
 inline constexpr const char* kGeneralParameterRoot = "General_Parameter";
+
+enum class Side { Rtu, Ascii };
+
+// The side whose time-out is checked: the RTU side in mode 1 (RTU master),
+// the ASCII side otherwise.
+Side masterSide(int mode);
+
+// The master side's time-out must be a whole number from 0 to 60000: its
+// message ("Error!! TimeOut RTU must be between 0 and 60000 ms. " or the ASCII
+// one), or nothing. The other side's time-out is not looked at.
+std::optional<std::string> timeoutProblem(const GeneralParameters& parameters);
+
+// Only one side may use RS232: when side has just been set to RS232 while the
+// other side has it, the message ("Error! The RS232 is already assigned to the
+// ASCII side" or "… to the RTU side"), or nothing.
+std::optional<std::string> rs232Problem(const GeneralParameters& parameters, Side assigned);
 
 // Reads a loaded document the way the dialog does: every element that is
 // missing, unreadable or (for mode and lists) not an integer keeps its default.

@@ -39,8 +39,6 @@ void selectPosition(QComboBox* list, int position) {
     list->setCurrentIndex(position >= 0 && position < list->count() ? position : -1);
 }
 
-constexpr int kTimeoutLimit = 60000;
-
 }  // namespace
 
 TFpargen::TFpargen(QWidget* parent)
@@ -178,12 +176,16 @@ void TFpargen::ShowTimeoutForMode() {
 }
 
 void TFpargen::RB_232_RTUClick(QObject* sender) {
-    if (sender == RB_232_RTU && RB_232_ASCII->isChecked()) {
-        messages::showError("Error! The RS232 is already assigned to the ASCII side");
-        RB_485_RTU->setChecked(true);
-    } else if (sender == RB_232_ASCII && RB_232_RTU->isChecked()) {
-        messages::showError("Error! The RS232 is already assigned to the RTU side");
-        RB_485_ASCII->setChecked(true);
+    if (sender == RB_232_RTU) {
+        if (const auto message = rs232Problem(currentParameters(), Side::Rtu)) {
+            messages::showError(*message);
+            RB_485_RTU->setChecked(true);
+        }
+    } else if (sender == RB_232_ASCII) {
+        if (const auto message = rs232Problem(currentParameters(), Side::Ascii)) {
+            messages::showError(*message);
+            RB_485_ASCII->setChecked(true);
+        }
     }
     // Over RS232 the frame is fixed, so its data and stop bits are not offered.
     CB_DataBits_RTU->setEnabled(!RB_232_RTU->isChecked());
@@ -193,14 +195,10 @@ void TFpargen::RB_232_RTUClick(QObject* sender) {
 }
 
 bool TFpargen::CheckTimeout() {
-    const bool rtuIsMaster = RG_Mode->itemIndex() == 1;
-    const QLineEdit* field = rtuIsMaster ? E_TO_RTU : E_TO_ASCII;
-    const auto value = tryParseInteger(field->text().toStdString());
-    if (value && *value >= 0 && *value <= kTimeoutLimit)
-        return true;
-    messages::showError(rtuIsMaster ? "Error!! TimeOut RTU must be between 0 and 60000 ms. "
-                                    : "Error!! TimeOut ASCII must be between 0 and 60000 ms. ");
-    return false;
+    const auto message = timeoutProblem(currentParameters());
+    if (message)
+        messages::showError(*message);
+    return !message;
 }
 
 void TFpargen::BitBtn1Click() {

@@ -27,10 +27,12 @@ class LaunchedProgram {
 };
 
 // Starts path with its arguments in the current folder, its window shown or
-// hidden. Returns nothing when the launch fails; the failure is then shown to
-// the operator the way the platform does ("Cannot start <path>").
+// hidden. Returns nothing when the launch fails. Where the platform itself
+// tells the operator (the Windows shell does), unreported stays empty;
+// otherwise it receives the text to show ("Cannot start <path>: <reason>").
 std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
-                                               const ProgramArguments& arguments, bool hidden);
+                                               const ProgramArguments& arguments, bool hidden,
+                                               std::string& unreported);
 
 // An auto-reset event that other programs may open by name; it disappears
 // with its last user.

@@ -107,7 +107,8 @@ struct TCommEventThread::Shared {
     std::shared_ptr<platform::SerialApi> api;
     platform::CommHandle port = platform::kInvalidCommHandle;
     platform::EventHandle wake = platform::kInvalidEventHandle;
-    QObject* owner = nullptr;
+    std::shared_ptr<CommEventHandOver> handOver;
+    std::function<void(std::uint32_t)> target;
 
     std::mutex mutex;
     std::condition_variable changed;
@@ -121,20 +122,33 @@ struct TCommEventThread::Shared {
             api->closeEvent(wake);
     }
 
-    // Watcher: hands the events to the main thread and waits until they were
-    // handled, or until Stop() gives up on them. False once stopped.
-    bool deliver(std::uint32_t events) {
+    // Watcher: hands the events to the owning thread and waits until they
+    // were handled, or until Stop() gives up on them. False once stopped.
+    static bool deliver(const std::shared_ptr<Shared>& self, std::uint32_t events) {
         {
-            std::lock_guard lock(mutex);
-            if (terminated)
+            std::lock_guard lock(self->mutex);
+            if (self->terminated)
                 return false;
-            delivering = true;
-            pendingEvents = events;
+            if (!self->handOver)
+                return true;
+            self->delivering = true;
+            self->pendingEvents = events;
         }
-        QMetaObject::invokeMethod(owner, "DeliverEvents", Qt::QueuedConnection);
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [this] { return !delivering || terminated; });
-        return !terminated;
+        // The task keeps the shared state alive, whatever a handler closes.
+        self->handOver->post([self] { self->deliverOnOwningThread(); });
+        std::unique_lock lock(self->mutex);
+        self->changed.wait(lock, [&] { return !self->delivering || self->terminated; });
+        return !self->terminated;
+    }
+
+    // Owning thread: runs the target with the waiting events; nothing after
+    // Stop(), which the owning thread itself calls before the component goes.
+    void deliverOnOwningThread() {
+        std::uint32_t events = 0;
+        if (!takeDelivery(events))
+            return;
+        target(events);
+        finishDelivery();
     }
 
     // Main thread: the events waiting for delivery; nothing after Stop().
@@ -161,7 +175,7 @@ struct TCommEventThread::Shared {
             }
             std::uint32_t events = 0;
             if (self->api->waitCommEvent(self->port, self->wake, events)) {
-                if (!self->deliver(events))
+                if (!deliver(self, events))
                     break;
             } else {
                 // Woken by Stop(), or the wait failed: do not spin on a failing port.
@@ -179,11 +193,14 @@ struct TCommEventThread::Shared {
 };
 
 TCommEventThread::TCommEventThread(std::shared_ptr<platform::SerialApi> api,
-                                   platform::CommHandle port, std::uint32_t mask, QObject* owner)
+                                   platform::CommHandle port, std::uint32_t mask,
+                                   std::shared_ptr<CommEventHandOver> handOver,
+                                   std::function<void(std::uint32_t)> deliver)
     : shared_(std::make_shared<Shared>()) {
     shared_->api = std::move(api);
     shared_->port = port;
-    shared_->owner = owner;
+    shared_->handOver = std::move(handOver);
+    shared_->target = std::move(deliver);
     shared_->api->setCommMask(port, mask);
     // Without its wake-up event the watcher could never be stopped.
     shared_->wake = shared_->api->createEvent();
@@ -205,8 +222,11 @@ void TCommEventThread::Stop() {
     shared_->changed.wait(lock, [this] { return shared_->released; });
 }
 
-TCustomComm::TCustomComm(std::shared_ptr<platform::SerialApi> api, QObject* parent)
-    : QObject(parent), api_(std::move(api)), eventChars_(std::make_unique<TCommEventChars>(this)) {}
+TCustomComm::TCustomComm(std::shared_ptr<platform::SerialApi> api,
+                         std::shared_ptr<CommEventHandOver> handOver)
+    : api_(std::move(api)),
+      handOver_(std::move(handOver)),
+      eventChars_(std::make_unique<TCommEventChars>(this)) {}
 
 TCustomComm::~TCustomComm() {
     Close();
@@ -253,8 +273,9 @@ void TCustomComm::Open() {
     CheckClosed();
     CreateHandle();
     try {
-        watcher_ =
-            std::make_unique<TCommEventThread>(api_, handle_, eventMask(monitorEvents_), this);
+        watcher_ = std::make_unique<TCommEventThread>(
+            api_, handle_, eventMask(monitorEvents_), handOver_,
+            [this](std::uint32_t events) { HandleCommEvent(events); });
     } catch (const ECommError&) {
         ReleaseHandle();  // nothing watches it, so it must not stay open
         throw;
@@ -299,18 +320,6 @@ void TCustomComm::EscapeFunction(std::uint32_t code) {
         throw ECommError("Port not open, unable to complete operation", -1);
     if (!api_->escapeCommFunction(handle_, code))
         raisePlatformError("EscapeCommFunction failure");
-}
-
-void TCustomComm::DeliverEvents() {
-    if (!watcher_)
-        return;
-    // A handler may close the port: keep the watcher's state until the end.
-    const std::shared_ptr<TCommEventThread::Shared> shared = watcher_->shared();
-    std::uint32_t events = 0;
-    if (!shared->takeDelivery(events))
-        return;
-    HandleCommEvent(events);
-    shared->finishDelivery();
 }
 
 void TCustomComm::HandleCommEvent(std::uint32_t mask) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QObject>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -108,15 +107,26 @@ struct LineSettings {
 platform::Dcb composeDataControlBlock(platform::Dcb fromPort, const LineSettings& settings,
                                       const TCommEventChars& chars);
 
+// How the watcher's events reach the thread that owns the component (in the
+// program, the user-interface thread's event loop).
+class CommEventHandOver {
+  public:
+    virtual ~CommEventHandOver() = default;
+    // Runs task later on the owning thread.
+    virtual void post(std::function<void()> task) = 0;
+};
+
 // The watcher of one open port: waits for port events on a thread of its own
-// and hands each to the main thread, waiting until it has been handled.
-// Stop() wakes it; once stopped it delivers nothing and releases the port
-// before Stop() returns, without ever waiting for the main thread.
+// and hands each to the owning thread, waiting until it has been handled.
+// Without a hand-over nothing is delivered. Stop() wakes it; once stopped it
+// delivers nothing and releases the port before Stop() returns, without ever
+// waiting for the owning thread.
 class TCommEventThread {
   public:
-    // owner's DeliverEvents() is invoked on the main thread for each event.
+    // deliver runs on the owning thread with the events of each wait.
     TCommEventThread(std::shared_ptr<platform::SerialApi> api, platform::CommHandle port,
-                     std::uint32_t mask, QObject* owner);
+                     std::uint32_t mask, std::shared_ptr<CommEventHandOver> handOver,
+                     std::function<void(std::uint32_t events)> deliver);
     void Stop();
 
     struct Shared;
@@ -126,17 +136,18 @@ class TCommEventThread {
     std::shared_ptr<Shared> shared_;
 };
 
-class TCustomComm : public QObject {
-    Q_OBJECT
-
+class TCustomComm {
   public:
     using TNotifyEvent = std::function<void(TCustomComm* sender)>;
     using TCommErrorEvent = std::function<void(TCustomComm* sender, int errors)>;
     using TCommRxCharEvent = std::function<void(TCustomComm* sender, int count)>;
 
+    // Events reach the handlers through handOver; without one, none do.
     explicit TCustomComm(std::shared_ptr<platform::SerialApi> api = platform::systemSerialApi(),
-                         QObject* parent = nullptr);
-    ~TCustomComm() override;
+                         std::shared_ptr<CommEventHandOver> handOver = nullptr);
+    TCustomComm(const TCustomComm&) = delete;
+    TCustomComm& operator=(const TCustomComm&) = delete;
+    virtual ~TCustomComm();
 
     void Open();
     void Close();
@@ -179,8 +190,6 @@ class TCustomComm : public QObject {
 
   protected:
     virtual void CreateHandle();
-    // Main thread: hands the watcher's waiting events to HandleCommEvent.
-    Q_INVOKABLE void DeliverEvents();
     void CheckClosed() const;
     void ReleaseHandle();
     void UpdateCommTimeouts();
@@ -204,6 +213,7 @@ class TCustomComm : public QObject {
     [[noreturn]] void raisePlatformError(const char* message) const;
 
     std::shared_ptr<platform::SerialApi> api_;
+    std::shared_ptr<CommEventHandOver> handOver_;
     platform::CommHandle handle_ = platform::kInvalidCommHandle;
     platform::Dcb dataControlBlock_;
     std::string deviceName_ = "Com2";

@@ -13,6 +13,7 @@
 #include "controls/FlatButton.h"
 #include "controls/WindowLook.h"
 #include "update/ComPortDiscovery.h"
+#include "update/MainThreadHandOver.h"
 #include "update/UpdaterCommandLine.h"
 #include "update/UpdaterLauncher.h"
 
@@ -35,7 +36,7 @@ QCheckBox* addCheckBox(QWidget* parent, const char* text, QRect geometry) {
 
 TFBootSer::TFBootSer(std::shared_ptr<platform::SerialApi> api, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint),
-      Comm1(api),
+      Comm1(api, mainThreadHandOver()),
       api_(std::move(api)) {
     forms().bootSer = this;
     setObjectName(QStringLiteral("FBootSer"));

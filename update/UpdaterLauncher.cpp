@@ -27,20 +27,22 @@ RunOutcome runAndWait(const std::string& program, const platform::ProgramArgumen
                       bool hidden, const WaitSettings& settings) {
     const auto now = settings.tickCount ? settings.tickCount : platform::tickCount;
     platform::NamedEvent event("HandleCed");
-    const auto launched = platform::launchProgram(program, arguments, hidden);
+    RunOutcome notStarted;
+    const auto launched =
+        platform::launchProgram(program, arguments, hidden, notStarted.launchError);
     event.reset();
     if (!launched)
-        return {};
+        return notStarted;
     const std::uint32_t start = now();
     for (;;) {
         const auto code = launched->exitCode();
         // Unsigned difference: a wrap-around of the clock does no harm.
         const auto elapsed = static_cast<std::uint32_t>(now() - start);
         if (!code && elapsed >= settings.timeLimitMs)
-            return {RunOutcome::Kind::StillRunning, 0, settings.timeLimitMs};
+            return {RunOutcome::Kind::StillRunning, 0, settings.timeLimitMs, {}};
         event.waitFor(kPauseMs);
         if (code)
-            return {RunOutcome::Kind::Ended, *code, settings.timeLimitMs};
+            return {RunOutcome::Kind::Ended, *code, settings.timeLimitMs, {}};
         if (settings.whileWaiting)
             settings.whileWaiting(elapsed);
     }

@@ -21,6 +21,8 @@ struct RunOutcome {
     Kind kind = Kind::NotStarted;
     int exitCode = 0;  // when Ended
     std::uint32_t timeLimitMs = 0;
+    // A failed launch that the platform did not show the operator itself.
+    std::string launchError;
     bool operator==(const RunOutcome&) const = default;
 };
 

@@ -11,8 +11,6 @@
 #include <ctime>
 #include <thread>
 
-#include "common/Messages.h"
-
 extern char** environ;
 
 namespace platform {
@@ -61,7 +59,8 @@ sem_t* semaphore(void* handle) {
 }  // namespace
 
 std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
-                                               const ProgramArguments& arguments, bool /*hidden*/) {
+                                               const ProgramArguments& arguments, bool /*hidden*/,
+                                               std::string& unreported) {
     std::vector<std::string> argv_strings = arguments.arguments;
     argv_strings.insert(argv_strings.begin(), path);
     std::vector<char*> argv;
@@ -71,8 +70,8 @@ std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
     pid_t pid = 0;
     const int error = posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), environ);
     if (error != 0) {
-        // No shell reports a failed launch here, so the layer does.
-        messages::showError("Cannot start " + path + ": " + std::strerror(error));
+        // No shell reports a failed launch here.
+        unreported = "Cannot start " + path + ": " + std::strerror(error);
         return nullptr;
     }
     return std::make_unique<PosixProgram>(pid);

@@ -28,7 +28,8 @@ class Win32Program final : public LaunchedProgram {
 }  // namespace
 
 std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
-                                               const ProgramArguments& arguments, bool hidden) {
+                                               const ProgramArguments& arguments, bool hidden,
+                                               std::string& /*unreported*/) {
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS;

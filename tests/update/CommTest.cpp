@@ -7,6 +7,7 @@
 #include "support/FakeSerialApi.h"
 #include "support/QtWait.h"
 #include "update/CommInt.h"
+#include "update/MainThreadHandOver.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ std::string errorText(const std::function<void()>& action, int* code = nullptr) 
 class CommTest : public testing::Test {
   protected:
     std::shared_ptr<FakeSerialApi> api = std::make_shared<FakeSerialApi>();
-    TComm comm{api};
+    TComm comm{api, mainThreadHandOver()};
 
     void openOnCom1() {
         comm.SetDeviceName("COM1");
@@ -157,14 +158,14 @@ TEST(CommSetters, AppliedAtOnceWhileOpenOnlyStoredWhileClosed) {
     };
     for (const Case& c : cases) {
         auto api = std::make_shared<FakeSerialApi>();
-        TComm closed(api);
+        TComm closed(api, mainThreadHandOver());
         c.setOther(closed);
         EXPECT_TRUE(api->calls().empty()) << c.name << ": only stored while closed";
         closed.Open();
         EXPECT_TRUE(c.applied(api->writtenStates().back())) << c.name << ": applied by Open";
         closed.Close();
 
-        TComm open(api);
+        TComm open(api, mainThreadHandOver());
         open.Open();
         api->clearCalls();
         c.setSame(open);
@@ -235,7 +236,7 @@ TEST_F(CommTest, FlowControlAndOptionsInTheWrittenBlock) {
     for (const Case& c : cases) {
         auto fake = std::make_shared<FakeSerialApi>();
         fake->portState.Flags = c.portFlags;
-        TComm one(fake);
+        TComm one(fake, mainThreadHandOver());
         one.SetFlowControl(c.flow);
         one.SetOptions(c.options);
         one.SetDeviceName("COM1");

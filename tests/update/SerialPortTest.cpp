@@ -17,6 +17,7 @@
 #include "support/TempFolder.h"
 #include "update/ComPortDiscovery.h"
 #include "update/CommInt.h"
+#include "update/MainThreadHandOver.h"
 
 namespace {
 
@@ -76,12 +77,12 @@ class SerialPortTest : public testing::Test {
 
 TEST_F(SerialPortTest, OpensAPseudoTerminalExclusivelyAndDeliversData) {
     Pty pty(devices.path(), "ttyS0");
-    TComm comm(api);
+    TComm comm(api, mainThreadHandOver());
     comm.SetDeviceName("COM1");
     ASSERT_EQ(openError(comm), "(opened)");
 
     // A second opener is refused as access denied, and discovery still lists the port.
-    TComm second(api);
+    TComm second(api, mainThreadHandOver());
     second.SetDeviceName("com1");
     int code = 0;
     EXPECT_EQ(openError(second, &code), "Error accessing specified device (Error: 5) ");
@@ -112,7 +113,7 @@ TEST_F(SerialPortTest, LineSettingsReplaceWhatThePortHadBefore) {
     before.c_iflag |= INPCK | IXON | IXOFF | IXANY;
     ASSERT_EQ(tcsetattr(pty.master(), TCSANOW, &before), 0);
 
-    TComm comm(api);
+    TComm comm(api, mainThreadHandOver());
     comm.SetDeviceName("COM1");
     comm.SetFlowControl(fcNone);
     ASSERT_EQ(openError(comm), "(opened)");
@@ -151,7 +152,7 @@ TEST_F(SerialPortTest, BadNamesFailWithTheirErrorAndLeakNothing) {
         {devices / "missing", "Error accessing specified device (Error: 2) "},
     };
     for (const Case& c : cases) {
-        TComm comm(api);
+        TComm comm(api, mainThreadHandOver());
         comm.SetDeviceName(c.name);
         EXPECT_EQ(openError(comm), c.text) << c.name.substr(0, 40);
         EXPECT_FALSE(comm.IsOpen());
@@ -162,7 +163,7 @@ TEST_F(SerialPortTest, BadNamesFailWithTheirErrorAndLeakNothing) {
 TEST_F(SerialPortTest, OpeningNeverBlocksOnAPortWhoseOtherSideIsClosed) {
     Pty pty(devices.path(), "ttyS0");
     pty.closeMaster();
-    TComm comm(api);
+    TComm comm(api, mainThreadHandOver());
     comm.SetDeviceName("COM1");
     const auto start = Clock::now();
     openError(comm);
@@ -180,7 +181,7 @@ TEST_F(SerialPortTest, AThousandCyclesWithDataArrivingWhileClosing) {
         }
     });
     const int before = openDescriptors();
-    TComm comm(api);
+    TComm comm(api, mainThreadHandOver());
     comm.SetDeviceName("COM1");
     int events = 0;
     comm.OnRxChar = [&](TCustomComm*, int) { ++events; };
@@ -212,7 +213,7 @@ TEST_F(SerialPortTest, DiscoveryListsDevicesInNumericOrder) {
     EXPECT_EQ(discoverComPorts(*api), (std::vector<std::string>{"1", "2", "10", "33", "160"}));
     EXPECT_EQ(openDescriptors(), before);
 
-    TComm held(api);
+    TComm held(api, mainThreadHandOver());
     held.SetDeviceName("COM10");
     held.Open();
     EXPECT_EQ(discoverComPorts(*api), (std::vector<std::string>{"1", "2", "10", "33", "160"}));

@@ -1,0 +1,7 @@
+#include "common/ReportText.h"
+
+std::string reportText(const std::string& message) {
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.')
+        return message + '.';
+    return message;
+}
