@@ -4,6 +4,7 @@
 #include <QPixmap>
 
 #include "app/Forms.h"
+#include "app/Version.h"
 #include "app/WebAddress.h"
 #include "common/ActionGuard.h"
 #include "controls/ClickableLabel.h"
@@ -60,7 +61,7 @@ TFAbout2::TFAbout2(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::MSWindowsFi
     Label3 = addLabel(this, QStringLiteral("Software Code :"));
     Label8 = addLabel(this, QString());
     Label6 = addLabel(this, QStringLiteral("Version :"));
-    Label9 = addLabel(this, QStringLiteral("1.102"));
+    Label9 = addLabel(this, QString::fromLatin1(kVersion));
     Label7 = addLabel(this, QStringLiteral("Document Code :"));
     Label10 = addLabel(this, QStringLiteral("MN40917"));
     LbButton1 = new FlatButton(QStringLiteral("OK"), this, QColor(Qt::yellow), QColor(Qt::yellow));

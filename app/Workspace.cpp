@@ -38,12 +38,16 @@ std::string captionForProject(const std::string& projectName) {
     return std::string(kCaptionBase) + " :" + projectName;
 }
 
-std::string setUpWorkspace(Workspace& state, const std::string& root) {
+void prepareWorkspaceFolders(Workspace& state, const std::string& root) {
     state.root = root;
     state.masterFolder = root + kSeparator + "MASTER";
     ensureFolder(state.masterFolder);
     state.projectsFolder = root + kSeparator + "PROJECTS";
     ensureFolder(state.projectsFolder);
+}
+
+std::string setUpWorkspace(Workspace& state, const std::string& root) {
+    prepareWorkspaceFolders(state, root);
 
     state.projectName =
         platform::readProfileString(state.settingsFile(), kSettingsSection, kSettingsKey, "");

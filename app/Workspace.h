@@ -25,6 +25,10 @@ inline constexpr const char* kCaptionBase = "Mirelo Tarvel SW40917 MudbusRTU / M
 // The caption after the New or Open project flow: no blank after the colon.
 std::string captionForProject(const std::string& projectName);
 
+// Sets the workspace's folders below root and creates MASTER and PROJECTS
+// when missing; a folder that cannot be made is not reported.
+void prepareWorkspaceFolders(Workspace& state, const std::string& root);
+
 // Prepares the workspace below root (folders, last project, document paths)
 // and returns the window caption for start-up.
 std::string setUpWorkspace(Workspace& state, const std::string& root);

@@ -8,6 +8,17 @@
 // Every port family of today's platforms probes 256 COM numbers.
 inline constexpr int kComPortProbeCount = 256;
 
+// A COM port present, and whether another program (or this one) holds it.
+struct ComPortState {
+    int number = 0;
+    bool held = false;
+    bool operator==(const ComPortState&) const = default;
+};
+
+// The COM ports present, ascending; every probe is closed before the next.
+std::vector<ComPortState> probeComPorts(platform::SerialApi& api,
+                                        int probeCount = kComPortProbeCount);
+
 // The numbers of the COM ports present, ascending, as decimal text. A port
 // counts as present when it opens, or when it is refused because another
 // program (or this one) holds it. Every probe is closed before the next.

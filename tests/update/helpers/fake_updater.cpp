@@ -1,6 +1,7 @@
 // Stands in for the external updater: appends its arguments, one per line and
-// then "--end--", to the file named by TARVEL_ARGS_FILE, then sleeps for
-// TARVEL_UPDATER_SLEEP_MS milliseconds.
+// then "--end--", to the file named by TARVEL_ARGS_FILE, sleeps for
+// TARVEL_UPDATER_SLEEP_MS milliseconds and ends with TARVEL_UPDATER_EXIT_CODE
+// (3 unless given).
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -14,5 +15,6 @@ int main(int argc, char** argv) {
     }
     if (const char* sleep = std::getenv("TARVEL_UPDATER_SLEEP_MS"))
         std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(sleep)));
-    return 3;
+    const char* code = std::getenv("TARVEL_UPDATER_EXIT_CODE");
+    return code ? std::atoi(code) : 3;
 }

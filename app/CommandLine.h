@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/SerialApi.h"
+#include "update/UpdaterLauncher.h"
+
+// What the command line works with besides its arguments.
+struct CliEnvironment {
+    // The workspace unless --workspace names another: the program's folder.
+    std::string programFolder;
+    std::shared_ptr<platform::SerialApi> serial;
+    // Whether a progress line may be drawn on standard error.
+    bool progressOnTerminal = false;
+    WaitSettings wait;
+};
+
+// Runs one tarvel-cli command (arguments without the program name), writing
+// results to out and messages to err. Returns the exit status: 0 done,
+// 1 refused or failed, 2 a usage error.
+int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                   const CliEnvironment& environment);

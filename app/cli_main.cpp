@@ -1,0 +1,15 @@
+// tarvel-cli: the engine of Tarvel without windows, for scripts.
+#include <iostream>
+
+#include "app/CommandLine.h"
+#include "platform/Console.h"
+#include "platform/FileSystem.h"
+
+int main(int argc, char** argv) {
+    const CliEnvironment environment{platform::executableFolder(),
+                                     platform::systemSerialApi(),
+                                     platform::standardErrorIsTerminal(),
+                                     {}};
+    return runCommandLine(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr,
+                          environment);
+}

@@ -1,0 +1,11 @@
+#include "platform/Console.h"
+
+#include <unistd.h>
+
+namespace platform {
+
+bool standardErrorIsTerminal() {
+    return isatty(STDERR_FILENO) == 1;
+}
+
+}  // namespace platform
