@@ -375,7 +375,9 @@ int Cli::image(CommandArguments& arguments) {
     for (std::int32_t i = 0; i < ImageLength; ++i) {
         char text[4];
         std::snprintf(text, sizeof text, "%02X", ImageBuffer[static_cast<std::size_t>(i)]);
-        hex += (i ? " " : "") + std::string(text);
+        if (i > 0)
+            hex += ' ';
+        hex += text;
     }
     // Each field in the image's order, with what its code means.
     struct Field {
