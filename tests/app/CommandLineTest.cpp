@@ -7,6 +7,7 @@
 
 #include "app/CommandLine.h"
 #include "support/FakeSerialApi.h"
+#include "support/Environment.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -134,8 +135,8 @@ class UpdateCommandTest : public testing::Test {
 
     void SetUp() override {
         fs::copy_file(FAKE_UPDATER, workspace / "Ser_40917_Update.exe");
-        setenv("TARVEL_ARGS_FILE", argsFile.c_str(), 1);
-        unsetenv("TARVEL_UPDATER_SLEEP_MS");
+        setEnvironment("TARVEL_ARGS_FILE", argsFile.c_str());
+        clearEnvironment("TARVEL_UPDATER_SLEEP_MS");
         serial->devices = {"COM3"};
         ASSERT_EQ(run({"new", "Plant 1"}).status, 0);
     }
@@ -151,7 +152,7 @@ class UpdateCommandTest : public testing::Test {
 };
 
 TEST_F(UpdateCommandTest, RunsTheUpdaterWithTheWizardsArgumentsAndReportsItsEnd) {
-    setenv("TARVEL_UPDATER_EXIT_CODE", "0", 1);
+    setEnvironment("TARVEL_UPDATER_EXIT_CODE", "0");
     const Result done = run({"update", "Plant 1", "--port", "COM3", "--no-read-firmware"});
     EXPECT_EQ(done.status, 0) << done.err;
     EXPECT_EQ(done.out, "Updater ended with exit code 0\n");
@@ -161,17 +162,17 @@ TEST_F(UpdateCommandTest, RunsTheUpdaterWithTheWizardsArgumentsAndReportsItsEnd)
     EXPECT_EQ(readFile(workspace / "PROJECTS/Plant 1/bin/bank.bin").size(), 19u);
     EXPECT_EQ(serial->openHandles(), 0);  // tested and released before the run
 
-    setenv("TARVEL_UPDATER_EXIT_CODE", "3", 1);
+    setEnvironment("TARVEL_UPDATER_EXIT_CODE", "3");
     const Result failed = run({"update", "Plant 1", "--port", "COM3"});
     EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(failed.err, "Updater ended with exit code 3\n");
 
-    setenv("TARVEL_UPDATER_SLEEP_MS", "600", 1);
+    setEnvironment("TARVEL_UPDATER_SLEEP_MS", "600");
     const Result late = run({"update", "Plant 1", "--port", "COM3"}, 100);
     EXPECT_EQ(late.status, 1);
     EXPECT_EQ(late.err, "Updater still running after 0 s\n");
-    unsetenv("TARVEL_UPDATER_SLEEP_MS");
-    unsetenv("TARVEL_UPDATER_EXIT_CODE");
+    clearEnvironment("TARVEL_UPDATER_SLEEP_MS");
+    clearEnvironment("TARVEL_UPDATER_EXIT_CODE");
 }
 
 TEST_F(UpdateCommandTest, APortThatCannotBeOpenedRunsNoUpdater) {

@@ -12,7 +12,8 @@ class TempFolder {
     TempFolder& operator=(const TempFolder&) = delete;
 
     const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    // The path of name in the folder, joined with the platform's separator.
+    std::string operator/(const std::string& name) const;
 
   private:
     std::string path_;

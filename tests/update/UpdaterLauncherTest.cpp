@@ -14,6 +14,7 @@
 
 #include "platform/ProcessLauncher.h"
 #include "platform/SerialNames.h"
+#include "support/Environment.h"
 #include "support/TempFolder.h"
 #include "update/UpdaterCommandLine.h"
 #include "update/UpdaterLauncher.h"
@@ -148,8 +149,8 @@ class RunAndWaitTest : public testing::Test {
     TempFolder folder;
     std::string argsFile = folder / "args.txt";
     void SetUp() override {
-        setenv("TARVEL_ARGS_FILE", argsFile.c_str(), 1);
-        unsetenv("TARVEL_UPDATER_SLEEP_MS");
+        setEnvironment("TARVEL_ARGS_FILE", argsFile.c_str());
+        clearEnvironment("TARVEL_UPDATER_SLEEP_MS");
     }
 };
 
@@ -175,7 +176,7 @@ TEST_F(RunAndWaitTest, ProgramThatEndsAtOnceReturnsAtOnceWithItsArgumentsAndExit
 }
 
 TEST_F(RunAndWaitTest, ProgramPastTheLimitKeepsRunningAndIsReapedLater) {
-    setenv("TARVEL_UPDATER_SLEEP_MS", "600", 1);
+    setEnvironment("TARVEL_UPDATER_SLEEP_MS", "600");
     const auto start = Clock::now();
     const RunOutcome outcome =
         runAndWait(FAKE_UPDATER, arguments({"x"}), false, WaitSettings{150, {}, {}});
@@ -191,7 +192,7 @@ TEST_F(RunAndWaitTest, ProgramPastTheLimitKeepsRunningAndIsReapedLater) {
 }
 
 TEST_F(RunAndWaitTest, TheClockMayWrapAroundAndProgressIsReported) {
-    setenv("TARVEL_UPDATER_SLEEP_MS", "400", 1);
+    setEnvironment("TARVEL_UPDATER_SLEEP_MS", "400");
     std::uint32_t fake = 0xFFFFFFC0u;
     std::vector<std::uint32_t> reported;
     const auto start = Clock::now();
@@ -213,7 +214,7 @@ long cpuMs() {
 }
 
 TEST_F(RunAndWaitTest, ABurstOfSignalsCutsAtMostOnePauseShort) {
-    setenv("TARVEL_UPDATER_SLEEP_MS", "1000", 1);
+    setEnvironment("TARVEL_UPDATER_SLEEP_MS", "1000");
     int looks = 0;
     int looksAfterBurst = 0;
     long cpuAfterBurst = 0;

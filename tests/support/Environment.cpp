@@ -1,0 +1,19 @@
+#include "support/Environment.h"
+
+#include <cstdlib>
+
+void setEnvironment(const std::string& name, const std::string& value) {
+#ifdef _WIN32
+    _putenv_s(name.c_str(), value.c_str());
+#else
+    setenv(name.c_str(), value.c_str(), 1);
+#endif
+}
+
+void clearEnvironment(const std::string& name) {
+#ifdef _WIN32
+    _putenv_s(name.c_str(), "");  // an empty value removes it there
+#else
+    unsetenv(name.c_str());
+#endif
+}
