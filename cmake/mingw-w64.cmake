@@ -13,7 +13,10 @@ set(triple ${TARVEL_MINGW_ARCH}-w64-mingw32)
 set(CMAKE_C_COMPILER ${triple}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
 set(CMAKE_RC_COMPILER ${triple}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${triple})
+# The cross-built libraries: the compilers' own, and those that
+# scripts/test-windows.sh builds from Debian's source packages.
+set(CMAKE_FIND_ROOT_PATH /usr/${triple}
+    ${CMAKE_CURRENT_LIST_DIR}/../build/mingw-deps/${TARVEL_MINGW_ARCH})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
@@ -21,5 +24,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # One executable without the MinGW runtime DLLs beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 if(TARVEL_MINGW_ARCH STREQUAL "x86_64")
-  set(CMAKE_CROSSCOMPILING_EMULATOR wine64)
+  set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
 endif()

@@ -5,6 +5,7 @@
 #include "app/FolderUtils.h"
 #include "app/Workspace.h"
 #include "common/AppError.h"
+#include "platform/FileSystem.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -37,12 +38,12 @@ TEST(WorkspaceSetUp, RestoresTheRememberedProject) {
         TempFolder root;
         std::filesystem::create_directories(root / "PROJECTS/Area/Plant1");
         std::filesystem::create_directories(root / "PROJECTS/Plant1");
-        writeFile(root / "Tarvel.ini", std::string("[lastproj]\nprojectname=") + c.stored + "\n");
+        writeFile(root / "Tarvel.ini", "[lastproj]\nprojectname=" + native(c.stored) + "\n");
         Workspace state;
-        EXPECT_EQ(setUpWorkspace(state, root.path()), kBase + " : " + c.name);
-        EXPECT_EQ(state.projectName, c.name);
-        EXPECT_EQ(state.projectFolder, root.path() + "/PROJECTS" + c.name);
-        EXPECT_EQ(state.generalParameterPath, state.projectFolder + "/pargen.xml");
+        EXPECT_EQ(setUpWorkspace(state, root.path()), kBase + " : " + native(c.name));
+        EXPECT_EQ(state.projectName, native(c.name));
+        EXPECT_EQ(state.projectFolder, root / "PROJECTS" + native(c.name));
+        EXPECT_EQ(state.generalParameterPath, state.projectFolder + native("/pargen.xml"));
     }
 }
 
@@ -51,10 +52,11 @@ TEST(WorkspaceSetUp, DeletedProjectIsNotCurrentButWrittenBackUnchanged) {
     writeFile(root / "Tarvel.ini", "; mine\n[lastproj]\nprojectname=Gone\n");
     Workspace state;
     EXPECT_EQ(setUpWorkspace(state, root.path()), kBase);
-    EXPECT_EQ(state.projectName, "/Gone");
+    EXPECT_EQ(state.projectName, native("/Gone"));
     EXPECT_EQ(state.projectFolder, state.projectsFolder);
     saveLastProject(state);
-    EXPECT_EQ(readFile(root / "Tarvel.ini"), "; mine\n[lastproj]\nprojectname=/Gone\n");
+    EXPECT_EQ(readFile(root / "Tarvel.ini"),
+              "; mine\n[lastproj]\nprojectname=" + native("/Gone") + "\n");
 }
 
 TEST(WorkspaceSetUp, ARememberedNameLeadingOutsideTheProjectsIsNotCurrent) {
@@ -67,7 +69,8 @@ TEST(WorkspaceSetUp, ARememberedNameLeadingOutsideTheProjectsIsNotCurrent) {
         EXPECT_EQ(setUpWorkspace(state, root.path()), kBase) << name;
         EXPECT_EQ(state.projectFolder, state.projectsFolder) << name;
         saveLastProject(state);
-        const std::string written = name.front() == '/' ? name : "/" + name;
+        const std::string written =
+            name.front() == platform::kPathSeparator ? name : platform::kPathSeparator + name;
         EXPECT_EQ(readFile(root / "Tarvel.ini"), "[lastproj]\nprojectname=" + written + "\n");
     }
 }

@@ -7,6 +7,7 @@
 #include "documents/GeneralParameters.h"
 #include "documents/XmlDocument.h"
 #include "image/ParameterImage.h"
+#include "support/PosixOnly.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -245,6 +246,7 @@ TEST_F(ParameterImageTest, AFolderOrDanglingLinkInTheDocumentsPlaceIsAnError) {
     std::filesystem::create_directory(project / "pargen.xml");
     EXPECT_THROW(BuildParameterImage(document, project.path()), AppError);
     std::filesystem::remove(project / "pargen.xml");
+    POSIX_ONLY_FROM_HERE("symbolic links");
     std::filesystem::create_symlink(project / "gone.xml", project / "pargen.xml");
     try {
         BuildParameterImage(document, project.path());

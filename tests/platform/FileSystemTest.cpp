@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "platform/FileSystem.h"
+#include "support/PosixOnly.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -20,6 +21,7 @@ TEST(ReplaceFileContents, CreatesAndReplacesWithoutLeavingTemporaryFiles) {
 }
 
 TEST(ReplaceFileContents, KeepsThePermissionsOfTheOldFile) {
+    POSIX_ONLY_FROM_HERE("mode bits");
     TempFolder folder;
     const std::string file = folder / "a.xml";
     writeFile(file, "old");
@@ -47,6 +49,7 @@ TEST(ReplaceFileContents, FailureLeavesTheOldFileAndSaysWhy) {
 }
 
 TEST(ReplaceFileContents, ALinkStaysALinkAndItsTargetIsWritten) {
+    POSIX_ONLY_FROM_HERE("symbolic links");
     TempFolder folder;
     std::filesystem::create_directory(folder / "shared");
     writeFile(folder / "shared/pargen.xml", "old");
@@ -68,16 +71,20 @@ TEST(ReplaceFileContents, ALinkStaysALinkAndItsTargetIsWritten) {
 
 TEST(ReadFileContents, AFailingReadIsAnErrorNeverAShortFile) {
     TempFolder folder;
+    writeFile(folder / "big", std::string(300000, 'x'));
+    EXPECT_EQ(platform::readFileContents(folder / "big")->size(), 300000u);
     std::filesystem::create_directory(folder / "dir");
-    // Reading a process's own memory from offset 0 fails with an I/O error.
-    std::filesystem::create_symlink("/proc/self/mem", folder / "failing");
-    for (const std::string& path : {folder / "dir", folder / "failing", folder / "missing"}) {
+    const auto refused = [](const std::string& path) {
         std::string reason;
         EXPECT_FALSE(platform::readFileContents(path, &reason)) << path;
         EXPECT_FALSE(reason.empty()) << path;
-    }
-    writeFile(folder / "big", std::string(300000, 'x'));
-    EXPECT_EQ(platform::readFileContents(folder / "big")->size(), 300000u);
+    };
+    refused(folder / "dir");
+    refused(folder / "missing");
+    POSIX_ONLY_FROM_HERE("/proc");
+    // Reading a process's own memory from offset 0 fails with an I/O error.
+    std::filesystem::create_symlink("/proc/self/mem", folder / "failing");
+    refused(folder / "failing");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "platform/ProfileStrings.h"
+#include "support/PosixOnly.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -84,19 +85,24 @@ TEST(ProfileStrings, FailedWriteReportsFalseAndKeepsTheFile) {
 
 TEST(ProfileStrings, AFileThatCannotBeReadWholeIsNeverRewritten) {
     TempFolder folder;
-    std::filesystem::create_directory(folder / "folder.ini");
-    std::filesystem::create_symlink("/proc/self/mem", folder / "failing.ini");
-    std::filesystem::create_symlink(folder / "gone.ini", folder / "dangling.ini");
-    for (const char* name : {"folder.ini", "failing.ini", "dangling.ini"}) {
+    const auto refused = [&](const char* name) {
         EXPECT_FALSE(writeProfileString(folder / name, "lastproj", "projectname", "new")) << name;
         EXPECT_EQ(readProfileString(folder / name, "lastproj", "projectname", "fallback"),
                   "fallback");
-    }
+    };
+    std::filesystem::create_directory(folder / "folder.ini");
+    refused("folder.ini");
+    POSIX_ONLY_FROM_HERE("symbolic links and /proc");
+    std::filesystem::create_symlink("/proc/self/mem", folder / "failing.ini");
+    std::filesystem::create_symlink(folder / "gone.ini", folder / "dangling.ini");
+    refused("failing.ini");
+    refused("dangling.ini");
     EXPECT_TRUE(std::filesystem::is_symlink(folder / "dangling.ini"));
     EXPECT_FALSE(std::filesystem::exists(folder / "gone.ini"));
 }
 
 TEST(ProfileStrings, ALinkedSettingsFileStaysALink) {
+    POSIX_ONLY_FROM_HERE("symbolic links");
     TempFolder folder;
     writeFile(folder / "real.ini", "; mine\n[lastproj]\nprojectname=old\n");
     std::filesystem::create_symlink("real.ini", folder / "Tarvel.ini");

@@ -32,7 +32,15 @@ TempFolder::~TempFolder() {
 }
 
 std::string TempFolder::operator/(const std::string& name) const {
-    return path_ + platform::kPathSeparator + name;
+    return path_ + platform::kPathSeparator + native(name);
+}
+
+std::string native(std::string path) {
+    for (char& c : path) {
+        if (c == '/')
+            c = platform::kPathSeparator;
+    }
+    return path;
 }
 
 std::string readFile(const std::string& path) {

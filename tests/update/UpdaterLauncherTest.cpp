@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <dirent.h>
 #include <fcntl.h>
 #include <semaphore.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -28,6 +30,18 @@ long elapsedMs(Clock::time_point since) {
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
 }
 
+#ifdef _WIN32
+TEST(UpdaterCommandLine, TheWorkedExampleOnWindows) {
+    const platform::ProgramArguments command =
+        updaterCommandLine("COM3", {true, true, true, true}, "C:\\Tools", "C:\\Tools\\PROJECTS\\Plant1");
+    EXPECT_EQ(command.parameters,
+              "\\\\.\\COM3 FW FR PW PR \"C:\\Tools\\MASTER\\sim40917.sim\" "
+              "\"C:\\Tools\\PROJECTS\\Plant1\\bin\\\"");
+    EXPECT_EQ(updaterCommandLine("COM12", {false, false, false, false}, "C:\\T", "C:\\P").parameters,
+              "\\\\.\\COM12 NO NO NO NO \"C:\\T\\MASTER\\sim40917.sim\" \"C:\\P\\bin\\\"");
+    EXPECT_EQ(updaterProgramPath("C:\\Tools"), "C:\\Tools\\Ser_40917_Update.exe");
+}
+#else
 TEST(UpdaterCommandLine, PiecesInOrderAsStringAndAsArguments) {
     using V = std::vector<std::string>;
     struct Case {
@@ -129,6 +143,9 @@ TEST(ComNames, NumbersAndDevices) {
     }
 }
 
+#endif  // _WIN32
+
+#ifndef _WIN32
 // Zombie children of this process, from /proc.
 int zombieChildren() {
     int count = 0;
@@ -143,6 +160,7 @@ int zombieChildren() {
     closedir(proc);
     return count;
 }
+#endif
 
 class RunAndWaitTest : public testing::Test {
   protected:
@@ -154,25 +172,42 @@ class RunAndWaitTest : public testing::Test {
     }
 };
 
-platform::ProgramArguments arguments(std::vector<std::string> pieces) {
-    return {"(not used on POSIX)", std::move(pieces)};
+// The same pieces as Windows and POSIX hand them over.
+platform::ProgramArguments arguments(const std::vector<std::string>& pieces) {
+    platform::ProgramArguments command{"", pieces};
+    for (const std::string& piece : pieces)
+        command.parameters += (command.parameters.empty() ? "" : " ") + piece;
+    return command;
+}
+
+// What the test updater records of its arguments: each on a line of its own
+// (on Windows, as the C runtime splits the parameter string), then "--end--".
+std::string recorded(const std::vector<std::string>& pieces) {
+    std::string text;
+    for (const std::string& piece : pieces) text += piece + "\n";
+    return text + "--end--\n";
 }
 
 TEST_F(RunAndWaitTest, ProgramThatEndsAtOnceReturnsAtOnceWithItsArgumentsAndExitCode) {
     const auto start = Clock::now();
-    const RunOutcome outcome = runAndWait(
-        FAKE_UPDATER,
-        arguments({"", "FW", "NO", "PW", "NO", "/a b/MASTER/sim40917.sim", "/p\" \"q/bin/"}), false,
-        {});
+#ifdef _WIN32
+    const std::vector<std::string> pieces = {"\\\\.\\COM1", "FW", "NO", "PW", "NO"};
+#else
+    // Blanks and quotes stay inside their argument; an empty port stays the first.
+    const std::vector<std::string> pieces = {"", "FW", "NO", "PW", "NO", "/a b/MASTER/sim40917.sim",
+                                             "/p\" \"q/bin/"};
+#endif
+    const RunOutcome outcome = runAndWait(FAKE_UPDATER, arguments(pieces), false, {});
     EXPECT_LT(elapsedMs(start), 1000);
     EXPECT_EQ(outcome, (RunOutcome{RunOutcome::Kind::Ended, 3, 150000, {}}));
     EXPECT_EQ(outcomeText(outcome), "Updater ended with exit code 3");
-    EXPECT_EQ(readFile(argsFile),
-              "\nFW\nNO\nPW\nNO\n/a b/MASTER/sim40917.sim\n/p\" \"q/bin/\n--end--\n");
+    EXPECT_EQ(readFile(argsFile), recorded(pieces));
     EXPECT_TRUE(outcome.launchError.empty());
+#ifndef _WIN32
     EXPECT_EQ(zombieChildren(), 0);
     // The event goes with its run, so that the next run, perhaps another user's, makes its own.
     EXPECT_FALSE(std::filesystem::exists("/dev/shm/sem.HandleCed"));
+#endif
 }
 
 TEST_F(RunAndWaitTest, ProgramPastTheLimitKeepsRunningAndIsReapedLater) {
@@ -188,7 +223,9 @@ TEST_F(RunAndWaitTest, ProgramPastTheLimitKeepsRunningAndIsReapedLater) {
               "Updater still running after 150 s");
     std::this_thread::sleep_for(std::chrono::milliseconds(900));
     EXPECT_EQ(readFile(argsFile), "x\n--end--\n");
+#ifndef _WIN32
     EXPECT_EQ(zombieChildren(), 0);
+#endif
 }
 
 TEST_F(RunAndWaitTest, TheClockMayWrapAroundAndProgressIsReported) {
@@ -206,6 +243,7 @@ TEST_F(RunAndWaitTest, TheClockMayWrapAroundAndProgressIsReported) {
     EXPECT_EQ(reported, (std::vector<std::uint32_t>{20, 40, 60, 80}));
 }
 
+#ifndef _WIN32
 long cpuMs() {
     rusage usage{};
     getrusage(RUSAGE_THREAD, &usage);
@@ -240,14 +278,20 @@ TEST_F(RunAndWaitTest, ABurstOfSignalsCutsAtMostOnePauseShort) {
     EXPECT_LT(cpuMs() - cpuAfterBurst, 200);
 }
 
-TEST_F(RunAndWaitTest, MissingProgramReturnsAtOnceWithTheLaunchError) {
+#endif  // _WIN32
+
+TEST_F(RunAndWaitTest, MissingProgramReturnsAtOnce) {
     const auto start = Clock::now();
     const RunOutcome outcome =
         runAndWait(folder / "Ser_40917_Update.exe", arguments({"a b"}), false, {});
     EXPECT_LT(elapsedMs(start), 100);
     EXPECT_EQ(outcomeText(outcome), "Updater could not be started");
+#ifdef _WIN32
+    EXPECT_TRUE(outcome.launchError.empty());  // the shell tells the operator itself
+#else
     EXPECT_EQ(outcome.launchError.rfind("Cannot start " + folder / "Ser_40917_Update.exe: ", 0),
               0u);
+#endif
 }
 
 }  // namespace

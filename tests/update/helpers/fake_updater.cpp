@@ -9,7 +9,7 @@
 
 int main(int argc, char** argv) {
     if (const char* file = std::getenv("TARVEL_ARGS_FILE")) {
-        std::ofstream out(file, std::ios::app);
+        std::ofstream out(file, std::ios::app | std::ios::binary);
         for (int i = 1; i < argc; ++i) out << argv[i] << '\n';
         out << "--end--\n";
     }
