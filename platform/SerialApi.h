@@ -17,8 +17,10 @@ inline constexpr EventHandle kInvalidEventHandle = -1;
 
 inline constexpr int kErrorInvalidFunction = 1;
 inline constexpr int kErrorFileNotFound = 2;
+inline constexpr int kErrorPathNotFound = 3;
 inline constexpr int kErrorAccessDenied = 5;
 inline constexpr int kErrorGenFailure = 31;
+inline constexpr int kErrorFilenameExcedRange = 206;
 
 // Event mask bits.
 inline constexpr std::uint32_t kEvRxChar = 0x0001;

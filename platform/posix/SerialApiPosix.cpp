@@ -32,7 +32,10 @@ int win32Error(int errnoValue, bool fromIoctl) {
         case EACCES:
         case EBUSY:
         case EWOULDBLOCK:
+        case EISDIR:  // Windows refuses a folder as "access denied"
             return kErrorAccessDenied;
+        case ENAMETOOLONG:
+            return kErrorFilenameExcedRange;
         case ENOTTY:
             return fromIoctl ? kErrorInvalidFunction : kErrorGenFailure;
         case EINVAL:
@@ -81,6 +84,10 @@ class PosixSerialApi final : public SerialApi {
     explicit PosixSerialApi(std::string deviceFolder) : deviceFolder_(std::move(deviceFolder)) {}
 
     CommHandle createFile(const std::string& name) override {
+        if (name.empty()) {  // as Windows answers an empty name
+            lastErrorNumber = kErrorPathNotFound;
+            return kInvalidCommHandle;
+        }
         const std::string path = devicePathForName(name, deviceFolder_);
         const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {

@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-#include <fstream>
-#include <sstream>
+#include <atomic>
 
 namespace platform {
 
@@ -24,6 +23,12 @@ std::string systemMessage(DWORD error) {
 bool fail(std::string* reason, DWORD error) {
     if (reason)
         *reason = systemMessage(error);
+    return false;
+}
+
+bool fail(std::string* reason, const char* text) {
+    if (reason)
+        *reason = text;
     return false;
 }
 
@@ -56,15 +61,73 @@ bool createFolder(const std::string& path) {
 }
 
 std::optional<std::string> readFileContents(const std::string& path, std::string* reason) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
         fail(reason, GetLastError());
         return std::nullopt;
     }
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
+    std::string content;
+    char buffer[65536];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+            // A file read in part is never taken for the whole file.
+            fail(reason, GetLastError());
+            CloseHandle(file);
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        content.append(buffer, got);
+    }
+    CloseHandle(file);
+    return content;
 }
+
+namespace {
+
+// A temporary file of its own beside path: the name carries the process, a
+// counter and the clock, and is only taken when nothing has it yet.
+HANDLE createTemporary(const std::string& path, std::string& temporary) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = path + ".tmp" + std::to_string(GetCurrentProcessId()) + "-" +
+                    std::to_string(counter++) + "-" + std::to_string(GetTickCount());
+        const HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS)
+            return file;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+// Another program holding the file open refuses the replacement for a moment
+// (a virus scanner) or for good (an editor): try a few times, then say so.
+bool moveOver(const std::string& from, const std::string& to) {
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExA(from.c_str(), to.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        const DWORD error = GetLastError();
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) || attempt == 10)
+            return false;
+        Sleep(20);
+    }
+}
+
+// True when another program has the file open, which an exclusive open tells.
+bool heldOpenElsewhere(const std::string& path) {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return false;
+    }
+    return GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+}  // namespace
 
 bool replaceFileContents(const std::string& path, std::string_view bytes, std::string* reason) {
     const DWORD old = GetFileAttributesA(path.c_str());
@@ -72,9 +135,8 @@ bool replaceFileContents(const std::string& path, std::string_view bytes, std::s
         (old & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
         return fail(reason, ERROR_ACCESS_DENIED);
 
-    const std::string temporary = path + ".tmp" + std::to_string(GetCurrentProcessId());
-    const HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::string temporary;
+    const HANDLE file = createTemporary(path, temporary);
     if (file == INVALID_HANDLE_VALUE)
         return fail(reason, GetLastError());
     DWORD written = 0;
@@ -83,13 +145,15 @@ bool replaceFileContents(const std::string& path, std::string_view bytes, std::s
     DWORD error = GetLastError();
     CloseHandle(file);
     if (ok) {
-        ok = MoveFileExA(temporary.c_str(), path.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        ok = moveOver(temporary, path);
         error = GetLastError();
     }
     if (ok)
         return true;
     DeleteFileA(temporary.c_str());
+    if ((error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) &&
+        heldOpenElsewhere(path))
+        return fail(reason, "another program holds the file open");
     return fail(reason, error);
 }
 

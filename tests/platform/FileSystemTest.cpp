@@ -2,7 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "platform/FileSystem.h"
 #include "support/PosixOnly.h"
@@ -19,6 +24,43 @@ TEST(ReplaceFileContents, CreatesAndReplacesWithoutLeavingTemporaryFiles) {
     EXPECT_EQ(readFile(file), "ab");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
+
+TEST(ReplaceFileContents, WritersInOneProcessNeverCollide) {
+    TempFolder folder;
+    const std::string file = folder / "bank.bin";
+    std::atomic<int> failures = 0;
+    const auto writer = [&](char fill) {
+        for (int i = 0; i < 200; ++i) {
+            if (!platform::replaceFileContents(file, std::string(64, fill)))
+                ++failures;
+        }
+    };
+    std::thread first(writer, 'a');
+    std::thread second(writer, 'b');
+    first.join();
+    second.join();
+    EXPECT_EQ(failures.load(), 0);
+    const std::string last = readFile(file);
+    EXPECT_TRUE(last == std::string(64, 'a') || last == std::string(64, 'b'));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
+}
+
+#ifdef _WIN32
+TEST(ReplaceFileContents, AFileHeldOpenElsewhereIsReportedAndKept) {
+    TempFolder folder;
+    const std::string file = folder / "pargen.xml";
+    writeFile(file, "old");
+    const HANDLE held = CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::string reason;
+    EXPECT_FALSE(platform::replaceFileContents(file, "new", &reason));
+    EXPECT_EQ(reason, "another program holds the file open");
+    CloseHandle(held);
+    EXPECT_EQ(readFile(file), "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
+}
+#endif
 
 TEST(ReplaceFileContents, KeepsThePermissionsOfTheOldFile) {
     POSIX_ONLY_FROM_HERE("mode bits");

@@ -140,15 +140,15 @@ TEST_F(SerialPortTest, BadNamesFailWithTheirErrorAndLeakNothing) {
         std::string text;
     };
     const Case cases[] = {
-        {"", "Error accessing specified device (Error: 2) "},
+        {"", "Error accessing specified device (Error: 3) "},
         {"COM0", "Error accessing specified device (Error: 2) "},
         {"COM257", "Error accessing specified device (Error: 2) "},
         {"COM2", "Error accessing specified device (Error: 2) "},
         {"COM200", "Error accessing specified device (Error: 2) "},
         {"\\\\.\\COM3", "Error accessing specified device (Error: 2) "},
-        {std::string(5000, 'C'), "Error accessing specified device (Error: 31) "},
+        {std::string(5000, 'C'), "Error accessing specified device (Error: 206) "},
         {devices / "plain", "Invalid device handle, access denied (Error: -1) "},
-        {devices / "folder", "Error accessing specified device (Error: 31) "},
+        {devices / "folder", "Error accessing specified device (Error: 5) "},
         {devices / "missing", "Error accessing specified device (Error: 2) "},
     };
     for (const Case& c : cases) {
