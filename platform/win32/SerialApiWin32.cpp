@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <memory>
 
 #include "platform/SerialApi.h"
 #include "platform/SerialNames.h"
@@ -62,6 +63,27 @@ Dcb fromPlatform(const DCB& dcb) {
     block.EofChar = dcb.EofChar;
     block.EvtChar = dcb.EvtChar;
     return block;
+}
+
+// One overlapped wait for a port event: the system writes into it until the
+// wait has ended.
+struct PendingWait {
+    OVERLAPPED overlapped{};
+    DWORD mask = 0;
+};
+
+// Ends a pending event wait the usual way, by setting the port's mask again,
+// and, where that is not enough, by cancelling it; never waits without a
+// bound (under Wine the cancel is refused and an unbounded wait never returns).
+bool endPendingWait(HANDLE port, PendingWait& wait) {
+    constexpr DWORD kBoundMs = 1000;
+    DWORD mask = 0;
+    if (GetCommMask(port, &mask))
+        SetCommMask(port, mask);
+    if (WaitForSingleObject(wait.overlapped.hEvent, kBoundMs) == WAIT_OBJECT_0)
+        return true;
+    CancelIoEx(port, &wait.overlapped);
+    return WaitForSingleObject(wait.overlapped.hEvent, kBoundMs) == WAIT_OBJECT_0;
 }
 
 class Win32SerialApi final : public SerialApi {
@@ -143,28 +165,27 @@ class Win32SerialApi final : public SerialApi {
     void closeEvent(EventHandle event) override { CloseHandle(toHandle(event)); }
 
     bool waitCommEvent(CommHandle port, EventHandle wake, std::uint32_t& events) override {
-        OVERLAPPED overlapped{};
-        overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        if (!overlapped.hEvent)
+        auto wait = std::make_unique<PendingWait>();
+        wait->overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (!wait->overlapped.hEvent)
             return fail();
-        DWORD mask = 0;
-        bool happened = WaitCommEvent(toHandle(port), &mask, &overlapped) != 0;
+        const HANDLE handle = toHandle(port);
+        bool happened = WaitCommEvent(handle, &wait->mask, &wait->overlapped) != 0;
         if (!happened && GetLastError() == ERROR_IO_PENDING) {
-            const HANDLE waits[2] = {overlapped.hEvent, toHandle(wake)};
+            const HANDLE waits[2] = {wait->overlapped.hEvent, toHandle(wake)};
             DWORD transferred = 0;
             if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0) {
-                happened =
-                    GetOverlappedResult(toHandle(port), &overlapped, &transferred, FALSE) != 0;
-            } else {
-                // Woken: the pending wait must end before mask goes out of scope.
-                CancelIoEx(toHandle(port), &overlapped);
-                GetOverlappedResult(toHandle(port), &overlapped, &transferred, TRUE);
+                happened = GetOverlappedResult(handle, &wait->overlapped, &transferred, FALSE) != 0;
+            } else if (!endPendingWait(handle, *wait)) {
+                // The system may still write into the record: it is left to it.
+                wait.release();
+                return false;
             }
         } else if (!happened) {
             fail();
         }
-        CloseHandle(overlapped.hEvent);
-        events = mask;
+        CloseHandle(wait->overlapped.hEvent);
+        events = wait->mask;
         return happened;
     }
 
