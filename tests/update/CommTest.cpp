@@ -1,13 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QThread>
 #include <algorithm>
+#include <thread>
 
 #include "support/FakeSerialApi.h"
-#include "support/QtWait.h"
+#include "support/QueuedHandOver.h"
 #include "update/CommInt.h"
-#include "update/MainThreadHandOver.h"
 
 namespace {
 
@@ -27,7 +25,8 @@ std::string errorText(const std::function<void()>& action, int* code = nullptr) 
 class CommTest : public testing::Test {
   protected:
     std::shared_ptr<FakeSerialApi> api = std::make_shared<FakeSerialApi>();
-    TComm comm{api, mainThreadHandOver()};
+    std::shared_ptr<QueuedHandOver> handOver = std::make_shared<QueuedHandOver>();
+    TComm comm{api, handOver};
 
     void openOnCom1() {
         comm.SetDeviceName("COM1");
@@ -158,14 +157,14 @@ TEST(CommSetters, AppliedAtOnceWhileOpenOnlyStoredWhileClosed) {
     };
     for (const Case& c : cases) {
         auto api = std::make_shared<FakeSerialApi>();
-        TComm closed(api, mainThreadHandOver());
+        TComm closed(api);
         c.setOther(closed);
         EXPECT_TRUE(api->calls().empty()) << c.name << ": only stored while closed";
         closed.Open();
         EXPECT_TRUE(c.applied(api->writtenStates().back())) << c.name << ": applied by Open";
         closed.Close();
 
-        TComm open(api, mainThreadHandOver());
+        TComm open(api);
         open.Open();
         api->clearCalls();
         c.setSame(open);
@@ -236,7 +235,7 @@ TEST_F(CommTest, FlowControlAndOptionsInTheWrittenBlock) {
     for (const Case& c : cases) {
         auto fake = std::make_shared<FakeSerialApi>();
         fake->portState.Flags = c.portFlags;
-        TComm one(fake, mainThreadHandOver());
+        TComm one(fake);
         one.SetFlowControl(c.flow);
         one.SetOptions(c.options);
         one.SetDeviceName("COM1");
@@ -325,9 +324,10 @@ TEST_F(CommTest, DtrAndClose) {
 
 TEST_F(CommTest, EventsReachTheMainThreadInOrderAndNothingAfterClose) {
     std::vector<std::string> seen;
+    const std::thread::id testThread = std::this_thread::get_id();
     const auto record = [&](const char* name) {
         return [&, name](TCustomComm*) {
-            EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
+            EXPECT_EQ(std::this_thread::get_id(), testThread);
             seen.push_back(name);
         };
     };
@@ -341,14 +341,14 @@ TEST_F(CommTest, EventsReachTheMainThreadInOrderAndNothingAfterClose) {
     openOnCom1();
     api->raiseEvents(platform::kEvTxEmpty | platform::kEvBreak | platform::kEvErr |
                      platform::kEvRxChar | platform::kEvCts);
-    ASSERT_TRUE(waitUntil([&] { return seen.size() == 4; }));
+    ASSERT_TRUE(handOver->waitUntil([&] { return seen.size() == 4; }));
     EXPECT_EQ(seen, (std::vector<std::string>{"break", "cts", "error 0", "txempty"}));
     EXPECT_EQ(api->calls().front(), "clearCommError");
 
     seen.clear();
     api->raiseEvents(platform::kEvBreak);
     comm.Close();  // the event may be waiting for the main thread: it is dropped
-    waitUntil([] { return false; }, 100);
+    handOver->waitUntil([] { return false; }, 100);
     EXPECT_TRUE(seen.empty());
 }
 
@@ -370,9 +370,3 @@ TEST_F(CommTest, CloseThenOpenAtOnce) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

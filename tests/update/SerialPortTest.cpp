@@ -221,3 +221,10 @@ TEST_F(SerialPortTest, DiscoveryListsDevicesInNumericOrder) {
 }
 
 }  // namespace
+
+int main(int argc, char** argv) {
+    // Deliveries reach the handlers through the event loop of this application.
+    QCoreApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -32,13 +32,14 @@ long elapsedMs(Clock::time_point since) {
 
 #ifdef _WIN32
 TEST(UpdaterCommandLine, TheWorkedExampleOnWindows) {
-    const platform::ProgramArguments command =
-        updaterCommandLine("COM3", {true, true, true, true}, "C:\\Tools", "C:\\Tools\\PROJECTS\\Plant1");
+    const platform::ProgramArguments command = updaterCommandLine(
+        "COM3", {true, true, true, true}, "C:\\Tools", "C:\\Tools\\PROJECTS\\Plant1");
     EXPECT_EQ(command.parameters,
               "\\\\.\\COM3 FW FR PW PR \"C:\\Tools\\MASTER\\sim40917.sim\" "
               "\"C:\\Tools\\PROJECTS\\Plant1\\bin\\\"");
-    EXPECT_EQ(updaterCommandLine("COM12", {false, false, false, false}, "C:\\T", "C:\\P").parameters,
-              "\\\\.\\COM12 NO NO NO NO \"C:\\T\\MASTER\\sim40917.sim\" \"C:\\P\\bin\\\"");
+    EXPECT_EQ(
+        updaterCommandLine("COM12", {false, false, false, false}, "C:\\T", "C:\\P").parameters,
+        "\\\\.\\COM12 NO NO NO NO \"C:\\T\\MASTER\\sim40917.sim\" \"C:\\P\\bin\\\"");
     EXPECT_EQ(updaterProgramPath("C:\\Tools"), "C:\\Tools\\Ser_40917_Update.exe");
 }
 #else
@@ -194,8 +195,8 @@ TEST_F(RunAndWaitTest, ProgramThatEndsAtOnceReturnsAtOnceWithItsArgumentsAndExit
     const std::vector<std::string> pieces = {"\\\\.\\COM1", "FW", "NO", "PW", "NO"};
 #else
     // Blanks and quotes stay inside their argument; an empty port stays the first.
-    const std::vector<std::string> pieces = {"", "FW", "NO", "PW", "NO", "/a b/MASTER/sim40917.sim",
-                                             "/p\" \"q/bin/"};
+    const std::vector<std::string> pieces = {
+        "", "FW", "NO", "PW", "NO", "/a b/MASTER/sim40917.sim", "/p\" \"q/bin/"};
 #endif
     const RunOutcome outcome = runAndWait(FAKE_UPDATER, arguments(pieces), false, {});
     EXPECT_LT(elapsedMs(start), 1000);
