@@ -10,7 +10,8 @@
 #include "update/ComPortDiscovery.h"
 
 int main(int argc, char** argv) {
-    const auto api = argc > 1 ? platform::makeSystemSerialApi(argv[1]) : platform::systemSerialApi();
+    const auto api =
+        argc > 1 ? platform::makeSystemSerialApi(argv[1]) : platform::systemSerialApi();
     std::vector<double> millis;
     std::vector<std::string> ports;
     for (int run = 0; run < 100; ++run) {

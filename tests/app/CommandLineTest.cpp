@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "app/CommandLine.h"
-#include "support/FakeSerialApi.h"
 #include "support/Environment.h"
+#include "support/FakeSerialApi.h"
 #include "support/TempFolder.h"
 
 namespace {

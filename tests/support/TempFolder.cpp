@@ -12,8 +12,8 @@
 TempFolder::TempFolder() {
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const auto candidate = std::filesystem::temp_directory_path() /
-                               ("tarvel-test-" + std::to_string(random()));
+        const auto candidate =
+            std::filesystem::temp_directory_path() / ("tarvel-test-" + std::to_string(random()));
         if (std::filesystem::create_directory(candidate)) {
             path_ = candidate.string();
             return;
