@@ -177,13 +177,11 @@ class Cli {
     int ports(CommandArguments& arguments);
     int update(CommandArguments& arguments);
 
-    // The folder of an existing project; refuses names New project refuses.
-    std::string projectFolder(const std::string& name) const;
-    std::string documentPath(const std::string& folder) const {
-        return folder + platform::kPathSeparator + "pargen.xml";
-    }
-    // The parameters as the General Parameter dialog reads them.
-    GeneralParameters readParameters(const std::string& folder) const;
+    // Makes an existing project current, as Open project does, and returns
+    // its folder; refuses names New project refuses.
+    std::string projectFolder(const std::string& name);
+    // The current project's parameters as the General Parameter dialog reads them.
+    GeneralParameters readParameters() const;
     void writeImage(const std::string& folder);
 
     std::ostream& out_;
@@ -229,15 +227,17 @@ int Cli::run(std::vector<std::string> arguments) {
     return (this->*commands.at(command))(commandArguments);
 }
 
-std::string Cli::projectFolder(const std::string& name) const {
-    const std::string folder = workspace_.projectsFolder + platform::kPathSeparator + name;
+std::string Cli::projectFolder(const std::string& name) {
+    const std::string folder = projectFolderFor(workspace_.projectsFolder, name);
     if (!isPortableProjectName(name) || !FolderExists(folder))
         throw Refusal{"Project not valid"};
+    workspace_.projectFolder = folder;
+    workspace_.setProjectPaths();
     return folder;
 }
 
-GeneralParameters Cli::readParameters(const std::string& folder) const {
-    const std::string path = documentPath(folder);
+GeneralParameters Cli::readParameters() const {
+    const std::string& path = workspace_.generalParameterPath;
     if (!platform::entryExists(path))
         return {};
     XmlDocument document;
@@ -262,7 +262,7 @@ int Cli::newProject(CommandArguments& arguments) {
     if (!platform::createFolder(candidate))
         throw AppError("Cannot create the project folder " + candidate);
     ForceFolder(candidate + "/bin");
-    const std::string folder = workspace_.projectsFolder + platform::kPathSeparator + name;
+    const std::string folder = projectFolderFor(workspace_.projectsFolder, name);
     try {
         writeDefaultProjectDocuments(folder);
     } catch (const AppError& e) {
@@ -274,7 +274,8 @@ int Cli::newProject(CommandArguments& arguments) {
 
 int Cli::show(CommandArguments& arguments) {
     const bool json = arguments.takeFlag("--json");
-    const GeneralParameters parameters = readParameters(projectFolder(arguments.rest(1).front()));
+    projectFolder(arguments.rest(1).front());
+    const GeneralParameters parameters = readParameters();
     const auto side = [](const SideParameters& p) {
         return Json{{"line", p.rs232 ? "RS232" : "RS485"},
                     {"baud", itemOrNull(kBaudRateItems, p.baudRate)},
@@ -324,8 +325,8 @@ int Cli::set(CommandArguments& arguments) {
         changes.emplace_back(key, it->substr(equals + 1));
     }
 
-    const std::string folder = projectFolder(rest.front());
-    GeneralParameters parameters = readParameters(folder);
+    projectFolder(rest.front());
+    GeneralParameters parameters = readParameters();
     // Each change in the order given, as clicks in the dialog would make them.
     for (const auto& [key, value] : changes) {
         const auto position = [&key = key, &value = value](const std::vector<std::string>& items,
@@ -361,7 +362,7 @@ int Cli::set(CommandArguments& arguments) {
     if (const auto problem = timeoutProblem(parameters))
         throw Refusal{*problem};
     XmlDocument document;
-    writeGeneralParameters(document, parameters, documentPath(folder));
+    writeGeneralParameters(document, parameters, workspace_.generalParameterPath);
     return 0;
 }
 

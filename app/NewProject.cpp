@@ -29,6 +29,10 @@ std::string newProjectCandidate(const std::string& destinationFolder, const std:
     return destinationFolder + "/" + name;
 }
 
+std::string projectFolderFor(const std::string& destinationFolder, const std::string& name) {
+    return destinationFolder + platform::kPathSeparator + name;
+}
+
 void writeDefaultProjectDocuments(const std::string& projectFolder) {
     XmlDocument document;
     writeGeneralParameters(document, GeneralParameters{},

@@ -13,6 +13,10 @@ std::vector<std::string> newProjectRefusals(const std::string& destinationFolder
 // The folder New project makes: the destination folder, "/" and the name.
 std::string newProjectCandidate(const std::string& destinationFolder, const std::string& name);
 
+// The project folder as the workspace records it: the destination folder, the
+// platform's separator and the name.
+std::string projectFolderFor(const std::string& destinationFolder, const std::string& name);
+
 // Writes a new project's documents, with their default content, into
 // projectFolder: pargen.xml with the default parameters and var.xml without
 // rows. Raises an error when a document cannot be written.

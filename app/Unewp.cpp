@@ -116,7 +116,7 @@ void TFsaveproj::createProject(const std::string& candidate) {
     ForceFolder(candidate + "/bin");
     Workspace& state = workspace();
     state.projectName = newProjectName;
-    state.projectFolder = destinationFolder + platform::kPathSeparator + newProjectName;
+    state.projectFolder = projectFolderFor(destinationFolder, newProjectName);
     forms().main->SetProjectPaths();
     try {
         forms().pargen->SetDefaults();

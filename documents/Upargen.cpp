@@ -10,7 +10,6 @@
 #include "app/Workspace.h"
 #include "common/ActionGuard.h"
 #include "common/AppError.h"
-#include "common/IntegerText.h"
 #include "common/Messages.h"
 #include "controls/FlatButton.h"
 #include "controls/RadioGroup.h"

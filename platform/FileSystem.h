@@ -15,8 +15,6 @@ std::string executableFolder();
 // True when path names an existing folder; any error counts as "no folder".
 bool folderExists(const std::string& path);
 
-bool fileExists(const std::string& path);
-
 // True when anything stands at path: a file, a folder, a link (even one that
 // leads nowhere) or a device.
 bool entryExists(const std::string& path);

@@ -2,7 +2,8 @@
 # Builds the fuzz harnesses (clang, address and undefined-behaviour checks)
 # and runs each for the given number of seconds (60 unless told).
 # New inputs go to build/fuzz/corpus/<harness>, findings to
-# build/fuzz/findings/<harness>/; the seeds in tests/fuzz/corpus stay as they are.
+# build/fuzz/findings/<harness>/; the seed inputs in tests/fuzz/corpus are
+# only read.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"

@@ -28,11 +28,6 @@ bool folderExists(const std::string& path) {
     return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool fileExists(const std::string& path) {
-    struct stat info {};
-    return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
 bool entryExists(const std::string& path) {
     struct stat info {};
     return !path.empty() && lstat(path.c_str(), &info) == 0;
