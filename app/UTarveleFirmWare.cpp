@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QStyle>
+#include <optional>
 
 #include "app/FolderPicker.h"
 #include "app/FolderUtils.h"
@@ -202,8 +203,11 @@ class UserInputEater : public QObject {
 RunOutcome TFTarveleFirmWare::RunAndWait(const std::string& program,
                                          const platform::ProgramArguments& arguments, bool hidden,
                                          const std::function<void(std::uint32_t)>& progress) {
-    const UserInputEater eater;
+    // Input is thrown away only while the program runs: a box that reports a
+    // failed launch must take its keys and clicks.
+    std::optional<UserInputEater> eater;
     WaitSettings settings = waitSettings;
+    settings.onLaunched = [&eater] { eater.emplace(); };
     settings.whileWaiting = [&progress](std::uint32_t elapsedMs) {
         if (progress)
             progress(elapsedMs);
@@ -211,6 +215,7 @@ RunOutcome TFTarveleFirmWare::RunAndWait(const std::string& program,
         QCoreApplication::processEvents();
     };
     const RunOutcome outcome = runAndWait(program, arguments, hidden, settings);
+    eater.reset();
     if (!outcome.launchError.empty())
         messages::showError(outcome.launchError);
     return outcome;

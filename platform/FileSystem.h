@@ -19,6 +19,12 @@ bool folderExists(const std::string& path);
 // leads nowhere) or a device.
 bool entryExists(const std::string& path);
 
+// True when path names a regular file, after links.
+bool regularFileExists(const std::string& path);
+
+// True when path names a regular file, after links, that this process may run.
+bool runnableFileExists(const std::string& path);
+
 // Creates this one folder (not its parents).
 bool createFolder(const std::string& path);
 

@@ -113,6 +113,18 @@ void TFBootSer::FormShow() {
     Label1->setText(QStringLiteral("Follow these steps to update the HD40917 from RS232:"));
     for (QWidget* control : stepsPageControls()) control->setVisible(true);
     RefillPortList();
+    // Said over the shown wizard, before the device is powered into its boot
+    // loader, not after Execute when it is too late.
+    QMetaObject::invokeMethod(
+        this, [this] { runGuarded([this] { ReportMissingUpdaterFiles(); }); },
+        Qt::QueuedConnection);
+}
+
+void TFBootSer::ReportMissingUpdaterFiles() {
+    if (!isVisible())
+        return;
+    for (const std::string& message : missingUpdaterFiles(workspace().root))
+        messages::showPlain(message);
 }
 
 void TFBootSer::showEvent(QShowEvent* event) {

@@ -58,6 +58,7 @@ class TFBootSer : public QDialog {
 
   private:
     void FormShow();
+    void ReportMissingUpdaterFiles();
     void FormClose();
     void closePortQuietly();
     // Every control of the steps page, which the options page covers.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/ProcessLauncher.h"
 
@@ -14,6 +15,14 @@ struct UpdateOptions {
 
 // Workspace root, separator, "Ser_40917_Update.exe".
 std::string updaterProgramPath(const std::string& workspaceRoot);
+
+// Workspace root, separator, "MASTER", separator, "sim40917.sim".
+std::string deviceMasterFilePath(const std::string& workspaceRoot);
+
+// What the operator must put right before the device goes into its boot
+// loader: one message for a missing or unrunnable updater and one for a
+// missing device master file; empty when both are in place.
+std::vector<std::string> missingUpdaterFiles(const std::string& workspaceRoot);
 
 // The updater's command line, built from seven pieces: the port's device path,
 // the four option tokens ("FW"/"FR"/"PW"/"PR", or "NO"), the device master

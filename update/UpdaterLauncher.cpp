@@ -33,6 +33,8 @@ RunOutcome runAndWait(const std::string& program, const platform::ProgramArgumen
     event.reset();
     if (!launched)
         return notStarted;
+    if (settings.onLaunched)
+        settings.onLaunched();
     const std::uint32_t start = now();
     for (;;) {
         const auto code = launched->exitCode();

@@ -13,6 +13,9 @@ struct WaitSettings {
     std::function<std::uint32_t()> tickCount;
     // Called after every look with the time waited so far.
     std::function<void(std::uint32_t elapsedMs)> whileWaiting;
+    // Called once the program has started, after the launch call returned
+    // (on Windows the shell may have shown its own box inside that call).
+    std::function<void()> onLaunched;
 };
 
 // How a run ended.

@@ -33,6 +33,15 @@ bool entryExists(const std::string& path) {
     return !path.empty() && lstat(path.c_str(), &info) == 0;
 }
 
+bool regularFileExists(const std::string& path) {
+    struct stat info {};
+    return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool runnableFileExists(const std::string& path) {
+    return regularFileExists(path) && access(path.c_str(), X_OK) == 0;
+}
+
 bool createFolder(const std::string& path) {
     return mkdir(path.c_str(), 0777) == 0;
 }

@@ -51,6 +51,17 @@ bool entryExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool regularFileExists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The shell runs any file it has an action for; a file that is there is all
+// that can be checked ahead.
+bool runnableFileExists(const std::string& path) {
+    return regularFileExists(path);
+}
+
 bool createFolder(const std::string& path) {
     return CreateDirectoryA(path.c_str(), nullptr) != 0;
 }

@@ -1,6 +1,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QTimer>
 #include <QWindow>
 #include <QtTest>
@@ -47,15 +48,26 @@ class SerialWizardTest : public QObject {
 
     void connectPort() { QTest::mouseClick(wizard->LbButton1, Qt::LeftButton); }
 
+    std::string updaterPath() const { return *root / "Ser_40917_Update.exe"; }
+
+    void showAgain() {
+        wizard->close();
+        wizard->show();
+        QCoreApplication::processEvents();
+    }
+
   private slots:
     void init() {
         root = std::make_unique<TempFolder>();
         mainWindow = std::make_unique<TFTarveleFirmWare>(root->path());
         workspace().projectFolder = *root / "PROJECTS/Plant 1";
+        std::filesystem::copy_file(FAKE_UPDATER, updaterPath());
+        writeFile(*root / "MASTER/sim40917.sim", "master");
         api = std::make_shared<FakeSerialApi>();
         api->devices = {"\\\\.\\COM3", "\\\\.\\COM10", "\\\\.\\COM2", "COM3", "COM10", "COM2"};
         wizard = std::make_unique<TFBootSer>(api);
         wizard->show();
+        QCoreApplication::processEvents();  // the look for the updater's files
     }
 
     void cleanup() {
@@ -130,8 +142,6 @@ class SerialWizardTest : public QObject {
     }
 
     void nextShowsTheOptionsAndFreesThePortThenExecuteRunsTheUpdater() {
-        const std::string updater = *root / "Ser_40917_Update.exe";
-        std::filesystem::copy_file(FAKE_UPDATER, updater);
         const std::string argsFile = *root / "args.txt";
         qputenv("TARVEL_ARGS_FILE", QByteArray::fromStdString(argsFile));
         qunsetenv("TARVEL_UPDATER_SLEEP_MS");
@@ -199,7 +209,6 @@ class SerialWizardTest : public QObject {
     }
 
     void inputDuringARunIsThrownAwayWhileTheWindowsKeepPainting() {
-        std::filesystem::copy_file(FAKE_UPDATER, *root / "Ser_40917_Update.exe");
         const std::string argsFile = *root / "args.txt";
         qputenv("TARVEL_ARGS_FILE", QByteArray::fromStdString(argsFile));
         qputenv("TARVEL_UPDATER_SLEEP_MS", "2300");
@@ -241,6 +250,67 @@ class SerialWizardTest : public QObject {
         QCOMPARE(statuses.front(), QStringLiteral("Updater running\u2026 0 s"));
         QVERIFY(statuses.contains(QStringLiteral("Updater running\u2026 1 s")));
         qunsetenv("TARVEL_UPDATER_SLEEP_MS");
+    }
+
+    void missingUpdaterFilesAreNamedAsTheWizardShows() {
+        const std::string master = *root / "MASTER/sim40917.sim";
+        const std::string missingUpdater =
+            "The updater " + updaterPath() + " is missing or cannot be run.";
+        const std::string missingMaster = "The device master file " + master + " is missing.";
+        MessageRecorder recorder;
+        showAgain();
+        QVERIFY(recorder.entries.empty());
+
+        std::filesystem::remove(updaterPath());
+        std::filesystem::remove(master);
+        showAgain();
+        QVERIFY(stepsPageShown());
+        QCOMPARE(wizard->LbButton1->geometry(), QRect(184, 96, 81, 21));
+        QCOMPARE(recorder.entries,
+                 (std::vector<MessageRecorder::Entry>{{Kind::Plain, missingUpdater},
+                                                      {Kind::Plain, missingMaster}}));
+#ifndef _WIN32
+        recorder.entries.clear();
+        writeFile(updaterPath(), "#!/bin/sh\n");  // there, but not executable
+        std::filesystem::create_directory(master);
+        showAgain();
+        QCOMPARE(recorder.entries,
+                 (std::vector<MessageRecorder::Entry>{{Kind::Plain, missingUpdater},
+                                                      {Kind::Plain, missingMaster}}));
+#endif
+    }
+
+    // The real box, on the path where the program used to lock up: it must
+    // take Return while the wizard waits behind it.
+    void aFailedLaunchShowsABoxThatTakesTheKeyboard() {
+        std::filesystem::remove(updaterPath());
+        connectPort();
+        QTest::mouseClick(wizard->LbButton2, Qt::LeftButton);
+        QString boxText;
+        bool closedByReturn = false;
+        QTimer closer;
+        int looks = 0;
+        connect(&closer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            if (boxText.isEmpty()) {
+                boxText = box->windowTitle() + "|" + box->text();
+                QTest::keyClick(box, Qt::Key_Return);
+            } else if (++looks > 20) {
+                box->hide();  // never hang the test run: hiding ends its loop
+            }
+        });
+        closer.start(20);
+        QTest::mouseClick(wizard->LbButton4, Qt::LeftButton);
+        closedByReturn = looks == 0;
+        closer.stop();
+        QVERIFY(closedByReturn);
+        QCOMPARE(boxText, QStringLiteral("Error|Cannot start ") +
+                              QString::fromStdString(updaterPath()) +
+                              QStringLiteral(": No such file or directory"));
+        QVERIFY(wizard->isVisible() && wizard->Panel1->isVisible());
+        QCOMPARE(wizard->LabelStatus->text(), QStringLiteral("Updater could not be started"));
     }
 
     void closingWhileConnectedReleasesThePort() {

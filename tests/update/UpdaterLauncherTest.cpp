@@ -215,7 +215,7 @@ TEST_F(RunAndWaitTest, ProgramPastTheLimitKeepsRunningAndIsReapedLater) {
     setEnvironment("TARVEL_UPDATER_SLEEP_MS", "600");
     const auto start = Clock::now();
     const RunOutcome outcome =
-        runAndWait(FAKE_UPDATER, arguments({"x"}), false, WaitSettings{150, {}, {}});
+        runAndWait(FAKE_UPDATER, arguments({"x"}), false, WaitSettings{150, {}, {}, {}});
     const long waited = elapsedMs(start);
     EXPECT_GE(waited, 150);
     EXPECT_LT(waited, 500);
@@ -238,7 +238,7 @@ TEST_F(RunAndWaitTest, TheClockMayWrapAroundAndProgressIsReported) {
     const RunOutcome outcome =
         runAndWait(FAKE_UPDATER, arguments({}), false,
                    WaitSettings{100, [&] { return fake += 20; },
-                                [&](std::uint32_t elapsed) { reported.push_back(elapsed); }});
+                                [&](std::uint32_t elapsed) { reported.push_back(elapsed); }, {}});
     EXPECT_LT(elapsedMs(start), 350);
     EXPECT_EQ(outcome.kind, RunOutcome::Kind::StillRunning);
     EXPECT_EQ(reported, (std::vector<std::uint32_t>{20, 40, 60, 80}));
@@ -270,7 +270,7 @@ TEST_F(RunAndWaitTest, ABurstOfSignalsCutsAtMostOnePauseShort) {
     };
     const auto start = Clock::now();
     const RunOutcome outcome =
-        runAndWait(FAKE_UPDATER, arguments({}), false, WaitSettings{150000, {}, burst});
+        runAndWait(FAKE_UPDATER, arguments({}), false, WaitSettings{150000, {}, burst, {}});
     const long waited = elapsedMs(start);
     EXPECT_EQ(outcome.kind, RunOutcome::Kind::Ended);
     EXPECT_LT(waited, 1000 + 500);
@@ -285,7 +285,7 @@ TEST_F(RunAndWaitTest, MissingProgramReturnsAtOnce) {
     int looks = 0;
     [[maybe_unused]] const auto start = Clock::now();
     const RunOutcome outcome = runAndWait(folder / "Ser_40917_Update.exe", arguments({"a b"}),
-                                          false, WaitSettings{150000, {}, [&](auto) { ++looks; }});
+                                          false, WaitSettings{150000, {}, [&](auto) { ++looks; }, {}});
     EXPECT_EQ(looks, 0);  // no waiting at all
     EXPECT_EQ(outcomeText(outcome), "Updater could not be started");
 #ifdef _WIN32
