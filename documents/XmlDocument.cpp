@@ -7,6 +7,7 @@
 
 #include "common/AppError.h"
 #include "common/ShortQuote.h"
+#include "documents/TextEncodings.h"
 #include "platform/FileSystem.h"
 
 struct XmlTreeNode {
@@ -125,34 +126,26 @@ void dropBlankText(XmlTreeNode& node) {
     for (auto& child : children) dropBlankText(*child);
 }
 
-// The 1-based line as the parser counts lines (CR, LF and CR LF each end one),
-// cut to its first 40 characters.
-std::string lineStart(const std::string& source, unsigned long line) {
-    std::size_t position = source.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    for (unsigned long n = 1; n < line && position < source.size(); ++n) {
-        const std::size_t end = source.find_first_of("\r\n", position);
-        if (end == std::string::npos)
-            return {};
-        position = end + (source.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-    }
-    std::string text;
-    int characters = 0;
-    for (; position < source.size(); ++position) {
-        const unsigned char c = static_cast<unsigned char>(source[position]);
-        if (c == '\r' || c == '\n')
-            break;
-        const bool startsCharacter = (c & 0xC0) != 0x80;
-        if (startsCharacter && ++characters > 40)
-            break;
-        text += static_cast<char>(c);
-    }
-    return text;
+constexpr std::size_t kQuotedCharacters = 40;
+
+// Windows code pages, which expat does not know by itself: one byte, one
+// character, and a byte the code page leaves undefined is not well-formed.
+int onUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
+    const CodePageHighHalf* table = windowsCodePage(name);
+    if (!table)
+        return XML_STATUS_ERROR;
+    for (int byte = 0; byte < 0x80; ++byte) info->map[byte] = byte;
+    for (int byte = 0x80; byte < 0x100; ++byte) info->map[byte] = (*table)[byte - 0x80];
+    info->data = nullptr;
+    info->convert = nullptr;
+    info->release = nullptr;
+    return XML_STATUS_OK;
 }
 
 std::unique_ptr<XmlTreeNode> parseDocument(const std::string& source) {
     auto document = makeNode(Kind::Document, "#document");
     if (source.size() > static_cast<std::size_t>(INT_MAX))
-        throw AppError("The document is too large\nLine: 1\n" + lineStart(source, 1));
+        throw AppError("The document is too large\nLine: 1\n" + documentLineText(source, 1, kQuotedCharacters));
     const XML_Parser parser = XML_ParserCreate(nullptr);
     if (!parser)
         throw AppError("Out of memory while reading the document");
@@ -160,6 +153,7 @@ std::unique_ptr<XmlTreeNode> parseDocument(const std::string& source) {
     unsigned long line = 0;
     {
         TreeBuilder builder(parser, document.get());
+        XML_SetUnknownEncodingHandler(parser, onUnknownEncoding, nullptr);
         if (XML_Parse(parser, source.data(), static_cast<int>(source.size()), XML_TRUE) ==
             XML_STATUS_ERROR) {
             error = builder.ownError().empty() ? XML_ErrorString(XML_GetErrorCode(parser))
@@ -169,7 +163,7 @@ std::unique_ptr<XmlTreeNode> parseDocument(const std::string& source) {
     }
     XML_ParserFree(parser);
     if (!error.empty())
-        throw AppError(error + "\nLine: " + std::to_string(line) + "\n" + lineStart(source, line));
+        throw AppError(error + "\nLine: " + std::to_string(line) + "\n" + documentLineText(source, line, kQuotedCharacters));
     dropBlankText(*document);
     return document;
 }

@@ -169,6 +169,12 @@ class MainWindowTest : public QObject {
                   "</BAUD_RTU><PAR_RTU>0</PAR_RTU><TO_RTU>500</TO_RTU><SER_ASCII>1</SER_ASCII>"
                   "<BAUD_ASCII>3</BAUD_ASCII><PAR_ASCII>2</PAR_ASCII><TO_ASCII>1000</TO_ASCII>"
                   "<DATA_ASCII>2</DATA_ASCII><STOP_ASCII>1</STOP_ASCII></General_Parameter>");
+        // The wizard finds the updater's files in place.
+        writeFile(root / "Ser_40917_Update.exe", "");
+        std::filesystem::permissions(root / "Ser_40917_Update.exe",
+                                     std::filesystem::perms::owner_exec,
+                                     std::filesystem::perm_options::add);
+        writeFile(root / "MASTER/sim40917.sim", "");
         bool wizardShown = false;
         QTimer closer;
         QObject::connect(&closer, &QTimer::timeout, [&] {

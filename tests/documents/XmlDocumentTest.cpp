@@ -155,3 +155,73 @@ TEST(XmlDocument, FailedSaveRaisesAndKeepsTheOldFile) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string utf16(const std::string& ascii, bool littleEndian) {
+    std::string out = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+    for (const char c : ascii) {
+        out += littleEndian ? std::string{c, '\0'} : std::string{'\0', c};
+    }
+    return out;
+}
+
+std::string rootText(const std::string& path) {
+    XmlDocument document;
+    document.loadFromFile(path);
+    return document.childNodes().findNode("R").text();
+}
+
+}  // namespace
+
+TEST(XmlDocument, WindowsCodePagesReadAsTheirBytesMean) {
+    TempFolder folder;
+    struct Case {
+        const char* encoding;
+        std::string bytes;
+        std::string utf8;
+    };
+    const Case cases[] = {
+        {"windows-1252", "\x80 \xE9\x9F", "\u20AC \u00E9\u0178"},
+        {"Windows-1250", "\x8A\xB9", "\u0160\u0105"},
+        {"cp1251", "\xC0\xFF", "\u0410\u044F"},
+        {"WINDOWS-1253", "\xC1\xF9", "\u0391\u03C9"},
+        {"windows-1258", "\xD2", "\u0309"},
+    };
+    for (const Case& c : cases) {
+        writeFile(folder / "cp.xml", std::string("<?xml version=\"1.0\" encoding=\"") +
+                                         c.encoding + "\"?>\r\n<R>" + c.bytes + "</R>");
+        EXPECT_EQ(rootText(folder / "cp.xml"), c.utf8) << c.encoding;
+    }
+    // 0x81 means nothing in windows-1252.
+    writeFile(folder / "cp.xml", "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<R>a\x81</R>");
+    EXPECT_EQ(loadError(folder / "cp.xml").substr(0, 20), "not well-formed (inv");
+}
+
+TEST(XmlDocument, ParseErrorQuotesItsLineDecodedAndCountsCharacters) {
+    TempFolder folder;
+    const std::string broken = "<R>" + std::string(50, 'x') + "</S>";
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string quote;
+    };
+    const Case cases[] = {
+        {"UTF-16LE", utf16("<R>\r\n" + broken, true), broken.substr(0, 40)},
+        {"UTF-16BE", utf16("<R>\n" + broken, false), broken.substr(0, 40)},
+        {"ISO-8859-1",
+         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<R>" + std::string(45, '\xB5') + "</S>",
+         "<R>" + [] {
+             std::string micro;
+             for (int i = 0; i < 37; ++i) micro += "\u00B5";
+             return micro;
+         }()},
+        {"windows-1252", "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<R>\x80</S>",
+         "<R>\u20AC</S>"},
+    };
+    for (const Case& c : cases) {
+        writeFile(folder / "bad.xml", c.bytes);
+        const std::string message = loadError(folder / "bad.xml");
+        EXPECT_EQ(message.substr(message.find("\nLine: ")), "\nLine: 2\n" + c.quote) << c.name;
+    }
+}
