@@ -111,8 +111,8 @@ Dcb termiosToDcb(const termios& settings, const Dcb& kept) {
     };
     setFlag(dcb::kOutX, settings.c_iflag & IXON);
     setFlag(dcb::kInX, settings.c_iflag & IXOFF);
-    if (!(settings.c_cflag & CRTSCTS))
-        block.Flags &= ~(dcb::kOutxCtsFlow | dcb::kRtsControlHandshake);
+    // termios has one flag for both directions of the hardware handshake.
+    setFlag(dcb::kOutxCtsFlow | dcb::kRtsControlHandshake, settings.c_cflag & CRTSCTS);
     block.XonChar = static_cast<char>(settings.c_cc[VSTART]);
     block.XoffChar = static_cast<char>(settings.c_cc[VSTOP]);
     return block;

@@ -19,7 +19,9 @@ std::optional<termios> dcbToTermios(const Dcb& block, const termios& current);
 // True when rate has an entry in the termios speed table.
 bool isTableRate(std::uint32_t rate);
 
-// The block as termios shows it, with kept supplying what termios lacks.
+// The block as termios shows it, with kept supplying what termios lacks: the
+// port's own flow control included (CRTSCTS as CTS output flow with the RTS
+// handshake, IXON and IXOFF as XON/XOFF out and in).
 Dcb termiosToDcb(const termios& settings, const Dcb& kept);
 
 // The line error counters the kernel keeps for a port.

@@ -54,6 +54,33 @@ TEST(DcbTermios, FlagsTheBlockDoesNotAskForAreCleared) {
     }
 }
 
+TEST(DcbTermios, ThePortsOwnFlowControlIsReadIntoTheBlock) {
+    struct Case {
+        tcflag_t cflag, iflag;
+        std::uint32_t flags;
+    };
+    const Case cases[] = {
+        {0, 0, 0},
+        {CRTSCTS, 0, dcb::kOutxCtsFlow | dcb::kRtsControlHandshake},
+        {0, IXON, dcb::kOutX},
+        {0, IXOFF, dcb::kInX},
+        {CRTSCTS, IXON | IXOFF,
+         dcb::kOutxCtsFlow | dcb::kRtsControlHandshake | dcb::kOutX | dcb::kInX},
+    };
+    for (const Case& c : cases) {
+        termios t{};
+        cfsetospeed(&t, B9600);
+        t.c_cflag |= CS8 | c.cflag;
+        t.c_iflag = c.iflag;
+        const std::uint32_t kept = dcb::kBinary | dcb::kOutxCtsFlow | dcb::kInX;
+        EXPECT_EQ(termiosToDcb(t, block(kept)).Flags, dcb::kBinary | c.flags);
+        const auto back = dcbToTermios(termiosToDcb(t, block(dcb::kBinary)), everythingOn());
+        ASSERT_TRUE(back);
+        EXPECT_EQ(back->c_cflag & CRTSCTS, c.cflag);
+        EXPECT_EQ(back->c_iflag & (IXON | IXOFF), c.iflag);
+    }
+}
+
 TEST(DcbTermios, RatesOutsideTheSpeedTableAreLeftToTheRateCall) {
     for (const std::uint32_t rate : {14400u, 56000u, 128000u, 256000u}) {
         EXPECT_FALSE(isTableRate(rate)) << rate;

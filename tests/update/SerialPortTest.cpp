@@ -122,6 +122,15 @@ TEST_F(SerialPortTest, LineSettingsReplaceWhatThePortHadBefore) {
     EXPECT_EQ(after.c_cflag & (CRTSCTS | CSTOPB), 0u);
     EXPECT_EQ(after.c_iflag & (INPCK | IXON | IXOFF | IXANY), 0u);
 
+    // The default keeps the port's own flow control, as the wizard's port does.
+    comm.Close();
+    ASSERT_EQ(tcsetattr(pty.master(), TCSANOW, &before), 0);
+    comm.SetFlowControl(fcDefault);
+    ASSERT_EQ(openError(comm), "(opened)");
+    ASSERT_EQ(tcgetattr(pty.master(), &after), 0);
+    EXPECT_EQ(after.c_cflag & CRTSCTS, static_cast<tcflag_t>(CRTSCTS));
+    EXPECT_EQ(after.c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));
+
     for (const auto& [rate, bits] : {std::pair{br14400, 14400u},
                                      {br256000, 256000u},
                                      {br19200, 19200u},
