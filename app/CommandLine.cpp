@@ -258,16 +258,9 @@ int Cli::newProject(CommandArguments& arguments) {
         for (const std::string& message : refusals) err_ << message << '\n';
         return 1;
     }
-    const std::string candidate = newProjectCandidate(workspace_.projectsFolder, name);
-    if (!platform::createFolder(candidate))
-        throw AppError("Cannot create the project folder " + candidate);
-    ForceFolder(candidate + "/bin");
-    const std::string folder = projectFolderFor(workspace_.projectsFolder, name);
-    try {
-        writeDefaultProjectDocuments(folder);
-    } catch (const AppError& e) {
-        throw AppError("The project folder " + folder + " was created but is incomplete. " +
-                       e.what());
+    if (!createProjectFolder(workspace_.projectsFolder, name, writeDefaultProjectDocuments)) {
+        err_ << kProjectExistsMessage << '\n';
+        return 1;
     }
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "app/FolderUtils.h"
 #include "app/ProjectNames.h"
+#include "common/AppError.h"
 #include "documents/GeneralParameters.h"
 #include "documents/TranslateTable.h"
 #include "documents/XmlDocument.h"
@@ -21,7 +22,7 @@ std::vector<std::string> newProjectRefusals(const std::string& destinationFolder
     if (!isPortableProjectName(name))
         return {"Name project not valid"};
     if (FolderExists(newProjectCandidate(destinationFolder, name)))
-        return {"Name project not valid because directory already exists"};
+        return {kProjectExistsMessage};
     return {};
 }
 
@@ -38,4 +39,71 @@ void writeDefaultProjectDocuments(const std::string& projectFolder) {
     writeGeneralParameters(document, GeneralParameters{},
                            projectFolder + platform::kPathSeparator + "pargen.xml");
     writeTranslateTable(document, {}, projectFolder + platform::kPathSeparator + "var.xml");
+}
+
+namespace {
+
+constexpr const char* kUnfinishedMark = ".new-";
+// Room for the dot, the mark and a process number within a name's 255 bytes.
+constexpr std::size_t kLongestNameInUnfinished = 200;
+
+std::string unfinishedName(const std::string& leaf, unsigned long processId) {
+    return "." + leaf.substr(0, kLongestNameInUnfinished) + kUnfinishedMark +
+           std::to_string(processId);
+}
+
+// The process that left an unfinished folder of ours, or 0 for any other name.
+unsigned long unfinishedOwner(const std::string& entry) {
+    const std::size_t mark = entry.rfind(kUnfinishedMark);
+    if (entry.empty() || entry.front() != '.' || mark == std::string::npos)
+        return 0;
+    const std::string digits = entry.substr(mark + std::string(kUnfinishedMark).size());
+    if (digits.empty() || digits.size() > 10 ||
+        digits.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    return std::stoul(digits);
+}
+
+void removeAbandonedUnfinished(const std::string& folder) {
+    for (const std::string& entry : platform::folderEntries(folder)) {
+        const unsigned long owner = unfinishedOwner(entry);
+        if (owner != 0 && !platform::processRunning(owner))
+            platform::removeTree(folder + platform::kPathSeparator + entry);
+    }
+}
+
+}  // namespace
+
+bool createProjectFolder(const std::string& destinationFolder, const std::string& name,
+                         const std::function<void(const std::string& folder)>& fill) {
+    const std::string candidate = newProjectCandidate(destinationFolder, name);
+    const std::size_t split = candidate.find_last_of(platform::kPathSeparator == '/' ? "/" : "/\\");
+    const std::string parent = candidate.substr(0, split);
+    const std::string leaf = candidate.substr(split + 1);
+    removeAbandonedUnfinished(parent);
+
+    const std::string building =
+        parent + platform::kPathSeparator + unfinishedName(leaf, platform::currentProcessId());
+    platform::removeTree(building);
+    std::string reason;
+    if (!platform::createFolder(building, &reason))
+        throw AppError("Cannot create the project folder " + candidate + ": " + reason);
+    platform::setHidden(building, true);
+    try {
+        if (!platform::createFolder(building + platform::kPathSeparator + "bin", &reason))
+            throw AppError(reason);
+        fill(building);
+    } catch (const std::exception& e) {
+        platform::removeTree(building);
+        throw AppError("The project " + name + " could not be created: " + e.what());
+    }
+    if (!platform::renameFolderWithoutReplacing(building, candidate, &reason)) {
+        const bool taken = platform::entryExists(candidate);
+        platform::removeTree(building);
+        if (taken)
+            return false;
+        throw AppError("Cannot create the project folder " + candidate + ": " + reason);
+    }
+    platform::setHidden(candidate, false);
+    return true;
 }

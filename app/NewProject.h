@@ -1,7 +1,11 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
+
+inline constexpr const char* kProjectExistsMessage =
+    "Name project not valid because directory already exists";
 
 // The New project checks, in order, as the operator sees them: an empty
 // destination folder and an empty name both say so; then a name that
@@ -21,3 +25,15 @@ std::string projectFolderFor(const std::string& destinationFolder, const std::st
 // projectFolder: pargen.xml with the default parameters and var.xml without
 // rows. Raises an error when a document cannot be written.
 void writeDefaultProjectDocuments(const std::string& projectFolder);
+
+// Makes the project folder whole or not at all. The folder, its bin folder
+// and what fill writes (into the folder it is given) are built under a hidden
+// name beside the new folder, ".NAME.new-PID", which is then renamed into
+// place without replacing anything. Unfinished folders of programs that no
+// longer run are removed first. Returns false, leaving nothing behind, when
+// the name was taken meanwhile. Raises AppError, leaving nothing behind:
+// "Cannot create the project folder <path>: <reason>" when the folder itself
+// cannot be made, and "The project <name> could not be created: <reason>"
+// when filling it fails.
+bool createProjectFolder(const std::string& destinationFolder, const std::string& name,
+                         const std::function<void(const std::string& folder)>& fill);

@@ -104,31 +104,34 @@ void TFsaveproj::BitBtn1Click() {
     closeAllowed = refusals.empty();
     if (!closeAllowed)
         return;
-    const std::string candidate = newProjectCandidate(destinationFolder, newProjectName);
-    if (!platform::createFolder(candidate)) {
+    Workspace& state = workspace();
+    const Workspace before = state;
+    bool created = false;
+    try {
+        created = createProjectFolder(destinationFolder, newProjectName,
+                                      [this, &state](const std::string& folder) {
+                                          // The routines write where the workspace points: into the
+                                          // folder being built, which becomes the project only when
+                                          // whole.
+                                          state.projectFolder = folder;
+                                          forms().main->SetProjectPaths();
+                                          forms().pargen->SetDefaults();
+                                          forms().pargen->BitBtn1Click();
+                                          forms().setVar->bitbtn1Click();
+                                      });
+    } catch (const AppError& e) {
+        state = before;
+        messages::showError(e.what());
         closeAllowed = false;
         return;
     }
-    createProject(candidate);
-}
-
-void TFsaveproj::createProject(const std::string& candidate) {
-    ForceFolder(candidate + "/bin");
-    Workspace& state = workspace();
+    if (!created) {
+        state = before;
+        messages::showPlain(kProjectExistsMessage);
+        closeAllowed = false;
+        return;
+    }
     state.projectName = newProjectName;
     state.projectFolder = projectFolderFor(destinationFolder, newProjectName);
     forms().main->SetProjectPaths();
-    try {
-        forms().pargen->SetDefaults();
-        forms().pargen->BitBtn1Click();
-        forms().setVar->bitbtn1Click();
-        closeAllowed = true;
-    } catch (const AppError& e) {
-        // The project exists and is current, but a document is missing: say so,
-        // so that "already exists" on the next try is no surprise, and keep the
-        // dialog open so that the operator notices before Cancel.
-        messages::showErrorReport("The project folder " + state.projectFolder +
-                                  " was created but is incomplete. " + e.what());
-        closeAllowed = false;
-    }
 }

@@ -38,5 +38,4 @@ class TFsaveproj : public QDialog {
   private:
     void FormCreate();
     void FormShow();
-    void createProject(const std::string& candidate);
 };

@@ -145,7 +145,8 @@ int onUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
 std::unique_ptr<XmlTreeNode> parseDocument(const std::string& source) {
     auto document = makeNode(Kind::Document, "#document");
     if (source.size() > static_cast<std::size_t>(INT_MAX))
-        throw AppError("The document is too large\nLine: 1\n" + documentLineText(source, 1, kQuotedCharacters));
+        throw AppError("The document is too large\nLine: 1\n" +
+                       documentLineText(source, 1, kQuotedCharacters));
     const XML_Parser parser = XML_ParserCreate(nullptr);
     if (!parser)
         throw AppError("Out of memory while reading the document");
@@ -163,7 +164,8 @@ std::unique_ptr<XmlTreeNode> parseDocument(const std::string& source) {
     }
     XML_ParserFree(parser);
     if (!error.empty())
-        throw AppError(error + "\nLine: " + std::to_string(line) + "\n" + documentLineText(source, line, kQuotedCharacters));
+        throw AppError(error + "\nLine: " + std::to_string(line) + "\n" +
+                       documentLineText(source, line, kQuotedCharacters));
     dropBlankText(*document);
     return document;
 }

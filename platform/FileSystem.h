@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -25,8 +26,28 @@ bool regularFileExists(const std::string& path);
 // True when path names a regular file, after links, that this process may run.
 bool runnableFileExists(const std::string& path);
 
-// Creates this one folder (not its parents).
-bool createFolder(const std::string& path);
+// Creates this one folder (not its parents); reason tells why it could not.
+bool createFolder(const std::string& path, std::string* reason = nullptr);
+
+// Renames a folder, failing (with reason) when anything stands at to already;
+// on POSIX the new entry and its folder reach the disk before it returns.
+bool renameFolderWithoutReplacing(const std::string& from, const std::string& to,
+                                  std::string* reason = nullptr);
+
+// Removes path and everything below it, following no link; what cannot be
+// removed stays.
+void removeTree(const std::string& path);
+
+// The names in a folder, hidden ones included; empty when it cannot be read.
+std::vector<std::string> folderEntries(const std::string& folder);
+
+// Marks a file or folder hidden or visible where the platform has such a mark
+// (on POSIX the leading dot of our names already hides them).
+void setHidden(const std::string& path, bool hidden);
+
+// This process, and whether a process still runs.
+unsigned long currentProcessId();
+bool processRunning(unsigned long processId);
 
 // The whole content of a file, or nothing with the system's reason.
 std::optional<std::string> readFileContents(const std::string& path, std::string* reason = nullptr);

@@ -1,6 +1,8 @@
 #include "platform/FileSystem.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,8 +44,23 @@ bool runnableFileExists(const std::string& path) {
     return regularFileExists(path) && access(path.c_str(), X_OK) == 0;
 }
 
-bool createFolder(const std::string& path) {
-    return mkdir(path.c_str(), 0777) == 0;
+bool createFolder(const std::string& path, std::string* reason) {
+    if (mkdir(path.c_str(), 0777) == 0)
+        return true;
+    if (reason)
+        *reason = std::strerror(errno);
+    return false;
+}
+
+void setHidden(const std::string&, bool) {}
+
+unsigned long currentProcessId() {
+    return static_cast<unsigned long>(getpid());
+}
+
+bool processRunning(unsigned long processId) {
+    const auto pid = static_cast<pid_t>(processId);
+    return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM);
 }
 
 namespace {
@@ -216,6 +233,26 @@ bool replaceFileContents(const std::string& path, std::string_view bytes, std::s
     Descriptor folderHandle(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folderHandle.get() >= 0)
         fsync(folderHandle.get());
+    return true;
+}
+
+bool renameFolderWithoutReplacing(const std::string& from, const std::string& to,
+                                  std::string* reason) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+        // A file system without the flag: a link cannot replace, a folder
+        // cannot be linked, so look first and take the small window.
+        if (errno != EINVAL && errno != ENOSYS)
+            return fail(reason, errno);
+        if (entryExists(to))
+            return fail(reason, EEXIST);
+        if (rename(from.c_str(), to.c_str()) != 0)
+            return fail(reason, errno);
+    }
+    for (const std::string& folder : {to, folderOf(to)}) {
+        Descriptor handle(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (handle.get() >= 0)
+            fsync(handle.get());
+    }
     return true;
 }
 

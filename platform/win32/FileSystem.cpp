@@ -62,8 +62,37 @@ bool runnableFileExists(const std::string& path) {
     return regularFileExists(path);
 }
 
-bool createFolder(const std::string& path) {
-    return CreateDirectoryA(path.c_str(), nullptr) != 0;
+bool createFolder(const std::string& path, std::string* reason) {
+    return CreateDirectoryA(path.c_str(), nullptr) != 0 || fail(reason, GetLastError());
+}
+
+bool renameFolderWithoutReplacing(const std::string& from, const std::string& to,
+                                  std::string* reason) {
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0 ||
+           fail(reason, GetLastError());
+}
+
+void setHidden(const std::string& path, bool hidden) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    SetFileAttributesA(path.c_str(), hidden ? (attributes | FILE_ATTRIBUTE_HIDDEN)
+                                            : (attributes & ~DWORD{FILE_ATTRIBUTE_HIDDEN}));
+}
+
+unsigned long currentProcessId() {
+    return GetCurrentProcessId();
+}
+
+bool processRunning(unsigned long processId) {
+    const HANDLE process =
+        OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(processId));
+    if (!process)
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    DWORD code = 0;
+    const bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+    CloseHandle(process);
+    return running;
 }
 
 std::optional<std::string> readFileContents(const std::string& path, std::string* reason) {

@@ -108,7 +108,6 @@ class NewProjectTest : public QObject {
                                 << QStringList{"Name project not valid"};
         QTest::newRow("inner parent")
             << projectsMarker << "Existing/../../Outside" << QStringList{"Name project not valid"};
-        QTest::newRow("missing parent") << projectsMarker << "Nope/Deeper" << QStringList{};
         // Names that would not come back from the settings file, or not work on Windows.
         const char* unportable[] = {
             "Plant\nOther", " Plant", "Plant ", "Plant\t", "Pl\x01ant", "Plant\" \"--erase",
@@ -158,25 +157,60 @@ class NewProjectTest : public QObject {
         QCOMPARE(readFile(projects() + "/Area/Plant/pargen.xml"), golden("default_pargen.xml"));
     }
 
-    void failedDocumentWriteIsReportedAndCancelStillCloses() {
-        // A path so long that the folder can be made but no file inside it.
+    // The folder cannot be made, or cannot be filled: an error box says why,
+    // the dialog stays open, and nothing is left behind.
+    void failuresAreReportedAndLeaveNothing() {
+        // A path so long that the folder being built can be made but no file in it.
         std::string chain;
-        while (projects().size() + chain.size() < 3900) chain += std::string(200, 'n') + "/";
+        while (projects().size() + chain.size() + 201 <= 3950) chain += std::string(200, 'n') + "/";
+        if (projects().size() + chain.size() + 1 < 3950)
+            chain += std::string(3950 - projects().size() - chain.size() - 1, 'n') + "/";
         fs::create_directories(projects() + "/" + chain);
-        const std::string name =
-            chain + std::string(4085 - projects().size() - 1 - chain.size(), 'p');
-        MessageRecorder recorder;
-        pressOk(name);
-        QVERIFY(fs::is_directory(projects() + "/" + name));
-        QVERIFY(dialog->isVisible());
-        QCOMPARE(recorder.entries.size(), size_t(1));
-        QVERIFY(recorder.entries[0].kind == Kind::Report);
-        QVERIFY(recorder.entries[0].text.find("pargen.xml") != std::string::npos);
-        QVERIFY(recorder.entries[0].text.rfind("The project folder " + projects() + "/" + name +
-                                                   " was created but is incomplete. ",
-                                               0) == 0);
+        const std::size_t building = projects().size() + 1 + chain.size() + 6 +
+                                     std::to_string(QCoreApplication::applicationPid()).size();
+        const std::string tooDeep = chain + std::string(4088 - building, 'p');
+        const std::string tooLong(256, 'L');
+        struct Case {
+            std::string name;
+            std::string message;
+        };
+        const Case cases[] = {
+            {"Nope/Deeper", "Cannot create the project folder " + projects() +
+                                "/Nope/Deeper: No such file or directory"},
+            {tooLong, "Cannot create the project folder " + projects() + "/" + tooLong +
+                          ": File name too long"},
+            {tooDeep, "The project " + tooDeep + " could not be created: Cannot write "},
+        };
+        const Workspace before = workspace();
+        for (const Case& c : cases) {
+            MessageRecorder recorder;
+            pressOk(c.name);
+            QVERIFY(dialog->isVisible());
+            QCOMPARE(recorder.entries.size(), size_t(1));
+            QVERIFY(recorder.entries[0].kind == Kind::Error);
+            QCOMPARE(recorder.entries[0].text.substr(0, c.message.size()), c.message);
+            std::error_code tooLongToLookAt;
+            QVERIFY(!fs::exists(projects() + "/" + c.name, tooLongToLookAt));
+            QCOMPARE(workspace().projectFolder, before.projectFolder);
+            QCOMPARE(workspace().generalParameterPath, before.generalParameterPath);
+        }
+        QCOMPARE(entriesIn(projects() + "/" + chain), size_t(0));
+        QCOMPARE(entriesIn(projects()), size_t(1));  // the chain's first folder
         QTest::mouseClick(dialog->bitbtn2, Qt::LeftButton);
         QVERIFY(!dialog->isVisible());
+    }
+
+    // A kill while the project was built leaves only a hidden folder, which
+    // the next New project clears away before it makes the project whole.
+    void anAbandonedBuildIsClearedAndTheNameMadeAgain() {
+        fs::create_directories(projects() + "/.Demo.new-999999999/bin");
+        writeFile(projects() + "/.Demo.new-999999999/pargen.xml", "<half");
+        fs::create_directories(projects() + "/.Other.new-1");  // process 1 still runs
+        pressOk("Demo");
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(readFile(projects() + "/Demo/pargen.xml"), golden("default_pargen.xml"));
+        QVERIFY(!fs::exists(projects() + "/.Demo.new-999999999"));
+        QVERIFY(fs::exists(projects() + "/.Other.new-1"));
     }
 
     void captionAfterTheFlowWhetherOkOrCancel() {

@@ -17,10 +17,10 @@ int iconvCodePoint(const std::string& page, unsigned char byte) {
     char* outPointer = reinterpret_cast<char*>(out);
     std::size_t inLeft = 1;
     std::size_t outLeft = sizeof out;
-    const bool converted = iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft) !=
-                               static_cast<std::size_t>(-1) &&
-                           iconv(converter, nullptr, nullptr, &outPointer, &outLeft) !=
-                               static_cast<std::size_t>(-1);
+    const bool converted =
+        iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft) !=
+            static_cast<std::size_t>(-1) &&
+        iconv(converter, nullptr, nullptr, &outPointer, &outLeft) != static_cast<std::size_t>(-1);
     iconv_close(converter);
     if (!converted || sizeof out - outLeft != 4)
         return -1;

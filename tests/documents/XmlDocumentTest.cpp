@@ -189,8 +189,8 @@ TEST(XmlDocument, WindowsCodePagesReadAsTheirBytesMean) {
         {"windows-1258", "\xD2", "\u0309"},
     };
     for (const Case& c : cases) {
-        writeFile(folder / "cp.xml", std::string("<?xml version=\"1.0\" encoding=\"") +
-                                         c.encoding + "\"?>\r\n<R>" + c.bytes + "</R>");
+        writeFile(folder / "cp.xml", std::string("<?xml version=\"1.0\" encoding=\"") + c.encoding +
+                                         "\"?>\r\n<R>" + c.bytes + "</R>");
         EXPECT_EQ(rootText(folder / "cp.xml"), c.utf8) << c.encoding;
     }
     // 0x81 means nothing in windows-1252.
@@ -211,11 +211,12 @@ TEST(XmlDocument, ParseErrorQuotesItsLineDecodedAndCountsCharacters) {
         {"UTF-16BE", utf16("<R>\n" + broken, false), broken.substr(0, 40)},
         {"ISO-8859-1",
          "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<R>" + std::string(45, '\xB5') + "</S>",
-         "<R>" + [] {
-             std::string micro;
-             for (int i = 0; i < 37; ++i) micro += "\u00B5";
-             return micro;
-         }()},
+         "<R>" +
+             [] {
+                 std::string micro;
+                 for (int i = 0; i < 37; ++i) micro += "\u00B5";
+                 return micro;
+             }()},
         {"windows-1252", "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<R>\x80</S>",
          "<R>\u20AC</S>"},
     };

@@ -237,8 +237,10 @@ TEST_F(RunAndWaitTest, TheClockMayWrapAroundAndProgressIsReported) {
     // Each reading advances 20 ms across the wrap; the limit is 100 ms of it.
     const RunOutcome outcome =
         runAndWait(FAKE_UPDATER, arguments({}), false,
-                   WaitSettings{100, [&] { return fake += 20; },
-                                [&](std::uint32_t elapsed) { reported.push_back(elapsed); }, {}});
+                   WaitSettings{100,
+                                [&] { return fake += 20; },
+                                [&](std::uint32_t elapsed) { reported.push_back(elapsed); },
+                                {}});
     EXPECT_LT(elapsedMs(start), 350);
     EXPECT_EQ(outcome.kind, RunOutcome::Kind::StillRunning);
     EXPECT_EQ(reported, (std::vector<std::uint32_t>{20, 40, 60, 80}));
@@ -284,8 +286,9 @@ TEST_F(RunAndWaitTest, ABurstOfSignalsCutsAtMostOnePauseShort) {
 TEST_F(RunAndWaitTest, MissingProgramReturnsAtOnce) {
     int looks = 0;
     [[maybe_unused]] const auto start = Clock::now();
-    const RunOutcome outcome = runAndWait(folder / "Ser_40917_Update.exe", arguments({"a b"}),
-                                          false, WaitSettings{150000, {}, [&](auto) { ++looks; }, {}});
+    const RunOutcome outcome =
+        runAndWait(folder / "Ser_40917_Update.exe", arguments({"a b"}), false,
+                   WaitSettings{150000, {}, [&](auto) { ++looks; }, {}});
     EXPECT_EQ(looks, 0);  // no waiting at all
     EXPECT_EQ(outcomeText(outcome), "Updater could not be started");
 #ifdef _WIN32
