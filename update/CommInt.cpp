@@ -1,5 +1,7 @@
 #include "update/CommInt.h"
 
+#include <optional>
+
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -101,6 +103,10 @@ platform::Dcb composeDataControlBlock(platform::Dcb fromPort, const LineSettings
     return block;
 }
 
+constexpr std::chrono::milliseconds kPauseAfterFailedWait{20};
+// Waits that fail this often in a row, without Stop(), mean the port is gone.
+constexpr int kFailedWaitsOfAGonePort = 5;
+
 // What the watcher thread and the component share. The thread keeps it alive
 // after the component has let go of it.
 struct TCommEventThread::Shared {
@@ -166,23 +172,41 @@ struct TCommEventThread::Shared {
         changed.notify_all();
     }
 
+    // True once Stop() was called, after waiting for it at most pause, or
+    // without limit when pause is empty.
+    bool waitForStop(std::optional<std::chrono::milliseconds> pause) {
+        std::unique_lock lock(mutex);
+        const auto stopped = [this] { return terminated; };
+        if (!pause) {
+            changed.wait(lock, stopped);
+            return true;
+        }
+        return changed.wait_for(lock, *pause, stopped);
+    }
+
     static void run(const std::shared_ptr<Shared>& self) {
+        int failuresInARow = 0;
         for (;;) {
-            {
-                std::lock_guard lock(self->mutex);
-                if (self->terminated)
-                    break;
-            }
+            if (self->waitForStop(std::chrono::milliseconds(0)))
+                break;
             std::uint32_t events = 0;
             if (self->api->waitCommEvent(self->port, self->wake, events)) {
+                failuresInARow = 0;
                 if (!deliver(self, events))
                     break;
-            } else {
-                // Woken by Stop(), or the wait failed: do not spin on a failing port.
-                std::unique_lock lock(self->mutex);
-                self->changed.wait_for(lock, std::chrono::milliseconds(20),
-                                       [&] { return self->terminated; });
+                continue;
             }
+            // Woken by Stop(), or the wait failed: a pause, so that a failing
+            // port is never waited on in a busy loop.
+            if (self->waitForStop(kPauseAfterFailedWait))
+                break;
+            if (++failuresInARow < kFailedWaitsOfAGonePort)
+                continue;
+            // The device is gone (an adapter pulled out, the other end of a
+            // pseudo-terminal closed): say so once, then only wait for Stop().
+            if (deliver(self, platform::kEvErr))
+                self->waitForStop(std::nullopt);
+            break;
         }
         // The component releases the port only after this acknowledgement.
         self->api->purgeComm(self->port, platform::kPurgeAll);

@@ -63,7 +63,6 @@ struct PortState {
     // once per arrival and not while old bytes wait.
     int lastInQueue = 0;
     int lastOutQueue = 0;
-    bool hungUp = false;
     serial_icounter_struct counters{};
     bool countersValid = false;
     // The error counters when the errors were last cleared.
@@ -248,11 +247,10 @@ class PosixSerialApi final : public SerialApi {
                 state = found->second;
             }
             const bool inputPending = state.lastInQueue > 0;
-            const bool watchInput = (state.mask & (kEvRxChar | kEvRxFlag)) && !state.hungUp;
-            const bool ticking = (state.mask & (kLineEvents | kEvTxEmpty)) || state.hungUp ||
-                                 (watchInput && inputPending);
-            // A hung-up port reports POLLHUP at every poll; only the ticks look at it then.
-            pollfd fds[2] = {{static_cast<int>(wake), POLLIN, 0}, {state.hungUp ? -1 : fd, 0, 0}};
+            const bool watchInput = (state.mask & (kEvRxChar | kEvRxFlag));
+            const bool ticking =
+                (state.mask & (kLineEvents | kEvTxEmpty)) || (watchInput && inputPending);
+            pollfd fds[2] = {{static_cast<int>(wake), POLLIN, 0}, {fd, 0, 0}};
             if (watchInput && !inputPending)
                 fds[1].events = POLLIN;
             const int ready = poll(fds, 2, ticking ? kTickMs : -1);
@@ -262,8 +260,9 @@ class PosixSerialApi final : public SerialApi {
                 return false;
 
             std::uint32_t happened = 0;
+            // Hung up with CLOCAL set: the device is gone for good.
             if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))
-                state.hungUp = true;
+                return fail(EIO);
             int inQueue = 0;
             if (ioctl(fd, FIONREAD, &inQueue) == 0) {
                 if (inQueue > state.lastInQueue)

@@ -162,6 +162,11 @@ void FakeSerialApi::closeEvent(platform::EventHandle event) {
 bool FakeSerialApi::waitCommEvent(platform::CommHandle port, platform::EventHandle wake,
                                   std::uint32_t& events) {
     std::unique_lock lock(mutex_);
+    ++waits_;
+    if (const auto failure = failures_.find("waitCommEvent"); failure != failures_.end()) {
+        fakeLastError = failure->second;
+        return false;
+    }
     changed_.wait(lock,
                   [&] { return events_[wake] || (pendingEvents_ & mask_) || !open_.count(port); });
     if (events_[wake] || !open_.count(port))
@@ -169,6 +174,11 @@ bool FakeSerialApi::waitCommEvent(platform::CommHandle port, platform::EventHand
     events = pendingEvents_ & mask_;
     pendingEvents_ = 0;
     return true;
+}
+
+int FakeSerialApi::waits() const {
+    std::lock_guard lock(mutex_);
+    return waits_;
 }
 
 int FakeSerialApi::lastError() {

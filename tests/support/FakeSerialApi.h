@@ -28,6 +28,8 @@ class FakeSerialApi : public platform::SerialApi {
     void raiseEvents(std::uint32_t events);
 
     std::vector<std::string> calls() const;
+    // How often a watcher has waited for a port event.
+    int waits() const;
     std::vector<platform::Dcb> writtenStates() const;
     platform::CommTimeouts lastTimeouts() const;
     std::uint32_t lastMask() const;
@@ -66,6 +68,7 @@ class FakeSerialApi : public platform::SerialApi {
     platform::CommTimeouts timeouts_;
     std::uint32_t mask_ = 0;
     std::uint32_t pendingEvents_ = 0;
+    int waits_ = 0;
     std::set<platform::CommHandle> open_;
     std::map<platform::EventHandle, bool> events_;
     platform::CommHandle nextHandle_ = 100;

@@ -370,3 +370,23 @@ TEST_F(CommTest, CloseThenOpenAtOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+// A port whose device goes away: its waits fail at once, every time.
+TEST_F(CommTest, APortThatIsGoneRaisesOneErrorAndIsNoLongerWaitedOn) {
+    std::vector<int> errors;
+    comm.OnError = [&](TCustomComm*, int flags) { errors.push_back(flags); };
+    api->failCall("waitCommEvent", 22);  // ERROR_BAD_COMMAND, as Windows says of a removed device
+    openOnCom1();
+    ASSERT_TRUE(handOver->waitUntil([&] { return !errors.empty(); }));
+    const int waits = api->waits();
+    handOver->waitUntil([] { return false; }, 300);
+    EXPECT_EQ(errors, std::vector<int>{0});
+    EXPECT_EQ(api->waits(), waits);
+    EXPECT_LE(waits, 5);
+    comm.Close();
+    EXPECT_EQ(api->openHandles(), 0);
+}
+
+}  // namespace

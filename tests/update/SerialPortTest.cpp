@@ -9,6 +9,7 @@
 #include <QThread>
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <thread>
 
@@ -138,6 +139,24 @@ TEST_F(SerialPortTest, LineSettingsReplaceWhatThePortHadBefore) {
         comm.SetBaudRate(rate);
         EXPECT_EQ(platform::lineRate(pty.master()), bits);
     }
+}
+
+TEST_F(SerialPortTest, APseudoTerminalWhoseOtherEndClosesRaisesOneError) {
+    Pty pty(devices.path(), "ttyS0");
+    TComm comm(api, mainThreadHandOver());
+    comm.SetDeviceName("COM1");
+    int errors = 0;
+    comm.OnError = [&](TCustomComm*, int) { ++errors; };
+    ASSERT_EQ(openError(comm), "(opened)");
+    pty.closeMaster();
+    ASSERT_TRUE(waitUntil([&] { return errors > 0; }));
+    // The watcher alone runs meanwhile, and uses no processor time of note.
+    const std::clock_t cpuBefore = std::clock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_LT(std::clock() - cpuBefore, CLOCKS_PER_SEC / 100);
+    waitUntil([] { return false; }, 100);
+    EXPECT_EQ(errors, 1);
+    comm.Close();
 }
 
 TEST_F(SerialPortTest, BadNamesFailWithTheirErrorAndLeakNothing) {
