@@ -15,6 +15,20 @@ struct XmlTreeNode {
 
     XmlTreeNode(Kind kind, std::string name) : kind(kind), name(std::move(name)) {}
 
+    // Without recursion, however deep the tree: every node below is moved to
+    // one list and goes from there with no children of its own.
+    ~XmlTreeNode() {
+        std::vector<std::unique_ptr<XmlTreeNode>> below = std::move(children);
+        while (!below.empty()) {
+            std::unique_ptr<XmlTreeNode> node = std::move(below.back());
+            below.pop_back();
+            for (auto& child : node->children) below.push_back(std::move(child));
+            node->children.clear();
+        }
+    }
+    XmlTreeNode(const XmlTreeNode&) = delete;
+    XmlTreeNode& operator=(const XmlTreeNode&) = delete;
+
     XmlTreeNode* append(std::unique_ptr<XmlTreeNode> child) {
         children.push_back(std::move(child));
         return children.back().get();
@@ -28,6 +42,10 @@ struct XmlTreeNode {
 };
 
 using Kind = XmlTreeNode::Kind;
+
+// Deeper documents are refused, so that nothing that walks a tree can run out
+// of stack.
+constexpr std::size_t kDeepestNesting = 256;
 
 namespace {
 
@@ -78,6 +96,11 @@ class TreeBuilder {
     }
     static void onStart(void* data, const XML_Char* name, const XML_Char** attributes) {
         TreeBuilder& builder = self(data);
+        // open_ holds the document and the elements around this one.
+        if (builder.open_.size() > kDeepestNesting) {
+            builder.stop("nesting deeper than " + std::to_string(kDeepestNesting) + " levels");
+            return;
+        }
         auto element = makeNode(Kind::Element, name);
         for (const XML_Char** a = attributes; *a; a += 2)
             element->attributes.emplace_back(a[0], a[1]);
@@ -108,10 +131,13 @@ class TreeBuilder {
     // An entity that no declaration read defines (one that only an external
     // DTD could define): the document cannot be read as it is meant.
     static void onSkippedEntity(void* data, const XML_Char* name, int) {
-        TreeBuilder& builder = self(data);
-        if (builder.ownError_.empty())
-            builder.ownError_ = std::string("undefined entity '") + name + "'";
-        XML_StopParser(builder.parser_, XML_FALSE);
+        self(data).stop(std::string("undefined entity '") + name + "'");
+    }
+
+    void stop(const std::string& reason) {
+        if (ownError_.empty())
+            ownError_ = reason;
+        XML_StopParser(parser_, XML_FALSE);
     }
 
     XML_Parser parser_;
@@ -120,10 +146,14 @@ class TreeBuilder {
     std::string ownError_;
 };
 
-void dropBlankText(XmlTreeNode& node) {
-    auto& children = node.children;
-    std::erase_if(children, [](const auto& child) { return isBlankText(*child); });
-    for (auto& child : children) dropBlankText(*child);
+void dropBlankText(XmlTreeNode& document) {
+    std::vector<XmlTreeNode*> pending{&document};
+    while (!pending.empty()) {
+        XmlTreeNode* node = pending.back();
+        pending.pop_back();
+        std::erase_if(node->children, [](const auto& child) { return isBlankText(*child); });
+        for (auto& child : node->children) pending.push_back(child.get());
+    }
 }
 
 constexpr std::size_t kQuotedCharacters = 40;
@@ -346,10 +376,10 @@ void XmlDocument::loadFromFile(const std::string& path) {
     active_ = false;
     fileName_ = path;
     document_ = makeNode(Kind::Document, "#document");
-    std::string reason;
-    const auto source = platform::readFileContents(path, &reason);
+    std::string message;
+    const auto source = platform::readFileContents(path, &message);
     if (!source)
-        throw AppError("Cannot read " + path + ": " + reason);
+        throw AppError(message);
     document_ = parseDocument(*source);
     active_ = true;
 }

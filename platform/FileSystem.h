@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -49,8 +50,15 @@ void setHidden(const std::string& path, bool hidden);
 unsigned long currentProcessId();
 bool processRunning(unsigned long processId);
 
-// The whole content of a file, or nothing with the system's reason.
-std::optional<std::string> readFileContents(const std::string& path, std::string* reason = nullptr);
+// The largest document or settings file that is read.
+inline constexpr std::size_t kLargestReadFile = 16u << 20;
+
+// The whole content of a regular file (links followed) of at most
+// kLargestReadFile bytes, opened without blocking; or nothing, and message
+// says why: "<path> is not a regular file", "<path> is larger than 16 MiB",
+// or "Cannot read <path>: <the system's reason>".
+std::optional<std::string> readFileContents(const std::string& path,
+                                            std::string* message = nullptr);
 
 // Replaces the file's content as one step: the bytes go to a temporary file in
 // the same folder, are flushed to disk, and the temporary file is renamed over

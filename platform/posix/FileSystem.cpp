@@ -173,12 +173,26 @@ mode_t modeForNewFile() {
 
 }  // namespace
 
-std::optional<std::string> readFileContents(const std::string& path, std::string* reason) {
-    Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0) {
-        fail(reason, errno);
+std::optional<std::string> readFileContents(const std::string& path, std::string* message) {
+    const auto refuse = [&](const std::string& text) -> std::optional<std::string> {
+        if (message)
+            *message = text;
         return std::nullopt;
-    }
+    };
+    const auto failed = [&](int error) {
+        return refuse("Cannot read " + path + ": " + std::strerror(error));
+    };
+    // Without blocking: a FIFO or a device in a document's place must not hang.
+    Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (file.get() < 0)
+        return failed(errno);
+    struct stat info {};
+    if (fstat(file.get(), &info) != 0)
+        return failed(errno);
+    if (!S_ISREG(info.st_mode))
+        return refuse(path + " is not a regular file");
+    if (static_cast<unsigned long long>(info.st_size) > kLargestReadFile)
+        return refuse(path + " is larger than 16 MiB");
     std::string content;
     char buffer[65536];
     for (;;) {
@@ -189,10 +203,12 @@ std::optional<std::string> readFileContents(const std::string& path, std::string
             if (errno == EINTR)
                 continue;
             // A file read in part is never taken for the whole file.
-            fail(reason, errno);
-            return std::nullopt;
+            return failed(errno);
         }
         content.append(buffer, static_cast<std::size_t>(got));
+        // A file that grows while it is read.
+        if (content.size() > kLargestReadFile)
+            return refuse(path + " is larger than 16 MiB");
     }
 }
 

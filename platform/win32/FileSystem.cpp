@@ -95,29 +95,43 @@ bool processRunning(unsigned long processId) {
     return running;
 }
 
-std::optional<std::string> readFileContents(const std::string& path, std::string* reason) {
+std::optional<std::string> readFileContents(const std::string& path, std::string* message) {
+    const auto refuse = [&](const std::string& text) -> std::optional<std::string> {
+        if (message)
+            *message = text;
+        return std::nullopt;
+    };
+    const auto failed = [&](DWORD error) {
+        return refuse("Cannot read " + path + ": " + systemMessage(error));
+    };
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        fail(reason, GetLastError());
-        return std::nullopt;
-    }
+    if (file == INVALID_HANDLE_VALUE)
+        return failed(GetLastError());
+    struct Closer {
+        HANDLE handle;
+        ~Closer() { CloseHandle(handle); }
+    } closer{file};
+    if (GetFileType(file) != FILE_TYPE_DISK)
+        return refuse(path + " is not a regular file");
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file, &size))
+        return failed(GetLastError());
+    if (static_cast<unsigned long long>(size.QuadPart) > kLargestReadFile)
+        return refuse(path + " is larger than 16 MiB");
     std::string content;
     char buffer[65536];
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
-            // A file read in part is never taken for the whole file.
-            fail(reason, GetLastError());
-            CloseHandle(file);
-            return std::nullopt;
-        }
+        // A file read in part is never taken for the whole file.
+        if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr))
+            return failed(GetLastError());
         if (got == 0)
-            break;
+            return content;
         content.append(buffer, got);
+        if (content.size() > kLargestReadFile)
+            return refuse(path + " is larger than 16 MiB");
     }
-    CloseHandle(file);
-    return content;
 }
 
 namespace {

@@ -1,5 +1,12 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+#include <chrono>
+#include <filesystem>
+
 #include "common/AppError.h"
 #include "documents/XmlDocument.h"
 #include "support/TempFolder.h"
@@ -225,4 +232,42 @@ TEST(XmlDocument, ParseErrorQuotesItsLineDecodedAndCountsCharacters) {
         const std::string message = loadError(folder / "bad.xml");
         EXPECT_EQ(message.substr(message.find("\nLine: ")), "\nLine: 2\n" + c.quote) << c.name;
     }
+}
+
+TEST(XmlDocument, HostileFilesAreRefusedAtOnce) {
+    TempFolder folder;
+    const std::string deep = folder / "deep.xml";
+    std::string nested;
+    for (int i = 0; i < 100000; ++i) nested += "<a>";
+    writeFile(deep, nested);
+    const std::string big = folder / "big.xml";
+    writeFile(big, "<R>" + std::string(16u << 20, 'x') + "</R>");
+    const std::string limit = folder / "limit.xml";
+    struct Case {
+        std::string path;
+        std::string message;
+    };
+    std::vector<Case> cases = {
+        {deep, "nesting deeper than 256 levels\nLine: 1\n" + nested.substr(0, 40)},
+        {big, big + " is larger than 16 MiB"},
+        {folder.path(), folder.path() + " is not a regular file"},
+    };
+#ifndef _WIN32
+    std::filesystem::create_symlink("/dev/zero", folder / "zero.xml");
+    mkfifo((folder / "fifo.xml").c_str(), 0600);
+    cases.push_back({folder / "zero.xml", folder / "zero.xml" + " is not a regular file"});
+    cases.push_back({folder / "fifo.xml", folder / "fifo.xml" + " is not a regular file"});
+#endif
+    for (const Case& c : cases) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(loadError(c.path), c.message);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << c.path;
+    }
+    // 256 levels are read.
+    std::string deepest;
+    for (int i = 0; i < 256; ++i) deepest += "<a>";
+    for (int i = 0; i < 256; ++i) deepest += "</a>";
+    writeFile(limit, deepest);
+    XmlDocument document;
+    EXPECT_NO_THROW(document.loadFromFile(limit));
 }
