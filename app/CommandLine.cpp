@@ -10,6 +10,7 @@
 
 #include "app/FolderUtils.h"
 #include "app/NewProject.h"
+#include "app/ProjectLock.h"
 #include "app/ProjectNames.h"
 #include "app/Version.h"
 #include "app/Workspace.h"
@@ -182,7 +183,7 @@ class Cli {
     std::string projectFolder(const std::string& name);
     // The current project's parameters as the General Parameter dialog reads them.
     GeneralParameters readParameters() const;
-    void writeImage(const std::string& folder);
+    void writeImage(const std::string& folder, const std::string& name);
 
     std::ostream& out_;
     std::ostream& err_;
@@ -229,6 +230,9 @@ int Cli::run(std::vector<std::string> arguments) {
 
 std::string Cli::projectFolder(const std::string& name) {
     const std::string folder = projectFolderFor(workspace_.projectsFolder, name);
+    // Never the projects folder itself, nor the updater's folder of a project.
+    if (isProjectsFolderItself(name) || reachesIntoABinFolder(workspace_.projectsFolder, name))
+        throw Refusal{name + " is not a project"};
     if (!isPortableProjectName(name) || !FolderExists(folder))
         throw Refusal{"Project not valid"};
     workspace_.projectFolder = folder;
@@ -245,7 +249,8 @@ GeneralParameters Cli::readParameters() const {
     return readGeneralParameters(document);
 }
 
-void Cli::writeImage(const std::string& folder) {
+void Cli::writeImage(const std::string& folder, const std::string& name) {
+    const ProjectLock lock(folder, name);
     XmlDocument document;
     BuildParameterImage(document, folder);
     WriteParameterImage(folder);
@@ -318,7 +323,8 @@ int Cli::set(CommandArguments& arguments) {
         changes.emplace_back(key, it->substr(equals + 1));
     }
 
-    projectFolder(rest.front());
+    const std::string folder = projectFolder(rest.front());
+    const ProjectLock lock(folder, rest.front());
     GeneralParameters parameters = readParameters();
     // Each change in the order given, as clicks in the dialog would make them.
     for (const auto& [key, value] : changes) {
@@ -349,7 +355,11 @@ int Cli::set(CommandArguments& arguments) {
         } else if (field == "stop") {
             side.stopBits = position(kStopBitsItems, "a number of stop bits (1 or 2)");
         } else {
+            // Checked as if this side were master: the mode may change later,
+            // and the image must never hold a value the dialog refuses.
             side.timeout = value;
+            if (const auto problem = sideTimeoutProblem(parameters, sideId))
+                throw Refusal{*problem};
         }
     }
     if (const auto problem = timeoutProblem(parameters))
@@ -361,7 +371,8 @@ int Cli::set(CommandArguments& arguments) {
 
 int Cli::image(CommandArguments& arguments) {
     const bool json = arguments.takeFlag("--json");
-    writeImage(projectFolder(arguments.rest(1).front()));
+    const std::string name = arguments.rest(1).front();
+    writeImage(projectFolder(name), name);
 
     const auto byte = [](std::size_t offset) { return static_cast<int>(ImageBuffer[offset]); };
     const auto word = [&](std::size_t offset) { return byte(offset) | byte(offset + 1) << 8; };
@@ -448,8 +459,9 @@ int Cli::update(CommandArguments& arguments) {
     const auto port = arguments.takeOption("--port");
     if (!port)
         arguments.refuse("--port is needed");
-    const std::string folder = projectFolder(arguments.rest(1).front());
-    writeImage(folder);
+    const std::string name = arguments.rest(1).front();
+    const std::string folder = projectFolder(name);
+    writeImage(folder, name);
 
     // The port test of Connect: opened, DTR raised, released for the updater.
     try {

@@ -6,6 +6,7 @@
 #include <QStyle>
 #include <optional>
 
+#include "app/CurrentProjectLock.h"
 #include "app/FolderPicker.h"
 #include "app/FolderUtils.h"
 #include "app/Forms.h"
@@ -158,8 +159,15 @@ void TFTarveleFirmWare::CreateBinaClick() {
         return;
     }
     QCoreApplication::processEvents();
-    BuildParameterImage(XML3, state.projectFolder);
-    WriteParameterImage(state.projectFolder);
+    {
+        // The image is built and written under the lock; the wizard's session,
+        // which may last minutes, holds none.
+        const auto lock = lockCurrentProject();
+        if (!lock)
+            return;
+        BuildParameterImage(XML3, state.projectFolder);
+        WriteParameterImage(state.projectFolder);
+    }
     forms().bootSer->exec();
 }
 

@@ -72,14 +72,18 @@ Side masterSide(int mode) {
     return mode == 1 ? Side::Rtu : Side::Ascii;
 }
 
-std::optional<std::string> timeoutProblem(const GeneralParameters& parameters) {
+std::optional<std::string> sideTimeoutProblem(const GeneralParameters& parameters, Side side) {
     constexpr int kTimeoutLimit = 60000;
-    const bool rtu = masterSide(parameters.mode) == Side::Rtu;
+    const bool rtu = side == Side::Rtu;
     const auto value = tryParseInteger(rtu ? parameters.rtu.timeout : parameters.ascii.timeout);
     if (value && *value >= 0 && *value <= kTimeoutLimit)
         return std::nullopt;
     return rtu ? "Error!! TimeOut RTU must be between 0 and 60000 ms. "
                : "Error!! TimeOut ASCII must be between 0 and 60000 ms. ";
+}
+
+std::optional<std::string> timeoutProblem(const GeneralParameters& parameters) {
+    return sideTimeoutProblem(parameters, masterSide(parameters.mode));
 }
 
 std::optional<std::string> rs232Problem(const GeneralParameters& parameters, Side assigned) {

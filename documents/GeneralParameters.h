@@ -44,6 +44,9 @@ Side masterSide(int mode);
 // one), or nothing. The other side's time-out is not looked at.
 std::optional<std::string> timeoutProblem(const GeneralParameters& parameters);
 
+// The same check of one side's time-out, whichever side is master.
+std::optional<std::string> sideTimeoutProblem(const GeneralParameters& parameters, Side side);
+
 // Only one side may use RS232: when side has just been set to RS232 while the
 // other side has it, the message ("Error! The RS232 is already assigned to the
 // ASCII side" or "… to the RTU side"), or nothing.

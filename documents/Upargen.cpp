@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
+#include "app/CurrentProjectLock.h"
 #include "app/Forms.h"
 #include "app/Workspace.h"
 #include "common/ActionGuard.h"
@@ -142,6 +143,7 @@ GeneralParameters TFpargen::currentParameters() const {
 void TFpargen::FormShow() {
     SetDefaults();
     const std::string& path = workspace().generalParameterPath;
+    shownDocument_ = takeFileSnapshot(path);
     if (platform::entryExists(path)) {
         try {
             XML2.activate();
@@ -203,7 +205,23 @@ bool TFpargen::CheckTimeout() {
 void TFpargen::BitBtn1Click() {
     if (!CheckTimeout())
         return;
-    writeGeneralParameters(XML2, currentParameters(), workspace().generalParameterPath);
-    if (isVisible())
-        accept();
+    const std::string& path = workspace().generalParameterPath;
+    // Unseen, New project writes into the folder it is building: nobody else
+    // knows it yet.
+    if (!isVisible()) {
+        writeGeneralParameters(XML2, currentParameters(), path);
+        return;
+    }
+    const auto lock = lockCurrentProject();
+    if (!lock)
+        return;
+    // Never put back silently what another program wrote meanwhile.
+    if (takeFileSnapshot(path) != shownDocument_) {
+        messages::showError(path +
+                            " was changed by another program since this dialog was opened. "
+                            "Press Cancel and open it again.");
+        return;
+    }
+    writeGeneralParameters(XML2, currentParameters(), path);
+    accept();
 }

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include "documents/FileSnapshot.h"
+
 #include "documents/GeneralParameters.h"
 #include "documents/XmlDocument.h"
 
@@ -58,6 +60,8 @@ class TFpargen : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
+    // What the document held when the dialog was shown.
+    FileSnapshot shownDocument_;
     struct SideControls {
         QRadioButton* rs232;
         QRadioButton* rs485;

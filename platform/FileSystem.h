@@ -67,4 +67,10 @@ std::optional<std::string> readFileContents(const std::string& path,
 bool replaceFileContents(const std::string& path, std::string_view bytes,
                          std::string* reason = nullptr);
 
+// Whether entry, a name in a folder, is a temporary file that a replacement
+// of target in that folder made and left behind. owner receives the process
+// that made it where the name tells, 0 where it does not.
+bool isReplacementLeftover(const std::string& entry, const std::string& target,
+                           unsigned long* owner = nullptr);
+
 }  // namespace platform

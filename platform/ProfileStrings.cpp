@@ -99,6 +99,20 @@ std::string lineEnding(const std::vector<std::string>& lines) {
     return "\n";
 }
 
+// Temporary files that a replacement of file left when its program was killed.
+// Another program may be writing the same file right now, so only those whose
+// maker no longer runs go.
+void removeAbandonedReplacements(const std::string& file) {
+    const std::size_t split = file.find_last_of(kPathSeparator == '/' ? "/" : "/\\");
+    const std::string folder = split == std::string::npos ? "." : file.substr(0, split);
+    const std::string name = split == std::string::npos ? file : file.substr(split + 1);
+    for (const std::string& entry : folderEntries(folder)) {
+        unsigned long owner = 0;
+        if (isReplacementLeftover(entry, name, &owner) && owner != 0 && !processRunning(owner))
+            removeTree(folder + kPathSeparator + entry);
+    }
+}
+
 }  // namespace
 
 std::string readProfileString(const std::string& file, const std::string& section,
@@ -118,6 +132,7 @@ std::string readProfileString(const std::string& file, const std::string& sectio
 
 bool writeProfileString(const std::string& file, const std::string& section, const std::string& key,
                         const std::string& value) {
+    removeAbandonedReplacements(file);
     std::string reason;
     std::string text;
     if (entryExists(file)) {  // a folder or a dangling link here is an error, not "no file"

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -270,6 +272,38 @@ bool renameFolderWithoutReplacing(const std::string& from, const std::string& to
             fsync(handle.get());
     }
     return true;
+}
+
+namespace {
+
+bool allDigits(const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+}  // namespace
+
+// A replacement's temporary file is ".<target>.<process>-<n>", or
+// ".<target>.XXXXXX" where the file system has no unnamed files.
+bool isReplacementLeftover(const std::string& entry, const std::string& target,
+                           unsigned long* owner) {
+    const std::string prefix = "." + target + ".";
+    if (entry.size() <= prefix.size() || entry.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    const std::string suffix = entry.substr(prefix.size());
+    const std::size_t dash = suffix.find('-');
+    if (dash != std::string::npos && allDigits(suffix.substr(0, dash)) &&
+        allDigits(suffix.substr(dash + 1)) && dash <= 10) {
+        if (owner)
+            *owner = std::stoul(suffix.substr(0, dash));
+        return true;
+    }
+    const bool sixLettersOrDigits =
+        suffix.size() == 6 && std::all_of(suffix.begin(), suffix.end(), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) != 0;
+        });
+    if (sixLettersOrDigits && owner)
+        *owner = 0;
+    return sixLettersOrDigits;
 }
 
 }  // namespace platform

@@ -206,4 +206,31 @@ bool replaceFileContents(const std::string& path, std::string_view bytes, std::s
     return fail(reason, error);
 }
 
+namespace {
+
+bool allDigits(const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+}  // namespace
+
+// A replacement's temporary file is "<target>.tmp<process>-<n>-<ticks>".
+bool isReplacementLeftover(const std::string& entry, const std::string& target,
+                           unsigned long* owner) {
+    const std::string prefix = target + ".tmp";
+    if (entry.size() <= prefix.size() || entry.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    const std::string suffix = entry.substr(prefix.size());
+    const std::size_t first = suffix.find('-');
+    const std::size_t second = suffix.find('-', first == std::string::npos ? first : first + 1);
+    if (first == std::string::npos || second == std::string::npos ||
+        !allDigits(suffix.substr(0, first)) ||
+        !allDigits(suffix.substr(first + 1, second - first - 1)) ||
+        !allDigits(suffix.substr(second + 1)) || first > 10)
+        return false;
+    if (owner)
+        *owner = std::stoul(suffix.substr(0, first));
+    return true;
+}
+
 }  // namespace platform

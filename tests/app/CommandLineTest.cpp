@@ -99,6 +99,13 @@ TEST_F(CommandLineTest, RefusalsSayWhyAndWriteNothing) {
         {"set Demo ascii.timeout=fast", 1,
          "Error!! TimeOut ASCII must be between 0 and 60000 ms. \n"},
         {"set Demo rtu.baud=14400", 1, "'14400' is not a baud rate of the list for rtu.baud\n"},
+        // A slave side's time-out too: the image would hold what the dialog refuses.
+        {"set Demo ascii.timeout=70000", 1,
+         "Error!! TimeOut ASCII must be between 0 and 60000 ms. \n"},
+        {"set Demo rtu.timeout=abc", 1, "Error!! TimeOut RTU must be between 0 and 60000 ms. \n"},
+        {"set . mode=1", 1, ". is not a project\n"},
+        {"set Demo/bin mode=1", 1, "Demo/bin is not a project\n"},
+        {"new CON.txt", 1, "Name project not valid\n"},
         {"show Missing", 1, "Project not valid\n"},
         {"image Broken", 1,
          "The element MODE_DEV is missing in " + workspace / "PROJECTS/Broken/pargen.xml.\n"},
@@ -112,7 +119,31 @@ TEST_F(CommandLineTest, RefusalsSayWhyAndWriteNothing) {
     EXPECT_EQ(readFile(workspace / "PROJECTS/Broken/bin/bank.bin"), "old");
     EXPECT_FALSE(fs::exists(workspace / "Outside"));
     EXPECT_FALSE(fs::exists(workspace / "Tarvel.ini"));
+    EXPECT_FALSE(fs::exists(workspace / "PROJECTS/pargen.xml"));
+    EXPECT_FALSE(fs::exists(project("bin/pargen.xml")));
 }
+
+#ifndef _WIN32
+// Two scripts setting different keys of one project at once: both changes stay.
+TEST_F(CommandLineTest, ConcurrentWritersTakeTurns) {
+    ASSERT_EQ(cli("new Demo").status, 0);
+    const std::string tool = std::string("'") + TARVEL_CLI + "' --workspace '" + workspace.path();
+    const char* bauds[] = {"19200", "38400"};
+    const char* parities[] = {"ODD", "EVEN"};
+    for (int round = 0; round < 10; ++round) {
+        const std::string baud = bauds[round % 2];
+        const std::string parity = parities[round % 2];
+        const std::string both = tool + "' set Demo rtu.baud=" + baud + " & " + tool +
+                                 "' set Demo ascii.parity=" + parity + " & wait";
+        ASSERT_EQ(std::system(("sh -c \"" + both + "\"").c_str()), 0);
+        const auto shown = nlohmann::json::parse(cli("show Demo --json").out);
+        EXPECT_EQ(shown["rtu"]["baud"], baud) << round;
+        EXPECT_EQ(shown["ascii"]["parity"], parity) << round;
+    }
+    EXPECT_TRUE(fs::exists(project(".tarvel-lock")));
+    EXPECT_FALSE(fs::exists(project("bin/.tarvel-lock")));
+}
+#endif
 
 TEST_F(CommandLineTest, UsageErrorsHelpAndVersion) {
     for (const char* arguments : {"", "bogus", "show", "set Demo baud", "set Demo rtu.speed=1",

@@ -109,11 +109,18 @@ class NewProjectTest : public QObject {
         QTest::newRow("inner parent")
             << projectsMarker << "Existing/../../Outside" << QStringList{"Name project not valid"};
         // Names that would not come back from the settings file, or not work on Windows.
+        // Names Windows refuses: device names, trailing dots and blanks in any part.
         const char* unportable[] = {
-            "Plant\nOther", " Plant", "Plant ", "Plant\t", "Pl\x01ant", "Plant\" \"--erase",
-            "a<b",          "a>b",    "C:x",    "a|b",     "a?",        "a*"};
+            "Plant\nOther", " Plant",     "Plant ", "Plant\t", "Pl\x01ant",    "Plant\" \"--erase",
+            "a<b",          "a>b",        "C:x",    "a|b",     "a?",           "a*",
+            "CON",          "com1.txt",   "Lpt9",   "nul.x.y", "Existing/aux", "Plant.",
+            "Existing./x",  "Existing /x"};
         for (const char* name : unportable)
             QTest::newRow(name) << projectsMarker << name << QStringList{"Name project not valid"};
+#ifndef _WIN32
+        QTest::newRow("backslash")
+            << projectsMarker << "Existing\\x" << QStringList{"Name project not valid"};
+#endif
     }
 
     void refusedInputKeepsTheDialogOpenAndCreatesNothing() {

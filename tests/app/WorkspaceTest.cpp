@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <memory>
+#include <vector>
 
 #include "app/FolderUtils.h"
+#include "app/ProjectLock.h"
 #include "app/Workspace.h"
 #include "common/AppError.h"
 #include "platform/FileSystem.h"
@@ -115,6 +119,48 @@ TEST(OpenProjectName, IsTheTailAfterTheProjectsFolder) {
     }
     EXPECT_EQ(captionForProject("/A/B"), kBase + " :/A/B");
     EXPECT_EQ(captionForProject(""), kBase + " :");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ProjectLock, ASecondWriterWaitsThenHearsTheProjectIsBusy) {
+    TempFolder project;
+    const auto first = std::make_unique<ProjectLock>(project.path(), "/Plant 1");
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        ProjectLock second(project.path(), "/Plant 1", 200);
+        FAIL() << "a second lock while the first is held";
+    } catch (const AppError& e) {
+        EXPECT_STREQ(e.what(), "Project Plant 1 is busy: another program is writing it.");
+    }
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+    const TempFolder other;
+    EXPECT_NO_THROW(ProjectLock(other.path(), "Other"));  // another project is free
+}
+
+TEST(ProjectLock, TakingItClearsWhatInterruptedWritesLeft) {
+    TempFolder project;
+    std::filesystem::create_directory(project / "bin");
+#ifdef _WIN32
+    const std::vector<std::string> ours = {"pargen.xml.tmp12-0-99", "var.xml.tmp7-1-5"};
+    const std::vector<std::string> oursInBin = {"bank.bin.tmp12-0-99"};
+#else
+    const std::vector<std::string> ours = {".pargen.xml.4242-0", ".var.xml.Ab3xYz"};
+    const std::vector<std::string> oursInBin = {".bank.bin.99999-3"};
+#endif
+    const std::vector<std::string> others = {".notes.backup", "pargen.xml", ".pargen.xml.old",
+                                             "bank.bin.tmp"};
+    for (const auto& name : ours) writeFile(project / name, "x");
+    for (const auto& name : others) writeFile(project / name, "keep");
+    for (const auto& name : oursInBin) writeFile(project / ("bin/" + name), "x");
+    ProjectLock lock(project.path(), "P");
+    for (const auto& name : ours) EXPECT_FALSE(std::filesystem::exists(project / name)) << name;
+    for (const auto& name : oursInBin)
+        EXPECT_FALSE(std::filesystem::exists(project / ("bin/" + name))) << name;
+    for (const auto& name : others) EXPECT_TRUE(std::filesystem::exists(project / name)) << name;
+    EXPECT_TRUE(std::filesystem::exists(projectLockPath(project.path())));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QRadioButton>
 #include <QtTest>
 #include <filesystem>
+#include <optional>
 
 #include "app/TarvelApplication.h"
 #include "app/Workspace.h"
@@ -45,6 +46,8 @@ class ParameterDialogTest : public QObject {
     void init() {
         folder = std::make_unique<TempFolder>();
         path = *folder / "pargen.xml";
+        workspace().projectFolder = folder->path();
+        workspace().projectName = "Plant";
         workspace().generalParameterPath = path;
     }
 
@@ -216,6 +219,39 @@ class ParameterDialogTest : public QObject {
         QTest::mouseClick(dialog.bitbtn1, Qt::LeftButton);
         QVERIFY(recorder.entries.empty());
         QCOMPARE(readBack(path).ascii.timeout, std::string("5\xC2\xB5s"));
+    }
+
+    // A script changed (or made, or removed) the document while the dialog was
+    // open: OK writes nothing and says so.
+    void anotherWritersChangeIsNeverRevertedOnOk() {
+        const std::string changed = path +
+                                    " was changed by another program since this dialog was "
+                                    "opened. Press Cancel and open it again.";
+        const std::optional<std::string> mine = elements("<BAUD_RTU>5</BAUD_RTU>");
+        const std::optional<std::string> theirs = elements("<BAUD_RTU>2</BAUD_RTU>");
+        const std::pair<std::optional<std::string>, std::optional<std::string>> cases[] = {
+            {mine, theirs}, {std::nullopt, theirs}, {mine, std::nullopt}};
+        for (const auto& [before, after] : cases) {
+            std::filesystem::remove(path);
+            if (before)
+                writeFile(path, *before);
+            MessageRecorder recorder;
+            TFpargen dialog;
+            dialog.show();
+            if (after)
+                writeFile(path, *after);
+            else
+                std::filesystem::remove(path);
+            dialog.CB_Par_RTU->setCurrentIndex(1);
+            QTest::mouseClick(dialog.bitbtn1, Qt::LeftButton);
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(recorder.entries,
+                     (std::vector<MessageRecorder::Entry>{{Kind::Error, changed}}));
+            QCOMPARE(std::filesystem::exists(path), after.has_value());
+            if (after)
+                QCOMPARE(readFile(path), *after);
+        }
+        QVERIFY(std::filesystem::exists(*folder / ".tarvel-lock"));
     }
 
     void readOnlyDocumentKeepsTheDialogOpen() {

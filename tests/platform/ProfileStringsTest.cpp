@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include "platform/FileSystem.h"
 #include "platform/ProfileStrings.h"
 #include "support/PosixOnly.h"
 #include "support/TempFolder.h"
@@ -109,6 +110,29 @@ TEST(ProfileStrings, ALinkedSettingsFileStaysALink) {
     ASSERT_TRUE(writeProfileString(folder / "Tarvel.ini", "lastproj", "projectname", "new"));
     EXPECT_TRUE(std::filesystem::is_symlink(folder / "Tarvel.ini"));
     EXPECT_EQ(readFile(folder / "real.ini"), "; mine\n[lastproj]\nprojectname=new\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ProfileStrings, AWriteClearsLeftoversOfKilledWritersOnly) {
+    TempFolder folder;
+    const std::string file = folder / "Tarvel.ini";
+#ifdef _WIN32
+    const std::string dead = "Tarvel.ini.tmp999999999-0-1";
+    const std::string running =
+        "Tarvel.ini.tmp" + std::to_string(platform::currentProcessId()) + "-0-1";
+#else
+    const std::string dead = ".Tarvel.ini.999999999-0";
+    const std::string running =
+        "." + std::string("Tarvel.ini.") + std::to_string(platform::currentProcessId()) + "-0";
+#endif
+    writeFile(folder / dead, "x");
+    writeFile(folder / running, "x");
+    ASSERT_TRUE(platform::writeProfileString(file, "lastproj", "projectname", "A"));
+    EXPECT_FALSE(std::filesystem::exists(folder / dead));
+    EXPECT_TRUE(std::filesystem::exists(folder / running));
 }
 
 }  // namespace
