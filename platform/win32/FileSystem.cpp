@@ -104,6 +104,8 @@ std::optional<std::string> readFileContents(const std::string& path, std::string
     const auto failed = [&](DWORD error) {
         return refuse("Cannot read " + path + ": " + systemMessage(error));
     };
+    if (folderExists(path))
+        return refuse(path + " is not a regular file");
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
