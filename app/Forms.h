@@ -7,9 +7,11 @@ class TFSetVar;
 class TFAbout2;
 class TFBootSer;
 
-// The program's windows, each constructed once at start-up and living until the
-// end; a window registers itself here when it is constructed, so that the
-// others can reach it.
+// The program's windows. The main window is built at start-up; each other
+// window is built the first time it is asked for, as a child of the main
+// window, and then lives until the program ends, so that dialogs keep their
+// controls' values between showings. A window registers itself here when it
+// is constructed, so that the others can reach it.
 struct Forms {
     TFTarveleFirmWare* main = nullptr;
     TFsaveproj* saveproj = nullptr;
@@ -20,3 +22,10 @@ struct Forms {
 };
 
 Forms& forms();
+
+// The windows behind the main window, built on first use.
+TFsaveproj& newProjectDialog();
+TFpargen& generalParameterDialog();
+TFSetVar& translateTable();
+TFAbout2& aboutBox();
+TFBootSer& serialUpdateWizard();

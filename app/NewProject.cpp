@@ -48,8 +48,11 @@ constexpr const char* kUnfinishedMark = ".new-";
 constexpr std::size_t kLongestNameInUnfinished = 200;
 
 std::string unfinishedName(const std::string& leaf, unsigned long processId) {
-    return "." + leaf.substr(0, kLongestNameInUnfinished) + kUnfinishedMark +
-           std::to_string(processId);
+    std::string name = ".";
+    name += leaf.substr(0, kLongestNameInUnfinished);
+    name += kUnfinishedMark;
+    name += std::to_string(processId);
+    return name;
 }
 
 // The process that left an unfinished folder of ours, or 0 for any other name.

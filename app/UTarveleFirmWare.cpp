@@ -129,7 +129,7 @@ void TFTarveleFirmWare::SetProjectPaths() {
 }
 
 void TFTarveleFirmWare::NewaClick() {
-    TFsaveproj& dialog = *forms().saveproj;
+    TFsaveproj& dialog = newProjectDialog();
     dialog.destinationFolder = workspace().projectsFolder;
     dialog.exec();
     setWindowTitle(QString::fromStdString(captionForProject(workspace().projectName)));
@@ -148,7 +148,7 @@ void TFTarveleFirmWare::btn_str_lng1aClick() {
         messages::showPlain("Project not valid");
         return;
     }
-    forms().pargen->exec();
+    generalParameterDialog().exec();
 }
 
 void TFTarveleFirmWare::CreateBinaClick() {
@@ -168,7 +168,7 @@ void TFTarveleFirmWare::CreateBinaClick() {
         BuildParameterImage(XML3, state.projectFolder);
         WriteParameterImage(state.projectFolder);
     }
-    forms().bootSer->exec();
+    serialUpdateWizard().exec();
 }
 
 namespace {
@@ -230,7 +230,7 @@ RunOutcome TFTarveleFirmWare::RunAndWait(const std::string& program,
 }
 
 void TFTarveleFirmWare::AboutClick() {
-    forms().about->exec();
+    aboutBox().exec();
 }
 
 void TFTarveleFirmWare::LbButton1Click() {

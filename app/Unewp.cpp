@@ -115,9 +115,9 @@ void TFsaveproj::BitBtn1Click() {
                                           // whole.
                                           state.projectFolder = folder;
                                           forms().main->SetProjectPaths();
-                                          forms().pargen->SetDefaults();
-                                          forms().pargen->BitBtn1Click();
-                                          forms().setVar->bitbtn1Click();
+                                          generalParameterDialog().SetDefaults();
+                                          generalParameterDialog().BitBtn1Click();
+                                          translateTable().bitbtn1Click();
                                       });
     } catch (const AppError& e) {
         state = before;

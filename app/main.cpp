@@ -1,10 +1,11 @@
-#include "app/ProgramWindows.h"
 #include "app/TarvelApplication.h"
+#include "app/UTarveleFirmWare.h"
 #include "platform/FileSystem.h"
 
 int main(int argc, char** argv) {
     TarvelApplication application(argc, argv);
-    ProgramWindows windows(platform::executableFolder());
-    windows.mainWindow.show();
+    // The other windows are built when first needed.
+    TFTarveleFirmWare mainWindow(platform::executableFolder());
+    mainWindow.show();
     return application.exec();
 }
