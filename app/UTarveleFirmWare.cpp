@@ -3,7 +3,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLabel>
-#include <QStyle>
 #include <optional>
 
 #include "app/CurrentProjectLock.h"
@@ -18,6 +17,7 @@
 #include "common/Messages.h"
 #include "controls/ClickableLabel.h"
 #include "controls/FlatButton.h"
+#include "controls/PaintedIcons.h"
 #include "controls/WindowLook.h"
 #include "documents/Upargen.h"
 #include "image/ParameterImage.h"
@@ -64,15 +64,15 @@ TFTarveleFirmWare::TFTarveleFirmWare(const std::string& workspaceRoot)
     button(CreateBin2, "CreateBin2", QStringLiteral("Update Device"),
            &TFTarveleFirmWare::CreateBinaClick);
     button(about, "about", QString(), &TFTarveleFirmWare::AboutClick);
-    about->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
+    about->setIcon(paintedIcon(Picture::About));
     about->setToolTip(QStringLiteral("About"));
     about->setAccessibleName(QStringLiteral("About"));
     button(LbButton1, "LbButton1", QStringLiteral("X"), &TFTarveleFirmWare::LbButton1Click);
 
-    New->setIcon(style()->standardIcon(QStyle::SP_FileIcon));
-    open->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
-    btn_Prm_Gen->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
-    CreateBin2->setIcon(style()->standardIcon(QStyle::SP_ArrowUp));
+    New->setIcon(paintedIcon(Picture::NewFile));
+    open->setIcon(paintedIcon(Picture::OpenFolder));
+    btn_Prm_Gen->setIcon(paintedIcon(Picture::Parameters));
+    CreateBin2->setIcon(paintedIcon(Picture::Upload));
 
     Label1 = makeGreyBoldLabel(QStringLiteral("Step 1"), this);
     Label2 = makeGreyBoldLabel(QStringLiteral("Step 2"), this);

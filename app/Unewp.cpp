@@ -4,7 +4,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QStyle>
 
 #include "app/FolderUtils.h"
 #include "app/Forms.h"
@@ -15,6 +14,7 @@
 #include "common/AppError.h"
 #include "common/Messages.h"
 #include "controls/FlatButton.h"
+#include "controls/PaintedIcons.h"
 #include "controls/WindowLook.h"
 #include "documents/USetVar.h"
 #include "documents/Upargen.h"
@@ -34,10 +34,10 @@ TFsaveproj::TFsaveproj(QWidget* parent)
     Edit1->setGeometry(16, 16, 297, 21);
     bitbtn1 = new FlatButton(QStringLiteral("OK"), this);
     bitbtn1->setGeometry(92, 59, 69, 23);
-    bitbtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    bitbtn1->setIcon(paintedIcon(Picture::Ok));
     bitbtn2 = new FlatButton(QStringLiteral("Cancel"), this);
     bitbtn2->setGeometry(164, 59, 69, 23);
-    bitbtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+    bitbtn2->setIcon(paintedIcon(Picture::Cancel));
     setTabOrder(Edit1, bitbtn1);
     setTabOrder(bitbtn1, bitbtn2);
 

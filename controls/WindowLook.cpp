@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QFont>
+#include <QFontInfo>
 #include <QPalette>
 #include <QScreen>
 #include <QWidget>
@@ -18,9 +19,20 @@ void applyWindowLook(QWidget& window) {
     }
     window.setPalette(palette);
     window.setAutoFillBackground(true);
-    QFont font(QStringLiteral("Verdana"));
-    font.setPixelSize(11);
-    window.setFont(font);
+    window.setFont(windowFont());
+}
+
+const QFont& windowFont() {
+    // Where Verdana is not installed, the face the font system falls back to
+    // is looked up once for the whole program, not again for every window.
+    static const QFont font = [] {
+        QFont verdana(QStringLiteral("Verdana"));
+        verdana.setPixelSize(11);
+        QFont resolved(QFontInfo(verdana).family());
+        resolved.setPixelSize(11);
+        return resolved;
+    }();
+    return font;
 }
 
 namespace {

@@ -6,6 +6,10 @@ class QWidget;
 // text RGB(51, 51, 51).
 void applyWindowLook(QWidget& window);
 
+class QFont;
+// Verdana at 11 pixels, or where it is missing the face that stands in for it.
+const QFont& windowFont();
+
 #include <QMargins>
 #include <QSize>
 

@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
-#include <QStyle>
 
 #include "app/Forms.h"
 #include "app/UTarveleFirmWare.h"
@@ -11,6 +10,7 @@
 #include "common/ActionGuard.h"
 #include "common/Messages.h"
 #include "controls/FlatButton.h"
+#include "controls/PaintedIcons.h"
 #include "controls/WindowLook.h"
 #include "update/ComPortDiscovery.h"
 #include "update/MainThreadHandOver.h"
@@ -54,7 +54,7 @@ TFBootSer::TFBootSer(std::shared_ptr<platform::SerialApi> api, QWidget* parent)
     for (int n = 1; n <= 10; ++n) CB_Com->addItem(QStringLiteral("COM%1").arg(n));
     LbButton5 = new FlatButton(QString(), this);
     LbButton5->setGeometry(152, 96, 23, 22);
-    LbButton5->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+    LbButton5->setIcon(paintedIcon(Picture::Refresh));
     LbButton5->setToolTip(QStringLiteral("Update COM Port List"));
     LbButton1 = new FlatButton(QStringLiteral("Connect"), this);
     LbButton1->setGeometry(184, 96, 81, 21);
@@ -62,10 +62,10 @@ TFBootSer::TFBootSer(std::shared_ptr<platform::SerialApi> api, QWidget* parent)
     Label6 = addLabel(this, "5 - Check the BOOT led. It must blink quickly", 24, 152);
     LbButton3 = new FlatButton(QStringLiteral("Cancel"), this);
     LbButton3->setGeometry(24, 176, 100, 23);
-    LbButton3->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+    LbButton3->setIcon(paintedIcon(Picture::Cancel));
     LbButton2 = new FlatButton(QStringLiteral("Next"), this);
     LbButton2->setGeometry(128, 176, 100, 23);
-    LbButton2->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
+    LbButton2->setIcon(paintedIcon(Picture::Next));
     LbButton2->setLayoutDirection(Qt::RightToLeft);  // the icon stands right of the text
     setTabOrder(CB_Com, LbButton5);
 
