@@ -21,6 +21,7 @@
 #include "controls/WindowLook.h"
 #include "documents/Upargen.h"
 #include "image/ParameterImage.h"
+#include "platform/EventLoopWait.h"
 #include "platform/Shell.h"
 #include "update/UBootSer.h"
 
@@ -216,12 +217,9 @@ RunOutcome TFTarveleFirmWare::RunAndWait(const std::string& program,
     std::optional<UserInputEater> eater;
     WaitSettings settings = waitSettings;
     settings.onLaunched = [&eater] { eater.emplace(); };
-    settings.whileWaiting = [&progress](std::uint32_t elapsedMs) {
-        if (progress)
-            progress(elapsedMs);
-        // Paints, and answers the window manager, so no window looks hung.
-        QCoreApplication::processEvents();
-    };
+    settings.whileWaiting = progress;
+    // Paints, and answers the window manager, so no window looks hung.
+    settings.waitForWake = waitInEventLoop;
     const RunOutcome outcome = runAndWait(program, arguments, hidden, settings);
     eater.reset();
     if (!outcome.launchError.empty())

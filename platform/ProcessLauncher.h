@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -24,6 +25,8 @@ class LaunchedProgram {
     // The exit code once the program has ended, as the platform gives it (on
     // POSIX a program ended by signal n gives 128 + n); nothing while it runs.
     virtual std::optional<int> exitCode() = 0;
+    // The process number (POSIX) or the process handle (Windows).
+    virtual std::intptr_t nativeHandle() const = 0;
 };
 
 // Starts path with its arguments in the current folder, its window shown or
@@ -44,13 +47,37 @@ class NamedEvent {
     NamedEvent& operator=(const NamedEvent&) = delete;
 
     void reset();
-    // Returns when the event is signalled, which resets it, or after at most
-    // milliseconds, timed on a monotonic clock.
-    void waitFor(unsigned milliseconds);
+    // The semaphore (POSIX) or event handle (Windows); null when none could
+    // be made.
+    void* nativeHandle() const { return handle_; }
 
   private:
     void* handle_;
     std::string name_;
+};
+
+// Waits for a started program without polling: a wait returns when the
+// program ends, when its named event is signalled (which takes the signal, as
+// an auto-reset event does; a burst of signals counts as one), or when its
+// time is up.
+class RunWait {
+  public:
+    RunWait(LaunchedProgram& program, NamedEvent& event);
+    ~RunWait();
+    RunWait(const RunWait&) = delete;
+    RunWait& operator=(const RunWait&) = delete;
+
+    void wait(unsigned timeoutMs);
+
+    // For a wait inside an event loop instead: the descriptors that turn
+    // readable (POSIX) or the handles that turn signalled (Windows) when the
+    // wait would return. Call acknowledge() after any of them did.
+    std::vector<std::intptr_t> waitables() const;
+    void acknowledge();
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
 };
 
 // Milliseconds from a monotonic clock; wraps around like a 32-bit counter.

@@ -1,8 +1,10 @@
 #include "update/UpdaterLauncher.h"
 
+#include <algorithm>
+
 namespace {
 
-constexpr unsigned kPauseMs = 10;
+constexpr std::uint32_t kSecondMs = 1000;
 
 }  // namespace
 
@@ -35,17 +37,24 @@ RunOutcome runAndWait(const std::string& program, const platform::ProgramArgumen
         return notStarted;
     if (settings.onLaunched)
         settings.onLaunched();
+    platform::RunWait wakes(*launched, event);
     const std::uint32_t start = now();
     for (;;) {
         const auto code = launched->exitCode();
         // Unsigned difference: a wrap-around of the clock does no harm.
         const auto elapsed = static_cast<std::uint32_t>(now() - start);
-        if (!code && elapsed >= settings.timeLimitMs)
-            return {RunOutcome::Kind::StillRunning, 0, settings.timeLimitMs, {}};
-        event.waitFor(kPauseMs);
         if (code)
             return {RunOutcome::Kind::Ended, *code, settings.timeLimitMs, {}};
+        if (elapsed >= settings.timeLimitMs)
+            return {RunOutcome::Kind::StillRunning, 0, settings.timeLimitMs, {}};
         if (settings.whileWaiting)
             settings.whileWaiting(elapsed);
+        // Up to the next whole second, for the status line, or the limit.
+        const unsigned pause = std::min<std::uint32_t>(kSecondMs - elapsed % kSecondMs,
+                                                       settings.timeLimitMs - elapsed);
+        if (settings.waitForWake)
+            settings.waitForWake(wakes, pause);
+        else
+            wakes.wait(pause);
     }
 }

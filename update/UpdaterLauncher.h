@@ -10,12 +10,15 @@
 // two looks at the program.
 struct WaitSettings {
     std::uint32_t timeLimitMs = 150000;
-    std::function<std::uint32_t()> tickCount;
+    std::function<std::uint32_t()> tickCount = {};
     // Called after every look with the time waited so far.
-    std::function<void(std::uint32_t elapsedMs)> whileWaiting;
+    std::function<void(std::uint32_t elapsedMs)> whileWaiting = {};
     // Called once the program has started, after the launch call returned
     // (on Windows the shell may have shown its own box inside that call).
-    std::function<void()> onLaunched;
+    std::function<void()> onLaunched = {};
+    // Waits at most so many milliseconds for the program's end or its event;
+    // the windows wait inside their event loop. Empty: RunWait::wait.
+    std::function<void(platform::RunWait& wait, unsigned timeoutMs)> waitForWake = {};
 };
 
 // How a run ended.
@@ -37,7 +40,8 @@ std::string outcomeText(const RunOutcome& outcome);
 std::string runningText(std::uint32_t elapsedMs);
 
 // Starts the program and returns when it has ended or the time limit has
-// passed, pausing at most 10 ms at a time on the event "HandleCed". The exit
-// code is reported, never acted on; the program is never touched.
+// passed. It wakes when the program ends, when the event "HandleCed" is
+// signalled, and once a second for whileWaiting; it never polls. The exit code
+// is reported, never acted on; the program is never touched.
 RunOutcome runAndWait(const std::string& program, const platform::ProgramArguments& arguments,
                       bool hidden, const WaitSettings& settings);

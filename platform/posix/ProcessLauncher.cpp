@@ -1,10 +1,16 @@
 #include "platform/ProcessLauncher.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <semaphore.h>
 #include <spawn.h>
+#include <sys/eventfd.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -47,9 +53,31 @@ class PosixProgram final : public LaunchedProgram {
         return exitCode_;
     }
 
+    std::intptr_t nativeHandle() const override { return pid_; }
+
   private:
     pid_t pid_;
     std::optional<int> exitCode_;
+};
+
+// An eventfd that the helper threads of a wait raise.
+struct WakeSignal {
+    int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    WakeSignal() = default;
+    WakeSignal(const WakeSignal&) = delete;
+    WakeSignal& operator=(const WakeSignal&) = delete;
+    ~WakeSignal() {
+        if (fd >= 0)
+            close(fd);
+    }
+    void raise() const {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t written = write(fd, &one, sizeof one);
+    }
+    void take() const {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t got = read(fd, &count, sizeof count);
+    }
 };
 
 sem_t* semaphore(void* handle) {
@@ -100,23 +128,79 @@ void NamedEvent::reset() {
     }
 }
 
-void NamedEvent::waitFor(unsigned milliseconds) {
-    if (!handle_) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+struct RunWait::State {
+    std::shared_ptr<WakeSignal> wake = std::make_shared<WakeSignal>();
+    int endFd = -1;  // a pidfd, readable once the program has ended
+    sem_t* event = nullptr;
+    std::atomic<bool> stopping{false};
+    std::thread signalWatcher;
+};
+
+RunWait::RunWait(LaunchedProgram& program, NamedEvent& event) : state_(std::make_unique<State>()) {
+    const auto pid = static_cast<pid_t>(program.nativeHandle());
+    state_->endFd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    if (state_->endFd < 0) {
+        // No pidfd here (an old kernel, a sandbox): a thread waits for the
+        // end without reaping, and outlives this wait if it must.
+        std::thread([pid, wake = state_->wake] {
+            siginfo_t info{};
+            while (waitid(P_PID, pid, &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+            }
+            wake->raise();
+        }).detach();
+    }
+    state_->event = semaphore(event.nativeHandle());
+    if (!state_->event)
         return;
+    // A semaphore cannot be polled: a thread waits on it.
+    state_->signalWatcher = std::thread([state = state_.get()] {
+        for (;;) {
+            if (sem_wait(state->event) != 0 && errno == EINTR)
+                continue;
+            if (state->stopping)
+                return;
+            // However often it was set, the event was signalled once.
+            while (sem_trywait(state->event) == 0) {
+            }
+            state->wake->raise();
+        }
+    });
+}
+
+RunWait::~RunWait() {
+    if (state_->signalWatcher.joinable()) {
+        state_->stopping = true;
+        sem_post(state_->event);
+        state_->signalWatcher.join();
     }
-    timespec deadline{};
-    clock_gettime(CLOCK_MONOTONIC, &deadline);
-    deadline.tv_nsec += static_cast<long>(milliseconds) * 1000000L;
-    deadline.tv_sec += deadline.tv_nsec / 1000000000L;
-    deadline.tv_nsec %= 1000000000L;
-    int result;
-    while ((result = sem_clockwait(semaphore(handle_), CLOCK_MONOTONIC, &deadline)) < 0 &&
-           errno == EINTR) {
+    if (state_->endFd >= 0)
+        close(state_->endFd);
+}
+
+std::vector<std::intptr_t> RunWait::waitables() const {
+    std::vector<std::intptr_t> all{state_->wake->fd};
+    if (state_->endFd >= 0)
+        all.push_back(state_->endFd);
+    return all;
+}
+
+void RunWait::wait(unsigned timeoutMs) {
+    std::vector<pollfd> fds;
+    for (const std::intptr_t fd : waitables()) fds.push_back({static_cast<int>(fd), POLLIN, 0});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        const int result =
+            poll(fds.data(), fds.size(), static_cast<int>(std::max<long long>(0, left.count())));
+        if (result >= 0 || errno != EINTR)
+            break;
     }
-    // An auto-reset event is signalled once however often it was set.
-    if (result == 0)
-        reset();
+    acknowledge();
+}
+
+void RunWait::acknowledge() {
+    state_->wake->take();
 }
 
 std::uint32_t tickCount() {

@@ -21,6 +21,10 @@ class Win32Program final : public LaunchedProgram {
         return static_cast<int>(code);
     }
 
+    std::intptr_t nativeHandle() const override {
+        return reinterpret_cast<std::intptr_t>(process_);
+    }
+
   private:
     HANDLE process_;
 };
@@ -55,12 +59,32 @@ void NamedEvent::reset() {
         ResetEvent(handle_);
 }
 
-void NamedEvent::waitFor(unsigned milliseconds) {
-    if (handle_)
-        WaitForSingleObject(handle_, milliseconds);
-    else
-        Sleep(milliseconds);
+struct RunWait::State {
+    std::vector<HANDLE> handles;
+};
+
+RunWait::RunWait(LaunchedProgram& program, NamedEvent& event) : state_(std::make_unique<State>()) {
+    state_->handles.push_back(reinterpret_cast<HANDLE>(program.nativeHandle()));
+    if (event.nativeHandle())
+        state_->handles.push_back(static_cast<HANDLE>(event.nativeHandle()));
 }
+
+RunWait::~RunWait() = default;
+
+// Waiting on the auto-reset event takes its signal.
+void RunWait::wait(unsigned timeoutMs) {
+    WaitForMultipleObjects(static_cast<DWORD>(state_->handles.size()), state_->handles.data(),
+                           FALSE, timeoutMs);
+}
+
+std::vector<std::intptr_t> RunWait::waitables() const {
+    std::vector<std::intptr_t> all;
+    for (const HANDLE handle : state_->handles)
+        all.push_back(reinterpret_cast<std::intptr_t>(handle));
+    return all;
+}
+
+void RunWait::acknowledge() {}
 
 std::uint32_t tickCount() {
     return GetTickCount();

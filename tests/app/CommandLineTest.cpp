@@ -176,7 +176,8 @@ class UpdateCommandTest : public testing::Test {
         arguments.insert(arguments.begin(), {"--workspace", workspace.path()});
         std::ostringstream out;
         std::ostringstream err;
-        const CliEnvironment environment{"", serial, false, WaitSettings{timeLimitMs, {}, {}, {}}};
+        const CliEnvironment environment{"", serial, false,
+                                         WaitSettings{.timeLimitMs = timeLimitMs}};
         const int status = runCommandLine(arguments, out, err, environment);
         return {status, out.str(), err.str()};
     }
