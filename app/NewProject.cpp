@@ -77,36 +77,50 @@ void removeAbandonedUnfinished(const std::string& folder) {
 
 }  // namespace
 
+ProjectUnderConstruction::ProjectUnderConstruction(const std::string& destinationFolder,
+                                                   const std::string& name)
+    : name_(name), candidate_(newProjectCandidate(destinationFolder, name)) {
+    const std::size_t split =
+        candidate_.find_last_of(platform::kPathSeparator == '/' ? "/" : "/\\");
+    parent_ = candidate_.substr(0, split);
+    removeAbandonedUnfinished(parent_);
+    folder_ = parent_ + platform::kPathSeparator +
+              unfinishedName(candidate_.substr(split + 1), platform::currentProcessId());
+    platform::removeTree(folder_);
+    std::string reason;
+    if (!platform::createFolder(folder_, &reason))
+        throw AppError("Cannot create the project folder " + candidate_ + ": " + reason);
+    platform::setHidden(folder_, true);
+    if (!platform::createFolder(folder_ + platform::kPathSeparator + "bin", &reason)) {
+        platform::removeTree(folder_);
+        throw AppError("The project " + name_ + " could not be created: " + reason);
+    }
+}
+
+ProjectUnderConstruction::~ProjectUnderConstruction() {
+    if (!committed_)
+        platform::removeTree(folder_);
+}
+
+bool ProjectUnderConstruction::commit(bool sync) {
+    std::string reason;
+    if (!platform::renameFolderWithoutReplacing(folder_, candidate_, &reason, sync)) {
+        if (platform::entryExists(candidate_))
+            return false;
+        throw AppError("Cannot create the project folder " + candidate_ + ": " + reason);
+    }
+    committed_ = true;
+    platform::setHidden(candidate_, false);
+    return true;
+}
+
 bool createProjectFolder(const std::string& destinationFolder, const std::string& name,
                          const std::function<void(const std::string& folder)>& fill) {
-    const std::string candidate = newProjectCandidate(destinationFolder, name);
-    const std::size_t split = candidate.find_last_of(platform::kPathSeparator == '/' ? "/" : "/\\");
-    const std::string parent = candidate.substr(0, split);
-    const std::string leaf = candidate.substr(split + 1);
-    removeAbandonedUnfinished(parent);
-
-    const std::string building =
-        parent + platform::kPathSeparator + unfinishedName(leaf, platform::currentProcessId());
-    platform::removeTree(building);
-    std::string reason;
-    if (!platform::createFolder(building, &reason))
-        throw AppError("Cannot create the project folder " + candidate + ": " + reason);
-    platform::setHidden(building, true);
+    ProjectUnderConstruction project(destinationFolder, name);
     try {
-        if (!platform::createFolder(building + platform::kPathSeparator + "bin", &reason))
-            throw AppError(reason);
-        fill(building);
+        fill(project.folder());
     } catch (const std::exception& e) {
-        platform::removeTree(building);
         throw AppError("The project " + name + " could not be created: " + e.what());
     }
-    if (!platform::renameFolderWithoutReplacing(building, candidate, &reason)) {
-        const bool taken = platform::entryExists(candidate);
-        platform::removeTree(building);
-        if (taken)
-            return false;
-        throw AppError("Cannot create the project folder " + candidate + ": " + reason);
-    }
-    platform::setHidden(candidate, false);
-    return true;
+    return project.commit();
 }

@@ -26,6 +26,35 @@ std::string projectFolderFor(const std::string& destinationFolder, const std::st
 // rows. Raises an error when a document cannot be written.
 void writeDefaultProjectDocuments(const std::string& projectFolder);
 
+// A new project folder while it is built under its hidden name beside its
+// place, ".NAME.new-PID"; unfinished folders of programs that no longer run
+// are removed first. Goes with everything in it unless committed.
+class ProjectUnderConstruction {
+  public:
+    // Makes the hidden folder and its bin folder. Raises AppError "Cannot
+    // create the project folder <path>: <reason>" or "The project <name>
+    // could not be created: <reason>".
+    ProjectUnderConstruction(const std::string& destinationFolder, const std::string& name);
+    ~ProjectUnderConstruction();
+    ProjectUnderConstruction(const ProjectUnderConstruction&) = delete;
+    ProjectUnderConstruction& operator=(const ProjectUnderConstruction&) = delete;
+
+    // The hidden folder, to write into, and the folder that holds it.
+    const std::string& folder() const { return folder_; }
+    const std::string& parent() const { return parent_; }
+
+    // Renames the folder into place without replacing anything: false when
+    // the name was taken meanwhile. Without sync, the caller syncs parent().
+    bool commit(bool sync = true);
+
+  private:
+    std::string name_;
+    std::string candidate_;
+    std::string parent_;
+    std::string folder_;
+    bool committed_ = false;
+};
+
 // Makes the project folder whole or not at all. The folder, its bin folder
 // and what fill writes (into the folder it is given) are built under a hidden
 // name beside the new folder, ".NAME.new-PID", which is then renamed into

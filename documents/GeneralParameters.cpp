@@ -102,13 +102,17 @@ GeneralParameters readGeneralParameters(XmlDocument& document) {
     return parameters;
 }
 
-void writeGeneralParameters(XmlDocument& document, const GeneralParameters& parameters,
-                            const std::string& path) {
+void fillGeneralParameters(XmlDocument& document, const GeneralParameters& parameters) {
     document.activate();
     document.childNodes().clear();
     XmlNode root = document.addChild(kGeneralParameterRoot);
     addElement(root, "MODE_DEV", std::to_string(parameters.mode));
     writeSide(root, "RTU", parameters.rtu);
     writeSide(root, "ASCII", parameters.ascii);
+}
+
+void writeGeneralParameters(XmlDocument& document, const GeneralParameters& parameters,
+                            const std::string& path) {
+    fillGeneralParameters(document, parameters);
     document.saveToFile(path);
 }

@@ -57,6 +57,10 @@ std::optional<std::string> rs232Problem(const GeneralParameters& parameters, Sid
 GeneralParameters readGeneralParameters(XmlDocument& document);
 
 // Rebuilds the document from nothing (root and the thirteen elements, in their
+// order) without saving it.
+void fillGeneralParameters(XmlDocument& document, const GeneralParameters& parameters);
+
+// Rebuilds the document from nothing (root and the thirteen elements, in their
 // order) and saves it over path.
 void writeGeneralParameters(XmlDocument& document, const GeneralParameters& parameters,
                             const std::string& path);

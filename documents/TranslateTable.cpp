@@ -68,6 +68,11 @@ std::optional<std::string> collectRows(const TranslateCells& cells, std::vector<
 
 void writeTranslateTable(XmlDocument& document, const std::vector<TMyRec>& rows,
                          const std::string& path) {
+    fillTranslateTable(document, rows);
+    document.saveToFile(path);
+}
+
+void fillTranslateTable(XmlDocument& document, const std::vector<TMyRec>& rows) {
     document.activate();
     document.childNodes().clear();
     XmlNode root = document.addChild("TCP_TO_RTU");
@@ -80,5 +85,4 @@ void writeTranslateTable(XmlDocument& document, const std::vector<TMyRec>& rows,
         row.setAttribute("N_POINT", std::to_string(rec.NPoint));
         row.setAttribute("MNEMONIC", rec.Mnemonic);
     }
-    document.saveToFile(path);
 }

@@ -45,6 +45,10 @@ std::optional<std::string> checkDataTypeNames(const TranslateCells& cells);
 // returns the message of the first failing check, or nothing.
 std::optional<std::string> collectRows(const TranslateCells& cells, std::vector<TMyRec>& rows);
 
+// Rebuilds the document (root TCP_TO_RTU, one row element per entry) without
+// saving it.
+void fillTranslateTable(XmlDocument& document, const std::vector<TMyRec>& rows);
+
 // Rebuilds the document (root TCP_TO_RTU, one row element per entry) and saves
 // it over path.
 void writeTranslateTable(XmlDocument& document, const std::vector<TMyRec>& rows,

@@ -1,5 +1,7 @@
 #include "image/ParameterImage.h"
 
+#include <vector>
+
 #include "common/AppError.h"
 #include "common/IntegerText.h"
 #include "documents/XmlDocument.h"
@@ -17,17 +19,36 @@ constexpr std::uint8_t kStopBitsFallback = 0;  // one stop bit
 
 class ImageWriter {
   public:
-    explicit ImageWriter(std::size_t cursor) : cursor_(cursor) {}
+    ImageWriter(std::size_t cursor, std::vector<std::string>* truncations)
+        : cursor_(cursor), truncations_(truncations) {}
 
     void putByte(std::int32_t value) { ImageBuffer[cursor_++] = static_cast<std::uint8_t>(value); }
     void putWord(std::int32_t value) {
         putByte(value & 0xFF);
         putByte((value >> 8) & 0xFF);
     }
+    // An element's value, kept to its field's low 8 or 16 bits as the device
+    // format has it; a value that does not fit is told.
+    void putByte(const char* name, std::int32_t value, std::int32_t stored) {
+        noteFit(name, value, static_cast<std::uint8_t>(stored), 0xFF);
+        putByte(stored);
+    }
+    void putByte(const char* name, std::int32_t value) { putByte(name, value, value); }
+    void putWord(const char* name, std::int32_t value) {
+        noteFit(name, value, static_cast<std::uint16_t>(value), 0xFFFF);
+        putWord(value);
+    }
     std::size_t cursor() const { return cursor_; }
 
   private:
+    void noteFit(const char* name, std::int32_t value, std::int32_t stored, std::int32_t largest) {
+        if (truncations_ && (value < 0 || value > largest))
+            truncations_->push_back(std::string(name) + " " + std::to_string(value) +
+                                    " is stored as " + std::to_string(stored));
+    }
+
     std::size_t cursor_;
+    std::vector<std::string>* truncations_;
 };
 
 std::int32_t requiredValue(const XmlNode& root, const char* name, const std::string& path) {
@@ -38,12 +59,12 @@ std::int32_t requiredValue(const XmlNode& root, const char* name, const std::str
 }
 
 // A framing element of an RS485 side: any failure gives its fall-back.
-std::uint8_t framingValue(const XmlNode& root, const char* name, std::uint8_t fallback) {
+std::int32_t framingValue(const XmlNode& root, const char* name, std::uint8_t fallback) {
     try {
         const XmlNode element = root.childNodes().findNode(name);
         if (element.isNone())
             return fallback;
-        return static_cast<std::uint8_t>(parseInteger(element.text()));
+        return parseInteger(element.text());
     } catch (const AppError&) {
         return fallback;
     }
@@ -56,17 +77,19 @@ void putFramingPair(ImageWriter& image, const XmlNode& root, std::uint8_t lineTy
         image.putByte(kStopBitsFallback);
         return;
     }
-    image.putByte(framingValue(root, dataName, kDataBitsFallback));
-    const std::uint8_t stopBits = framingValue(root, stopName, kStopBitsFallback);
+    image.putByte(dataName, framingValue(root, dataName, kDataBitsFallback));
+    const std::int32_t stopBits = framingValue(root, stopName, kStopBitsFallback);
     // The device codes two stop bits as 2; the document's list position for them is 1.
-    image.putByte(stopBits == 1 ? 2 : stopBits);
+    const auto stopByte = static_cast<std::uint8_t>(stopBits);
+    image.putByte(stopName, stopBits, stopByte == 1 ? 2 : stopByte);
 }
 
 }  // namespace
 
-void BuildParameterImage(XmlDocument& document, const std::string& projectFolder) {
+void BuildParameterImage(XmlDocument& document, const std::string& projectFolder,
+                         std::vector<std::string>* truncations) {
     ImageLength = 4;
-    ImageWriter image(0);
+    ImageWriter image(0, truncations);
     image.putWord(kHead & 0xFFFF);
     image.putWord(kHead >> 16);
 
@@ -79,18 +102,23 @@ void BuildParameterImage(XmlDocument& document, const std::string& projectFolder
         const XmlNode root = document.childNodes().first();
         if (!root.isElement())
             throw AppError("The first node of " + path + " is not the parameter element");
-        image.putByte(requiredValue(root, "MODE_DEV", path));
-        const auto rtuLineType = static_cast<std::uint8_t>(requiredValue(root, "SER_RTU", path));
-        image.putByte(rtuLineType);
-        image.putByte(requiredValue(root, "BAUD_RTU", path));
-        image.putByte(requiredValue(root, "PAR_RTU", path));
-        image.putWord(requiredValue(root, "TO_RTU", path));
-        const auto asciiLineType =
-            static_cast<std::uint8_t>(requiredValue(root, "SER_ASCII", path));
-        image.putByte(asciiLineType);
-        image.putByte(requiredValue(root, "BAUD_ASCII", path));
-        image.putByte(requiredValue(root, "PAR_ASCII", path));
-        image.putWord(requiredValue(root, "TO_ASCII", path));
+        const auto put = [&](const char* name) {
+            const std::int32_t value = requiredValue(root, name, path);
+            image.putByte(name, value);
+            return static_cast<std::uint8_t>(value);
+        };
+        const auto putWord = [&](const char* name) {
+            image.putWord(name, requiredValue(root, name, path));
+        };
+        put("MODE_DEV");
+        const std::uint8_t rtuLineType = put("SER_RTU");
+        put("BAUD_RTU");
+        put("PAR_RTU");
+        putWord("TO_RTU");
+        const std::uint8_t asciiLineType = put("SER_ASCII");
+        put("BAUD_ASCII");
+        put("PAR_ASCII");
+        putWord("TO_ASCII");
         putFramingPair(image, root, rtuLineType, "DATA_RTU", "STOP_RTU");
         putFramingPair(image, root, asciiLineType, "DATA_ASCII", "STOP_ASCII");
     }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class XmlDocument;
 
@@ -17,8 +18,11 @@ extern std::int32_t ImageLength;
 // Encodes projectFolder's pargen.xml, read through document, into ImageBuffer
 // and ImageLength. Raises an error when the document cannot be loaded, a
 // required element is missing or its text is not an integer; ImageLength then
-// stays 4.
-void BuildParameterImage(XmlDocument& document, const std::string& projectFolder);
+// stays 4. A value that does not fit its field keeps its low 8 or 16 bits, as
+// the device format has it; truncations, when given, receives one line for
+// each ("MODE_DEV 257 is stored as 1").
+void BuildParameterImage(XmlDocument& document, const std::string& projectFolder,
+                         std::vector<std::string>* truncations = nullptr);
 
 // Replaces bin/bank.bin in projectFolder with the image as one step; raises an
 // error naming the file when it cannot be written, leaving the old file as it was.

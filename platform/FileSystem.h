@@ -30,10 +30,23 @@ bool runnableFileExists(const std::string& path);
 // Creates this one folder (not its parents); reason tells why it could not.
 bool createFolder(const std::string& path, std::string* reason = nullptr);
 
-// Renames a folder, failing (with reason) when anything stands at to already;
-// on POSIX the new entry and its folder reach the disk before it returns.
+// Renames a folder, failing (with reason) when anything stands at to already.
+// With sync, on POSIX the new entry and its folder reach the disk before it
+// returns; without, a later syncFolder of to's folder does that.
 bool renameFolderWithoutReplacing(const std::string& from, const std::string& to,
-                                  std::string* reason = nullptr);
+                                  std::string* reason = nullptr, bool sync = true);
+
+// Writes a new file (failing when anything stands at path) in a folder that
+// nobody else sees yet. On POSIX it reaches the disk with the next
+// syncFileSystem; on Windows at once.
+bool writeNewFile(const std::string& path, std::string_view bytes, std::string* reason = nullptr);
+
+// Flushes all that was written to the file system holding path, in one step
+// (POSIX); nothing to do on Windows, where writeNewFile flushed.
+bool syncFileSystem(const std::string& path);
+
+// Flushes a folder's entries to disk (POSIX).
+void syncFolder(const std::string& path);
 
 // Removes path and everything below it, following no link; what cannot be
 // removed stays.

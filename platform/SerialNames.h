@@ -23,4 +23,10 @@ std::string devicePathForName(const std::string& name, const std::string& device
 // drop-down text on Windows, the port's device path on Linux.
 std::string updaterPortPath(const std::string& portText);
 
+// How a port that cannot be opened although it is present is described:
+// "no access" when this user lacks the permission to open its device (which
+// POSIX tells), "held" when another program has it; where the platform
+// cannot tell the two apart, "held or no access".
+std::string unopenablePortState(const std::string& name, const std::string& deviceFolder = "/dev");
+
 }  // namespace platform

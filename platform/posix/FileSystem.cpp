@@ -255,7 +255,7 @@ bool replaceFileContents(const std::string& path, std::string_view bytes, std::s
 }
 
 bool renameFolderWithoutReplacing(const std::string& from, const std::string& to,
-                                  std::string* reason) {
+                                  std::string* reason, bool sync) {
     if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
         // A file system without the flag: a link cannot replace, a folder
         // cannot be linked, so look first and take the small window.
@@ -266,12 +266,30 @@ bool renameFolderWithoutReplacing(const std::string& from, const std::string& to
         if (rename(from.c_str(), to.c_str()) != 0)
             return fail(reason, errno);
     }
-    for (const std::string& folder : {to, folderOf(to)}) {
-        Descriptor handle(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (handle.get() >= 0)
-            fsync(handle.get());
+    if (sync) {
+        syncFolder(to);
+        syncFolder(folderOf(to));
     }
     return true;
+}
+
+void syncFolder(const std::string& path) {
+    Descriptor handle(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (handle.get() >= 0)
+        fsync(handle.get());
+}
+
+bool writeNewFile(const std::string& path, std::string_view bytes, std::string* reason) {
+    Descriptor file(
+        open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, modeForNewFile()));
+    if (file.get() < 0 || !writeAll(file.get(), bytes) || !file.close())
+        return fail(reason, errno);
+    return true;
+}
+
+bool syncFileSystem(const std::string& path) {
+    Descriptor handle(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    return handle.get() >= 0 && syncfs(handle.get()) == 0;
 }
 
 namespace {

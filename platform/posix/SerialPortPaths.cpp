@@ -1,5 +1,9 @@
 #include "platform/SerialNames.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+
 namespace platform {
 
 std::string portDevicePath(int number, const std::string& deviceFolder) {
@@ -13,6 +17,13 @@ std::string portDevicePath(int number, const std::string& deviceFolder) {
 
 std::string updaterPortPath(const std::string& portText) {
     return devicePathForName(portText);
+}
+
+std::string unopenablePortState(const std::string& name, const std::string& deviceFolder) {
+    const std::string path = devicePathForName(name, deviceFolder);
+    if (access(path.c_str(), R_OK | W_OK) != 0 && errno == EACCES)
+        return "no access";
+    return "held";
 }
 
 }  // namespace platform

@@ -67,10 +67,30 @@ bool createFolder(const std::string& path, std::string* reason) {
 }
 
 bool renameFolderWithoutReplacing(const std::string& from, const std::string& to,
-                                  std::string* reason) {
+                                  std::string* reason, bool) {
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0 ||
            fail(reason, GetLastError());
 }
+
+bool writeNewFile(const std::string& path, std::string_view bytes, std::string* reason) {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return fail(reason, GetLastError());
+    DWORD written = 0;
+    const bool ok =
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size() && FlushFileBuffers(file);
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    return ok || fail(reason, error);
+}
+
+bool syncFileSystem(const std::string&) {
+    return true;
+}
+
+void syncFolder(const std::string&) {}
 
 void setHidden(const std::string& path, bool hidden) {
     const DWORD attributes = GetFileAttributesA(path.c_str());

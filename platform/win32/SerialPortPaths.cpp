@@ -10,4 +10,8 @@ std::string updaterPortPath(const std::string& portText) {
     return "\\\\.\\" + portText;
 }
 
+std::string unopenablePortState(const std::string&, const std::string&) {
+    return "held or no access";
+}
+
 }  // namespace platform

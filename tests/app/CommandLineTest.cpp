@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "app/CommandLine.h"
+#include "cli/CommandLine.h"
 #include "support/Environment.h"
 #include "support/FakeSerialApi.h"
 #include "support/TempFolder.h"
@@ -71,11 +71,26 @@ TEST_F(CommandLineTest, NewShowSetAndImageGiveWhatTheWindowsGive) {
               std::string("\x04\0\0\0\0\x01\x03\x02\xE8\x03\0\x04\0\x60\xEA\x03\x02\x03\0", 19));
 
     const auto json = nlohmann::json::parse(cli("image Demo --json").out);
+    EXPECT_EQ(json["version"], 1);
     EXPECT_EQ(json["length"], 19);
     EXPECT_EQ(json["fields"]["ascii.timeout"], 60000);
-    const auto parameters = nlohmann::json::parse(cli("show Demo --json").out);
-    EXPECT_EQ(parameters["ascii"]["baud"], "19200");
+    EXPECT_EQ(cli("decode " + project("bin/bank.bin")).out, image.out);
+    const auto parameters = nlohmann::json::parse(cli("--json show Demo").out);
+    EXPECT_EQ(parameters["version"], 1);
+    EXPECT_EQ(parameters["ascii"]["baud"], 19200);
+    EXPECT_EQ(parameters["ascii"]["line"], "RS232");
+    EXPECT_EQ(parameters["rtu"]["timeout"], 1000);
     EXPECT_EQ(parameters["modeText"], "Modbus RTU Slave <--> Modbus ASCII Master");
+
+    // show's JSON fed back makes another project's image the same.
+    writeFile(workspace / "demo.json", cli("show Demo --json").out);
+    ASSERT_EQ(cli("copy Demo Copy").status, 0);
+    EXPECT_FALSE(fs::exists(workspace / "PROJECTS/Copy/bin/bank.bin"));
+    ASSERT_EQ(cli("new Other").status, 0);
+    const Result fed = cli("set Other --from=" + workspace / "demo.json");
+    ASSERT_EQ(fed.status, 0) << fed.err;
+    EXPECT_EQ(cli("image Other").out, image.out);
+    EXPECT_EQ(cli("image Copy").out, image.out);
 }
 
 TEST_F(CommandLineTest, RefusalsSayWhyAndWriteNothing) {
@@ -89,26 +104,30 @@ TEST_F(CommandLineTest, RefusalsSayWhyAndWriteNothing) {
         int status;
         std::string err;
     } cases[] = {
-        {"new Demo", 1, "Name project not valid because directory already exists\n"},
-        {"new 'a|b'", 1, "Name project not valid\n"},
-        {"new ../Outside", 1, "Name project not valid\n"},
-        {"set Demo rtu.line=RS232 ascii.line=RS232", 1,
-         "Error! The RS232 is already assigned to the RTU side\n"},
+        {"new Demo", 1, "tarvel-cli: Demo: Name project not valid because directory already exists\n"},
+        {"new 'a|b'", 1, "tarvel-cli: a|b: Name project not valid\n"},
+        {"new ../Outside", 1, "tarvel-cli: ../Outside: Name project not valid\n"},
+        {"set Demo rtu.line=RS232 ascii.line=rs232", 1,
+         "tarvel-cli: Demo: Error! The RS232 is already assigned to the RTU side\n"},
         {"set Demo mode=1 rtu.timeout=60001", 1,
-         "Error!! TimeOut RTU must be between 0 and 60000 ms. \n"},
-        {"set Demo ascii.timeout=fast", 1,
-         "Error!! TimeOut ASCII must be between 0 and 60000 ms. \n"},
-        {"set Demo rtu.baud=14400", 1, "'14400' is not a baud rate of the list for rtu.baud\n"},
+         "tarvel-cli: Demo: Error!! TimeOut RTU must be between 0 and 60000 ms. \n"},
+        {"set Demo rtu.baud=14400", 1,
+         "tarvel-cli: Demo: '14400' is not a baud rate of the list for rtu.baud\n"},
         // A slave side's time-out too: the image would hold what the dialog refuses.
         {"set Demo ascii.timeout=70000", 1,
-         "Error!! TimeOut ASCII must be between 0 and 60000 ms. \n"},
-        {"set Demo rtu.timeout=abc", 1, "Error!! TimeOut RTU must be between 0 and 60000 ms. \n"},
-        {"set . mode=1", 1, ". is not a project\n"},
-        {"set Demo/bin mode=1", 1, "Demo/bin is not a project\n"},
-        {"new CON.txt", 1, "Name project not valid\n"},
-        {"show Missing", 1, "Project not valid\n"},
+         "tarvel-cli: Demo: Error!! TimeOut ASCII must be between 0 and 60000 ms. \n"},
+        {"set Demo rtu.timeout=abc", 1,
+         "tarvel-cli: Demo: Error!! TimeOut RTU must be between 0 and 60000 ms. \n"},
+        {"set . mode=1", 1, "tarvel-cli: .: . is not a project\n"},
+        {"set Demo/bin mode=1", 1, "tarvel-cli: Demo/bin: Demo/bin is not a project\n"},
+        {"new CON.txt", 1, "tarvel-cli: CON.txt: Name project not valid\n"},
+        {"show Missing", 1, "tarvel-cli: Missing: Project not valid\n"},
         {"image Broken", 1,
-         "The element MODE_DEV is missing in " + workspace / "PROJECTS/Broken/pargen.xml.\n"},
+         "tarvel-cli: Broken: The element MODE_DEV is missing in " +
+             workspace / "PROJECTS/Broken/pargen.xml.\n"},
+        {"decode " + project("var.xml"), 1,
+         "tarvel-cli: " + project("var.xml") + ": is not a device image: " +
+             std::to_string(golden("empty_var.xml").size()) + " bytes, where one has 4 or 19\n"},
     };
     for (const auto& c : cases) {
         const Result result = cli(c.arguments);
@@ -137,7 +156,7 @@ TEST_F(CommandLineTest, ConcurrentWritersTakeTurns) {
                                  "' set Demo ascii.parity=" + parity + " & wait";
         ASSERT_EQ(std::system(("sh -c \"" + both + "\"").c_str()), 0);
         const auto shown = nlohmann::json::parse(cli("show Demo --json").out);
-        EXPECT_EQ(shown["rtu"]["baud"], baud) << round;
+        EXPECT_EQ(shown["rtu"]["baud"], std::stoi(baud)) << round;
         EXPECT_EQ(shown["ascii"]["parity"], parity) << round;
     }
     EXPECT_TRUE(fs::exists(project(".tarvel-lock")));
@@ -145,16 +164,102 @@ TEST_F(CommandLineTest, ConcurrentWritersTakeTurns) {
 }
 #endif
 
-TEST_F(CommandLineTest, UsageErrorsHelpAndVersion) {
+TEST_F(CommandLineTest, ConventionsOfCommandLines) {
     for (const char* arguments : {"", "bogus", "show", "set Demo baud", "set Demo rtu.speed=1",
-                                  "update Demo", "image Demo --fast", "ports extra"}) {
+                                  "update Demo", "image Demo --fast", "ports extra",
+                                  "show Demo --port COM1", "new"}) {
         const Result result = cli(arguments);
         EXPECT_EQ(result.status, 2) << arguments;
+        EXPECT_EQ(result.err.rfind("tarvel-cli: ", 0), 0u) << arguments;
         EXPECT_NE(result.err.find("Usage: tarvel-cli"), std::string::npos) << arguments;
     }
-    EXPECT_EQ(cli("--version").out, "1.102\n");
-    EXPECT_EQ(cli("--help").out.rfind("Usage: tarvel-cli [--workspace DIR] COMMAND", 0), 0u);
-    EXPECT_EQ(cli("update --help").out.rfind("Usage: tarvel-cli update NAME --port COMn", 0), 0u);
+    for (const char* arguments : {"--version", "-V", "show -V"})
+        EXPECT_EQ(cli(arguments).out, "1.102\n") << arguments;
+    for (const char* arguments : {"--help", "-h"})
+        EXPECT_EQ(cli(arguments).out.rfind("Usage: tarvel-cli [--workspace DIR]", 0), 0u);
+    EXPECT_EQ(cli("update -h").out.rfind("Usage: tarvel-cli update NAME --port COMn", 0), 0u);
+    // Options after the command, --opt=value, and -- before an operand that looks like one.
+    ASSERT_EQ(cli("new -- -Odd").status, 0);
+    EXPECT_TRUE(fs::is_directory(workspace / "PROJECTS/-Odd"));
+    EXPECT_EQ(cli("set -- -Odd rtu.parity=odd").status, 0);
+    EXPECT_NE(cli("show -- -Odd").out.find("rtu.parity: ODD"), std::string::npos);
+
+    // What could not be printed is a failure.
+    const std::string full = std::string(TARVEL_CLI) + " --workspace '" + workspace.path() +
+                             "' show -- -Odd >/dev/full 2>/dev/null";
+    EXPECT_EQ(WEXITSTATUS(std::system(full.c_str())), 1);
+
+    // A new workspace folder is made, with MASTER and PROJECTS.
+    const std::string fresh = workspace / "plant";
+    const std::string command = std::string(TARVEL_CLI) + " new Line-7 --workspace=" + fresh +
+                                " 2>'" + workspace / "err.txt" + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(readFile(workspace / "err.txt"), "tarvel-cli: created workspace " + fresh + "\n");
+    EXPECT_TRUE(fs::is_directory(fresh + "/MASTER"));
+    EXPECT_TRUE(fs::is_directory(fresh + "/PROJECTS/Line-7/bin"));
+}
+
+TEST_F(CommandLineTest, ImagesKeepTheDeviceFormatAndSayWhatTheyStored) {
+    ASSERT_EQ(cli("new Demo").status, 0);
+    std::string document = readFile(project("pargen.xml"));
+    document.replace(document.find("<MODE_DEV>0<"), 12, "<MODE_DEV>257<");
+    document.replace(document.find("<TO_RTU>1000<"), 13, "<TO_RTU>70000<");
+    writeFile(project("pargen.xml"), document);
+    const Result image = cli("image Demo");
+    EXPECT_EQ(image.status, 0);
+    EXPECT_EQ(image.err,
+              "tarvel-cli: Demo: MODE_DEV 257 is stored as 1\n"
+              "tarvel-cli: Demo: TO_RTU 70000 is stored as 4464\n");
+    EXPECT_EQ(readFile(project("bin/bank.bin")).substr(4, 6),
+              std::string("\x01\x01\x03\x00\x70\x11", 6));
+}
+
+// A fleet from a spreadsheet's CSV: checked whole first, then written in one process.
+TEST_F(CommandLineTest, ApplyChecksEveryRowThenWritesThemAll) {
+    ASSERT_EQ(cli("new Existing").status, 0);
+    std::string csv = "\xEF\xBB\xBFname;rtu.baud;ascii.parity;\"rtu.timeout\"\r\n";
+    for (int i = 1; i <= 20; ++i)
+        csv += "Line-" + std::to_string(i) + ";19200;even;" + std::to_string(100 * i) + "\r\n";
+    csv += "Existing;;ODD;\r\n";
+    writeFile(workspace / "fleet.csv", csv);
+
+    std::string bad = csv;
+    bad.replace(bad.find("Line-15;19200;even;1500"), 23, "Line-15;19200;even;70000");
+    bad += "Line-3;;;\r\n";
+    writeFile(workspace / "bad.csv", bad);
+    const Result refused = cli("apply " + workspace / "bad.csv");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "tarvel-cli: " + workspace / "bad.csv" +
+                               ": line 16: Error!! TimeOut RTU must be between 0 and 60000 ms. \n"
+                               "tarvel-cli: " + workspace / "bad.csv" +
+                               ": line 23: the project Line-3 is given twice\n");
+    EXPECT_FALSE(fs::exists(workspace / "PROJECTS/Line-1"));
+
+    const Result applied = cli("apply " + workspace / "fleet.csv" + " --json");
+    ASSERT_EQ(applied.status, 0) << applied.err;
+    const auto summary = nlohmann::json::parse(applied.out);
+    EXPECT_EQ(summary["version"], 1);
+    EXPECT_EQ(summary["applied"].size(), 21u);
+    EXPECT_EQ(summary["notApplied"].size(), 0u);
+    const auto line7 = nlohmann::json::parse(cli("show Line-7 --json").out);
+    EXPECT_EQ(line7["rtu"]["baud"], 19200);
+    EXPECT_EQ(line7["ascii"]["parity"], "EVEN");
+    EXPECT_EQ(line7["rtu"]["timeout"], 700);
+    EXPECT_EQ(readFile(workspace / "PROJECTS/Line-7/var.xml"), golden("empty_var.xml"));
+    EXPECT_EQ(summary["applied"][6]["image"],
+              nlohmann::json::parse(cli("image Line-7 --json").out)["bytes"]);
+    EXPECT_EQ(nlohmann::json::parse(cli("show Existing --json").out)["ascii"]["parity"], "ODD");
+    EXPECT_EQ(readFile(workspace / "PROJECTS/Existing/bin/bank.bin").size(), 19u);
+
+    for (const auto& [text, message] :
+         std::vector<std::pair<std::string, std::string>>{
+             {"name,rtu.speed\nA,1\n", "line 1: unknown column rtu.speed"},
+             {"name,mode,mode\nA,1,1\n", "line 1: the column mode is given twice"},
+             {"name,mode\nA,1\nB\xFF,1\n", "line 3: the text is not UTF-8"}}) {
+        writeFile(workspace / "odd.csv", text);
+        EXPECT_EQ(cli("apply " + workspace / "odd.csv").err,
+                  "tarvel-cli: " + workspace / "odd.csv" + ": " + message + "\n");
+    }
 }
 
 // update, in the process itself, with a fake serial layer and the test updater.
@@ -197,24 +302,31 @@ TEST_F(UpdateCommandTest, RunsTheUpdaterWithTheWizardsArgumentsAndReportsItsEnd)
     setEnvironment("TARVEL_UPDATER_EXIT_CODE", "3");
     const Result failed = run({"update", "Plant 1", "--port", "COM3"});
     EXPECT_EQ(failed.status, 1);
-    EXPECT_EQ(failed.err, "Updater ended with exit code 3\n");
+    EXPECT_EQ(failed.err, "tarvel-cli: Plant 1: Updater ended with exit code 3\n");
 
     setEnvironment("TARVEL_UPDATER_SLEEP_MS", "600");
     const Result late = run({"update", "Plant 1", "--port", "COM3"}, 100);
     EXPECT_EQ(late.status, 1);
-    EXPECT_EQ(late.err, "Updater still running after 0 s\n");
+    EXPECT_EQ(late.err, "tarvel-cli: Plant 1: Updater still running after 0 s\n");
     clearEnvironment("TARVEL_UPDATER_SLEEP_MS");
     clearEnvironment("TARVEL_UPDATER_EXIT_CODE");
 }
 
 TEST_F(UpdateCommandTest, APortThatCannotBeOpenedRunsNoUpdater) {
-    for (const char* port : {"COM4", "COM3"}) {
+    for (const char* port : {"COM4", "COM3", "COM255"}) {
         if (std::string(port) == "COM3")
             serial->failCall("escapeCommFunction", 1);  // DTR refused, as on a busy line
-        const Result result = run({"update", "Plant 1", "--port", port});
+        const Result result = run({"update", "Plant 1", std::string("--port=") + port});
         EXPECT_EQ(result.status, 1) << port;
-        EXPECT_EQ(result.err, "Error!! Com Port cannot be open.\n") << port;
+        EXPECT_EQ(result.err, "tarvel-cli: " + std::string(port) +
+                                  ": Error!! Com Port cannot be open.\n")
+            << port;
     }
+    // No document, no image worth writing into a device.
+    fs::remove(workspace / "PROJECTS/Plant 1/pargen.xml");
+    const Result empty = run({"update", "Plant 1", "--port", "COM3"});
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_EQ(empty.err, "tarvel-cli: Plant 1: has no pargen.xml, so there is no project to write\n");
     EXPECT_FALSE(fs::exists(argsFile));
     EXPECT_EQ(serial->openHandles(), 0);
 }

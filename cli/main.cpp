@@ -1,7 +1,7 @@
 // tarvel-cli: the engine of Tarvel without windows, for scripts.
 #include <iostream>
 
-#include "app/CommandLine.h"
+#include "cli/CommandLine.h"
 #include "platform/Console.h"
 #include "platform/FileSystem.h"
 

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "app/Workspace.h"
+#include "cli/Arguments.h"
+#include "cli/CommandLine.h"
+#include "cli/ParameterKeys.h"
+#include "documents/GeneralParameters.h"
+
+// A refusal or failure: the project, file or port concerned and the message,
+// printed as "tarvel-cli: SUBJECT: MESSAGE".
+struct CliError {
+    std::string subject;
+    std::string message;
+};
+
+// What one run of the command line works with.
+class Cli {
+  public:
+    Cli(std::ostream& out, std::ostream& err, const CliEnvironment& environment,
+        const Arguments& arguments)
+        : out(out), err(err), environment(environment), arguments(arguments) {}
+
+    std::ostream& out;
+    std::ostream& err;
+    const CliEnvironment& environment;
+    const Arguments& arguments;
+    Workspace workspace;
+    // What a message of the core names when it fails: the project or file at hand.
+    std::string subject;
+
+    bool json() const { return arguments.flag("--json"); }
+    // Prints one JSON object, with the format version at the top.
+    void printJson(const Json& object) const;
+    // "tarvel-cli: SUBJECT: MESSAGE" on standard error.
+    void tell(const std::string& about, const std::string& message) const;
+
+    // An existing project, made current as Open project does: its folder.
+    // Refuses what is no project, and names New project refuses.
+    std::string projectFolder(const std::string& name);
+    // The project's parameters as the General Parameter dialog reads them.
+    GeneralParameters readParameters(const std::string& folder) const;
+    // Builds and writes bin/bank.bin (its caller holds the project's lock);
+    // returns its bytes and tells of values that do not fit their fields.
+    std::string writeImage(const std::string& folder, const std::string& name) const;
+};
+
+int newCommand(Cli& cli);
+int copyCommand(Cli& cli);
+int showCommand(Cli& cli);
+int setCommand(Cli& cli);
+int imageCommand(Cli& cli);
+int decodeCommand(Cli& cli);
+int applyCommand(Cli& cli);
+int portsCommand(Cli& cli);
+int updateCommand(Cli& cli);

@@ -1,0 +1,139 @@
+#include "cli/CommandLine.h"
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <sstream>
+
+#include "app/FolderUtils.h"
+#include "app/NewProject.h"
+#include "app/ProjectNames.h"
+#include "app/Version.h"
+#include "cli/Cli.h"
+#include "cli/Help.h"
+#include "common/AppError.h"
+#include "common/ReportText.h"
+#include "documents/XmlDocument.h"
+#include "image/ParameterImage.h"
+#include "platform/FileSystem.h"
+
+namespace {
+
+constexpr const char* kProgram = "tarvel-cli: ";
+
+// "tarvel-cli: SUBJECT: " before each line of a message.
+std::string framed(const std::string& subject, const std::string& message) {
+    std::string text;
+    std::istringstream lines(message);
+    for (std::string line; std::getline(lines, line);)
+        text += kProgram + (subject.empty() ? "" : subject + ": ") + line + "\n";
+    return text;
+}
+
+// The workspace: made when missing, as start-up makes its folders.
+void prepareWorkspace(Cli& cli, const std::string& root) {
+    if (!FolderExists(root)) {
+        std::string reason;
+        if (!platform::createFolder(root, &reason))
+            throw CliError{root, "cannot make the workspace: " + reason};
+        cli.err << kProgram << "created workspace " << root << '\n';
+    }
+    prepareWorkspaceFolders(cli.workspace, root);
+}
+
+int run(Cli& cli) {
+    const Arguments& arguments = cli.arguments;
+    if (arguments.flag("--version")) {
+        cli.out << kVersion << '\n';
+        return 0;
+    }
+    if (arguments.flag("--help")) {
+        const std::string usage = commandUsage(arguments.command());
+        cli.out << (usage.empty() ? programUsage() : usage);
+        return 0;
+    }
+    if (arguments.command().empty())
+        throw UsageError{"no command given", programUsage()};
+    static const std::map<std::string, int (*)(Cli&)> kCommands = {
+        {"new", newCommand},       {"copy", copyCommand},     {"show", showCommand},
+        {"set", setCommand},       {"apply", applyCommand},   {"image", imageCommand},
+        {"decode", decodeCommand}, {"ports", portsCommand},   {"update", updateCommand}};
+    const auto command = kCommands.find(arguments.command());
+    if (command == kCommands.end())
+        throw UsageError{"unknown command " + arguments.command(), programUsage()};
+    prepareWorkspace(cli, arguments.option("--workspace").value_or(cli.environment.programFolder));
+    return command->second(cli);
+}
+
+}  // namespace
+
+void Cli::printJson(const Json& object) const {
+    Json versioned = {{"version", kJsonVersion}};
+    for (const auto& [key, value] : object.items()) versioned[key] = value;
+    out << versioned.dump(2) << '\n';
+}
+
+void Cli::tell(const std::string& about, const std::string& message) const {
+    err << framed(about, message);
+}
+
+std::string Cli::projectFolder(const std::string& name) {
+    subject = name;
+    // Never the projects folder itself, nor the updater's folder of a project.
+    if (isProjectsFolderItself(name) || reachesIntoABinFolder(workspace.projectsFolder, name))
+        throw CliError{name, name + " is not a project"};
+    const std::string folder = projectFolderFor(workspace.projectsFolder, name);
+    if (!isPortableProjectName(name) || !FolderExists(folder))
+        throw CliError{name, "Project not valid"};
+    workspace.projectFolder = folder;
+    workspace.setProjectPaths();
+    return folder;
+}
+
+GeneralParameters Cli::readParameters(const std::string& folder) const {
+    const std::string path = folder + platform::kPathSeparator + "pargen.xml";
+    if (!platform::entryExists(path))
+        return {};
+    XmlDocument document;
+    document.loadFromFile(path);
+    return readGeneralParameters(document);
+}
+
+std::string Cli::writeImage(const std::string& folder, const std::string& name) const {
+    XmlDocument document;
+    std::vector<std::string> truncations;
+    BuildParameterImage(document, folder, &truncations);
+    for (const std::string& truncation : truncations) tell(name, truncation);
+    WriteParameterImage(folder);
+    return std::string(reinterpret_cast<const char*>(ImageBuffer.data()),
+                       static_cast<std::size_t>(ImageLength));
+}
+
+int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                   const CliEnvironment& environment) {
+    int status = 1;
+    try {
+        const Arguments parsed(arguments);
+        Cli cli(out, err, environment, parsed);
+        try {
+            status = run(cli);
+        } catch (const CliError& e) {
+            err << framed(e.subject, e.message);
+            return 1;
+        } catch (const std::exception& e) {
+            // As the windows' general error report words it.
+            err << framed(cli.subject, reportText(e.what()));
+            return 1;
+        }
+    } catch (const UsageError& e) {
+        err << kProgram << e.message << "\n\n" << e.usage;
+        return 2;
+    }
+    // A full disk or a closed pipe: what was printed did not arrive.
+    out.flush();
+    if (!out) {
+        err << kProgram << "standard output: " << std::strerror(errno ? errno : EIO) << '\n';
+        return 1;
+    }
+    return status;
+}

@@ -1,0 +1,225 @@
+// apply: many projects from one CSV file, in one process.
+#include <iostream>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "app/FolderUtils.h"
+#include "app/NewProject.h"
+#include "app/ProjectLock.h"
+#include "app/ProjectNames.h"
+#include "cli/Cli.h"
+#include "cli/Csv.h"
+#include "cli/ImageReport.h"
+#include "common/AppError.h"
+#include "common/ReportText.h"
+#include "documents/TranslateTable.h"
+#include "documents/XmlDocument.h"
+#include "image/ParameterImage.h"
+#include "platform/FileSystem.h"
+
+namespace {
+
+// One row of the file, checked: what its project will hold.
+struct Plan {
+    std::size_t line;
+    std::string name;
+    std::string folder;
+    bool exists;
+    GeneralParameters parameters;
+};
+
+std::string imageBytes() {
+    return std::string(reinterpret_cast<const char*>(ImageBuffer.data()),
+                       static_cast<std::size_t>(ImageLength));
+}
+
+void writeNew(const std::string& path, const std::string& bytes) {
+    std::string reason;
+    if (!platform::writeNewFile(path, bytes, &reason))
+        throw AppError("Cannot write " + path + ": " + reason);
+}
+
+// The column names: "name" first, then set's keys, each once.
+std::vector<std::string> columnsOf(const CsvRow& header) {
+    if (header.cells.empty() || header.cells.front() != "name")
+        throw CsvError{header.line, "the first column must be name"};
+    std::set<std::string> seen;
+    for (std::size_t i = 1; i < header.cells.size(); ++i) {
+        const std::string& column = header.cells[i];
+        if (!isParameterKey(column))
+            throw CsvError{header.line, "unknown column " + column};
+        if (!seen.insert(column).second)
+            throw CsvError{header.line, "the column " + column + " is given twice"};
+    }
+    return header.cells;
+}
+
+class Apply {
+  public:
+    Apply(Cli& cli, std::string file) : cli_(cli), file_(std::move(file)) {}
+
+    int run() {
+        std::vector<CsvRow> rows;
+        std::vector<std::string> columns;
+        try {
+            rows = parseCsv(readSource());
+            if (rows.empty())
+                throw CsvError{1, "there is no header line"};
+            columns = columnsOf(rows.front());
+        } catch (const CsvError& e) {
+            throw CliError{file_, "line " + std::to_string(e.line) + ": " + e.message};
+        }
+        std::vector<Plan> plans;
+        std::set<std::string> names;
+        bool refused = false;
+        for (auto row = rows.begin() + 1; row != rows.end(); ++row) {
+            try {
+                plans.push_back(check(*row, columns, names));
+            } catch (const std::exception& e) {
+                cli_.tell(file_, "line " + std::to_string(row->line) + ": " + e.what());
+                refused = true;
+            }
+        }
+        if (refused)
+            return 1;
+        return write(plans);
+    }
+
+  private:
+    std::string readSource() const {
+        if (file_ == "-")
+            return std::string(std::istreambuf_iterator<char>(std::cin), {});
+        std::string message;
+        const auto text = platform::readFileContents(file_, &message);
+        if (!text)
+            throw CliError{file_, message};
+        return *text;
+    }
+
+    Plan check(const CsvRow& row, const std::vector<std::string>& columns,
+               std::set<std::string>& names) const {
+        if (row.cells.size() > columns.size())
+            throw AppError("more cells than columns");
+        const std::string& name = row.cells.front();
+        const std::string& projects = cli_.workspace.projectsFolder;
+        if (isProjectsFolderItself(name) || reachesIntoABinFolder(projects, name))
+            throw AppError(name + " is not a project");
+        if (!isPortableProjectName(name))
+            throw AppError("Name project not valid");
+        if (!names.insert(name).second)
+            throw AppError("the project " + name + " is given twice");
+        Plan plan{row.line, name, projectFolderFor(projects, name), false, {}};
+        plan.exists = FolderExists(plan.folder);
+        if (plan.exists)
+            plan.parameters = cli_.readParameters(plan.folder);
+        for (std::size_t i = 1; i < row.cells.size(); ++i) {
+            if (row.cells[i].empty())
+                continue;  // left as it is
+            if (const auto problem = applyParameter(plan.parameters, columns[i], row.cells[i]))
+                throw AppError(*problem);
+        }
+        if (const auto problem = timeoutProblem(plan.parameters))
+            throw AppError(*problem);
+        return plan;
+    }
+
+    // New projects are built hidden, reach the disk together and then appear
+    // one by one; existing ones are changed under their lock.
+    int write(const std::vector<Plan>& plans) {
+        std::vector<std::pair<const Plan*, std::unique_ptr<ProjectUnderConstruction>>> building;
+        const Plan* current = nullptr;
+        try {
+            for (const Plan& plan : plans) {
+                if (plan.exists)
+                    continue;
+                current = &plan;
+                auto project = std::make_unique<ProjectUnderConstruction>(
+                    cli_.workspace.projectsFolder, plan.name);
+                images_[plan.name] = fillNewProject(project->folder(), plan.parameters);
+                building.emplace_back(&plan, std::move(project));
+            }
+            if (!building.empty())
+                platform::syncFileSystem(cli_.workspace.projectsFolder);
+            std::set<std::string> parents;
+            for (auto& [plan, project] : building) {
+                current = plan;
+                if (!project->commit(false))
+                    throw AppError(kProjectExistsMessage);
+                parents.insert(project->parent());
+                applied_.push_back({plan->name, true, images_[plan->name]});
+            }
+            for (const std::string& parent : parents) platform::syncFolder(parent);
+            for (const Plan& plan : plans) {
+                if (!plan.exists)
+                    continue;
+                current = &plan;
+                const ProjectLock lock(plan.folder, plan.name);
+                XmlDocument document;
+                writeGeneralParameters(document, plan.parameters,
+                                       plan.folder + platform::kPathSeparator + "pargen.xml");
+                applied_.push_back({plan.name, false, cli_.writeImage(plan.folder, plan.name)});
+            }
+        } catch (const std::exception& e) {
+            cli_.tell(current ? current->name : file_, reportText(e.what()));
+            summarize(plans);
+            return 1;
+        }
+        summarize(plans);
+        return 0;
+    }
+
+    // Writes the new project's files once each, and returns its image.
+    std::string fillNewProject(const std::string& folder, const GeneralParameters& parameters) {
+        const char separator = platform::kPathSeparator;
+        XmlDocument document;
+        fillGeneralParameters(document, parameters);
+        writeNew(folder + separator + "pargen.xml", document.serialize());
+        XmlDocument table;
+        fillTranslateTable(table, {});
+        writeNew(folder + separator + "var.xml", table.serialize());
+        XmlDocument reader;
+        BuildParameterImage(reader, folder);
+        writeNew(folder + separator + "bin" + separator + "bank.bin", imageBytes());
+        return imageBytes();
+    }
+
+    void summarize(const std::vector<Plan>& plans) {
+        std::set<std::string> done;
+        for (const auto& entry : applied_) done.insert(entry.name);
+        std::vector<std::string> notApplied;
+        for (const Plan& plan : plans) {
+            if (!done.count(plan.name))
+                notApplied.push_back(plan.name);
+        }
+        if (cli_.json()) {
+            Json list = Json::array();
+            for (const auto& entry : applied_)
+                list.push_back({{"name", entry.name},
+                                {"created", entry.created},
+                                {"image", imageJson(entry.image)["bytes"]}});
+            cli_.printJson({{"applied", list}, {"notApplied", notApplied}});
+        } else {
+            for (const auto& entry : applied_)
+                cli_.out << (entry.created ? "created " : "changed ") << entry.name << '\n';
+        }
+        for (const std::string& name : notApplied) cli_.tell(name, "not applied");
+    }
+
+    struct Applied {
+        std::string name;
+        bool created;
+        std::string image;
+    };
+
+    Cli& cli_;
+    std::string file_;
+    std::map<std::string, std::string> images_;
+    std::vector<Applied> applied_;
+};
+
+}  // namespace
+
+int applyCommand(Cli& cli) {
+    return Apply(cli, cli.arguments.operands(1).front()).run();
+}

@@ -1,0 +1,112 @@
+// ports and update: the COM ports and the updater.
+#include "app/ProjectLock.h"
+#include "cli/Cli.h"
+#include "platform/FileSystem.h"
+#include "platform/SerialNames.h"
+#include "update/ComPortDiscovery.h"
+#include "update/CommInt.h"
+#include "update/UpdaterCommandLine.h"
+
+namespace {
+
+constexpr const char* kNoAccessHint =
+    "add your account to the dialout group (sudo usermod -aG dialout $USER) and log in again";
+
+}  // namespace
+
+int portsCommand(Cli& cli) {
+    cli.arguments.operands(0);
+    Json list = Json::array();
+    bool noAccess = false;
+    for (const ComPortState& port : probeComPorts(*cli.environment.serial)) {
+        const std::string name = "COM" + std::to_string(port.number);
+        const std::string state = port.held ? platform::unopenablePortState(name) : "free";
+        noAccess = noAccess || state == "no access";
+        list.push_back(
+            {{"name", name}, {"device", platform::portDevicePath(port.number)}, {"state", state}});
+    }
+    if (cli.json()) {
+        cli.printJson({{"ports", list}});
+        return 0;
+    }
+    for (const Json& port : list) {
+        cli.out << port["name"].get<std::string>() << "  " << port["device"].get<std::string>()
+                << "  " << port["state"].get<std::string>() << '\n';
+    }
+    if (noAccess)
+        cli.tell("hint", kNoAccessHint);
+    return 0;
+}
+
+int updateCommand(Cli& cli) {
+    const Arguments& arguments = cli.arguments;
+    UpdateOptions options;
+    options.firmware = !arguments.flag("--no-firmware");
+    options.readFirmware = !arguments.flag("--no-read-firmware");
+    options.project = !arguments.flag("--no-project");
+    options.readProject = !arguments.flag("--no-read-project");
+    const std::string name = arguments.operands(1).front();
+    const auto port = arguments.option("--port");
+    if (!port)
+        arguments.refuse("--port is needed");
+    const std::string folder = cli.projectFolder(name);
+    // Without a document the image is its head alone: never written into a device.
+    if (options.project &&
+        !platform::entryExists(folder + platform::kPathSeparator + "pargen.xml"))
+        throw CliError{name, "has no pargen.xml, so there is no project to write"};
+    {
+        const ProjectLock lock(folder, name);
+        cli.writeImage(folder, name);
+    }
+
+    // The port test of Connect: opened, DTR raised, released for the updater.
+    try {
+        TComm comm(cli.environment.serial);
+        comm.SetDeviceName(*port);
+        comm.Open();
+        comm.SetDtr(true);
+        comm.Close();
+    } catch (const ECommError& e) {
+        std::string message = "Error!! Com Port cannot be open.";
+        if (e.ErrorCode == platform::kErrorAccessDenied &&
+            platform::unopenablePortState(*port) == "no access")
+            message += " No access: " + std::string(kNoAccessHint) + ".";
+        throw CliError{*port, message};
+    }
+
+    WaitSettings settings = cli.environment.wait;
+    std::uint32_t shownSeconds = 0;
+    if (cli.environment.progressOnTerminal && !cli.json()) {
+        settings.whileWaiting = [&](std::uint32_t elapsedMs) {
+            if (elapsedMs / 1000 == shownSeconds && elapsedMs != 0)
+                return;
+            shownSeconds = elapsedMs / 1000;
+            cli.err << '\r' << runningText(elapsedMs) << std::flush;
+        };
+    }
+    const RunOutcome outcome = runAndWait(updaterProgramPath(cli.workspace.root),
+                                          updaterCommandLine(*port, options, cli.workspace.root,
+                                                             folder),
+                                          false, settings);
+    if (cli.environment.progressOnTerminal && !cli.json())
+        cli.err << "\r\x1b[K" << std::flush;
+    if (!outcome.launchError.empty())
+        cli.tell(name, outcome.launchError);
+    const bool succeeded = outcome.kind == RunOutcome::Kind::Ended && outcome.exitCode == 0;
+    const std::string text = outcomeText(outcome);
+    if (cli.json()) {
+        static const char* const kKinds[] = {"not started", "ended", "still running"};
+        Json object = {{"name", name},
+                       {"port", *port},
+                       {"outcome", kKinds[static_cast<int>(outcome.kind)]},
+                       {"text", text}};
+        if (outcome.kind == RunOutcome::Kind::Ended)
+            object["exitCode"] = outcome.exitCode;
+        cli.printJson(object);
+    } else if (succeeded) {
+        cli.out << text << '\n';
+    }
+    if (!succeeded)
+        cli.tell(name, text);
+    return succeeded ? 0 : 1;
+}

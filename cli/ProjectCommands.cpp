@@ -1,0 +1,187 @@
+// new, copy, show, set, image and decode: one project or one image at a time.
+#include <iostream>
+
+#include "app/NewProject.h"
+#include "app/ProjectLock.h"
+#include "cli/Cli.h"
+#include "cli/ImageReport.h"
+#include "common/AppError.h"
+#include "documents/XmlDocument.h"
+#include "platform/FileSystem.h"
+
+namespace {
+
+// A new project's name under New project's rules; false after telling why.
+bool newNameAccepted(Cli& cli, const std::string& name) {
+    cli.subject = name;
+    const std::vector<std::string> refusals =
+        newProjectRefusals(cli.workspace.projectsFolder, name);
+    for (const std::string& message : refusals) cli.tell(name, message);
+    return refusals.empty();
+}
+
+std::string readWhole(const std::string& path) {
+    std::string message;
+    const auto bytes = platform::readFileContents(path, &message);
+    if (!bytes)
+        throw CliError{path, message};
+    return *bytes;
+}
+
+void printParameters(const Cli& cli, const std::string& name, const GeneralParameters& parameters) {
+    const Json shown = parametersToJson(parameters);
+    if (cli.json()) {
+        Json object = {{"name", name}};
+        for (const auto& [key, value] : shown.items()) object[key] = value;
+        cli.printJson(object);
+        return;
+    }
+    cli.out << "mode: " << parameters.mode;
+    if (const auto text = itemAt(kModeItems, parameters.mode))
+        cli.out << " (" << *text << ")";
+    cli.out << '\n';
+    for (const auto* sideName : {"rtu", "ascii"}) {
+        const auto& side = sideName == std::string("rtu") ? parameters.rtu : parameters.ascii;
+        const Json& values = shown[sideName];
+        for (const auto& [key, value] : values.items()) {
+            cli.out << sideName << '.' << key << ": ";
+            if (key == "timeout")
+                cli.out << side.timeout;  // as typed, whatever it is
+            else if (value.is_null())
+                cli.out << "(none)";
+            else
+                cli.out << (value.is_string() ? value.get<std::string>() : value.dump());
+            cli.out << '\n';
+        }
+    }
+}
+
+// The changes set is given: KEY=VALUE operands, or the object of --from.
+std::vector<std::pair<std::string, std::string>> requestedChanges(
+    Cli& cli, const std::vector<std::string>& operands) {
+    std::vector<std::pair<std::string, std::string>> changes;
+    if (const auto from = cli.arguments.option("--from")) {
+        if (operands.size() > 1)
+            cli.arguments.refuse("give KEY=VALUE or --from, not both");
+        std::string text;
+        if (*from == "-")
+            text.assign(std::istreambuf_iterator<char>(std::cin), {});
+        else
+            text = readWhole(*from);
+        const Json object = Json::parse(text, nullptr, false);
+        if (object.is_discarded())
+            throw CliError{*from, "is not JSON"};
+        if (const auto problem = keyValuesFromJson(object, changes))
+            throw CliError{*from, *problem};
+        return changes;
+    }
+    if (operands.size() < 2)
+        cli.arguments.refuse("too few arguments");
+    for (auto it = operands.begin() + 1; it != operands.end(); ++it) {
+        const std::size_t equals = it->find('=');
+        if (equals == std::string::npos)
+            cli.arguments.refuse("not KEY=VALUE: " + *it);
+        const std::string key = it->substr(0, equals);
+        if (!isParameterKey(key))
+            cli.arguments.refuse("unknown key " + key);
+        changes.emplace_back(key, it->substr(equals + 1));
+    }
+    return changes;
+}
+
+}  // namespace
+
+int newCommand(Cli& cli) {
+    const std::string name = cli.arguments.operands(1).front();
+    if (!newNameAccepted(cli, name))
+        return 1;
+    if (!createProjectFolder(cli.workspace.projectsFolder, name, writeDefaultProjectDocuments)) {
+        cli.tell(name, kProjectExistsMessage);
+        return 1;
+    }
+    if (cli.json())
+        cli.printJson({{"created", name},
+                       {"folder", projectFolderFor(cli.workspace.projectsFolder, name)}});
+    return 0;
+}
+
+int copyCommand(Cli& cli) {
+    const std::vector<std::string> names = cli.arguments.operands(2);
+    const std::string source = cli.projectFolder(names[0]);
+    const std::string& name = names[1];
+    if (!newNameAccepted(cli, name))
+        return 1;
+    const auto copied = [&](const std::string& folder) {
+        for (const char* document : {"pargen.xml", "var.xml"}) {
+            const std::string from = source + platform::kPathSeparator + document;
+            if (!platform::entryExists(from))
+                continue;
+            std::string reason;
+            if (!platform::replaceFileContents(folder + platform::kPathSeparator + document,
+                                               readWhole(from), &reason))
+                throw AppError(reason);
+        }
+    };
+    if (!createProjectFolder(cli.workspace.projectsFolder, name, copied)) {
+        cli.tell(name, kProjectExistsMessage);
+        return 1;
+    }
+    if (cli.json())
+        cli.printJson({{"copied", names[0]}, {"created", name}});
+    return 0;
+}
+
+int showCommand(Cli& cli) {
+    const std::string name = cli.arguments.operands(1).front();
+    printParameters(cli, name, cli.readParameters(cli.projectFolder(name)));
+    return 0;
+}
+
+int setCommand(Cli& cli) {
+    const std::vector<std::string> operands = cli.arguments.operands(1, true);
+    const std::string& name = operands.front();
+    const auto changes = requestedChanges(cli, operands);
+    const std::string folder = cli.projectFolder(name);
+    const ProjectLock lock(folder, name);
+    GeneralParameters parameters = cli.readParameters(folder);
+    // Each change in the order given, as clicks in the dialog would make them.
+    for (const auto& [key, value] : changes) {
+        if (const auto problem = applyParameter(parameters, key, value))
+            throw CliError{name, *problem};
+    }
+    if (const auto problem = timeoutProblem(parameters))
+        throw CliError{name, *problem};
+    XmlDocument document;
+    writeGeneralParameters(document, parameters, cli.workspace.generalParameterPath);
+    if (cli.json())
+        printParameters(cli, name, parameters);
+    return 0;
+}
+
+int imageCommand(Cli& cli) {
+    const std::string name = cli.arguments.operands(1).front();
+    const std::string folder = cli.projectFolder(name);
+    std::string bytes;
+    {
+        const ProjectLock lock(folder, name);
+        bytes = cli.writeImage(folder, name);
+    }
+    if (cli.json())
+        cli.printJson(imageJson(bytes));
+    else
+        printImage(cli.out, bytes);
+    return 0;
+}
+
+int decodeCommand(Cli& cli) {
+    const std::string path = cli.arguments.operands(1).front();
+    const std::string bytes = readWhole(path);
+    if (bytes.size() != 4 && bytes.size() != 19)
+        throw CliError{path, "is not a device image: " + std::to_string(bytes.size()) +
+                                 " bytes, where one has 4 or 19"};
+    if (cli.json())
+        cli.printJson(imageJson(bytes));
+    else
+        printImage(cli.out, bytes);
+    return 0;
+}
