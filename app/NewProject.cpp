@@ -1,5 +1,7 @@
 #include "app/NewProject.h"
 
+#include <set>
+
 #include "app/FolderUtils.h"
 #include "app/ProjectNames.h"
 #include "common/AppError.h"
@@ -68,6 +70,10 @@ unsigned long unfinishedOwner(const std::string& entry) {
 }
 
 void removeAbandonedUnfinished(const std::string& folder) {
+    // Once a folder a run: a fleet of new projects need not list it each time.
+    static std::set<std::string> cleared;
+    if (!cleared.insert(folder).second)
+        return;
     for (const std::string& entry : platform::folderEntries(folder)) {
         const unsigned long owner = unfinishedOwner(entry);
         if (owner != 0 && !platform::processRunning(owner))

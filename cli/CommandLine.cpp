@@ -55,9 +55,9 @@ int run(Cli& cli) {
     if (arguments.command().empty())
         throw UsageError{"no command given", programUsage()};
     static const std::map<std::string, int (*)(Cli&)> kCommands = {
-        {"new", newCommand},       {"copy", copyCommand},     {"show", showCommand},
-        {"set", setCommand},       {"apply", applyCommand},   {"image", imageCommand},
-        {"decode", decodeCommand}, {"ports", portsCommand},   {"update", updateCommand}};
+        {"new", newCommand},       {"copy", copyCommand},   {"show", showCommand},
+        {"set", setCommand},       {"apply", applyCommand}, {"image", imageCommand},
+        {"decode", decodeCommand}, {"ports", portsCommand}, {"update", updateCommand}};
     const auto command = kCommands.find(arguments.command());
     if (command == kCommands.end())
         throw UsageError{"unknown command " + arguments.command(), programUsage()};

@@ -5,10 +5,11 @@ namespace {
 // The length of the UTF-8 sequence at text[at], or 0 when it is not one.
 std::size_t utf8Length(const std::string& text, std::size_t at) {
     const auto lead = static_cast<unsigned char>(text[at]);
-    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                             : lead >= 0xE0                  ? 3
-                                             : lead >= 0xC2 && lead < 0xE0   ? 2
-                                                                             : 0;
+    const std::size_t length = lead < 0x80                    ? 1
+                               : lead >= 0xF0 && lead <= 0xF4 ? 4
+                               : lead >= 0xE0                 ? 3
+                               : lead >= 0xC2 && lead < 0xE0  ? 2
+                                                              : 0;
     if (length == 0 || at + length > text.size())
         return 0;
     for (std::size_t i = 1; i < length; ++i) {

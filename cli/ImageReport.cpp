@@ -15,7 +15,9 @@ struct Field {
 };
 
 std::vector<Field> fieldsOf(const std::string& bytes) {
-    const auto byte = [&](std::size_t offset) { return static_cast<int>(static_cast<unsigned char>(bytes[offset])); };
+    const auto byte = [&](std::size_t offset) {
+        return static_cast<int>(static_cast<unsigned char>(bytes[offset]));
+    };
     const auto word = [&](std::size_t offset) { return byte(offset) | byte(offset + 1) << 8; };
     std::vector<Field> fields;
     if (bytes.size() < 4)

@@ -51,8 +51,7 @@ int updateCommand(Cli& cli) {
         arguments.refuse("--port is needed");
     const std::string folder = cli.projectFolder(name);
     // Without a document the image is its head alone: never written into a device.
-    if (options.project &&
-        !platform::entryExists(folder + platform::kPathSeparator + "pargen.xml"))
+    if (options.project && !platform::entryExists(folder + platform::kPathSeparator + "pargen.xml"))
         throw CliError{name, "has no pargen.xml, so there is no project to write"};
     {
         const ProjectLock lock(folder, name);
@@ -84,10 +83,9 @@ int updateCommand(Cli& cli) {
             cli.err << '\r' << runningText(elapsedMs) << std::flush;
         };
     }
-    const RunOutcome outcome = runAndWait(updaterProgramPath(cli.workspace.root),
-                                          updaterCommandLine(*port, options, cli.workspace.root,
-                                                             folder),
-                                          false, settings);
+    const RunOutcome outcome =
+        runAndWait(updaterProgramPath(cli.workspace.root),
+                   updaterCommandLine(*port, options, cli.workspace.root, folder), false, settings);
     if (cli.environment.progressOnTerminal && !cli.json())
         cli.err << "\r\x1b[K" << std::flush;
     if (!outcome.launchError.empty())

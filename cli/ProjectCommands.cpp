@@ -100,8 +100,8 @@ int newCommand(Cli& cli) {
         return 1;
     }
     if (cli.json())
-        cli.printJson({{"created", name},
-                       {"folder", projectFolderFor(cli.workspace.projectsFolder, name)}});
+        cli.printJson(
+            {{"created", name}, {"folder", projectFolderFor(cli.workspace.projectsFolder, name)}});
     return 0;
 }
 

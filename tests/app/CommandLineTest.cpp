@@ -104,7 +104,8 @@ TEST_F(CommandLineTest, RefusalsSayWhyAndWriteNothing) {
         int status;
         std::string err;
     } cases[] = {
-        {"new Demo", 1, "tarvel-cli: Demo: Name project not valid because directory already exists\n"},
+        {"new Demo", 1,
+         "tarvel-cli: Demo: Name project not valid because directory already exists\n"},
         {"new 'a|b'", 1, "tarvel-cli: a|b: Name project not valid\n"},
         {"new ../Outside", 1, "tarvel-cli: ../Outside: Name project not valid\n"},
         {"set Demo rtu.line=RS232 ascii.line=rs232", 1,
@@ -165,9 +166,9 @@ TEST_F(CommandLineTest, ConcurrentWritersTakeTurns) {
 #endif
 
 TEST_F(CommandLineTest, ConventionsOfCommandLines) {
-    for (const char* arguments : {"", "bogus", "show", "set Demo baud", "set Demo rtu.speed=1",
-                                  "update Demo", "image Demo --fast", "ports extra",
-                                  "show Demo --port COM1", "new"}) {
+    for (const char* arguments :
+         {"", "bogus", "show", "set Demo baud", "set Demo rtu.speed=1", "update Demo",
+          "image Demo --fast", "ports extra", "show Demo --port COM1", "new"}) {
         const Result result = cli(arguments);
         EXPECT_EQ(result.status, 2) << arguments;
         EXPECT_EQ(result.err.rfind("tarvel-cli: ", 0), 0u) << arguments;
@@ -231,7 +232,8 @@ TEST_F(CommandLineTest, ApplyChecksEveryRowThenWritesThemAll) {
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.err, "tarvel-cli: " + workspace / "bad.csv" +
                                ": line 16: Error!! TimeOut RTU must be between 0 and 60000 ms. \n"
-                               "tarvel-cli: " + workspace / "bad.csv" +
+                               "tarvel-cli: " +
+                               workspace / "bad.csv" +
                                ": line 23: the project Line-3 is given twice\n");
     EXPECT_FALSE(fs::exists(workspace / "PROJECTS/Line-1"));
 
@@ -251,8 +253,7 @@ TEST_F(CommandLineTest, ApplyChecksEveryRowThenWritesThemAll) {
     EXPECT_EQ(nlohmann::json::parse(cli("show Existing --json").out)["ascii"]["parity"], "ODD");
     EXPECT_EQ(readFile(workspace / "PROJECTS/Existing/bin/bank.bin").size(), 19u);
 
-    for (const auto& [text, message] :
-         std::vector<std::pair<std::string, std::string>>{
+    for (const auto& [text, message] : std::vector<std::pair<std::string, std::string>>{
              {"name,rtu.speed\nA,1\n", "line 1: unknown column rtu.speed"},
              {"name,mode,mode\nA,1,1\n", "line 1: the column mode is given twice"},
              {"name,mode\nA,1\nB\xFF,1\n", "line 3: the text is not UTF-8"}}) {
@@ -318,15 +319,16 @@ TEST_F(UpdateCommandTest, APortThatCannotBeOpenedRunsNoUpdater) {
             serial->failCall("escapeCommFunction", 1);  // DTR refused, as on a busy line
         const Result result = run({"update", "Plant 1", std::string("--port=") + port});
         EXPECT_EQ(result.status, 1) << port;
-        EXPECT_EQ(result.err, "tarvel-cli: " + std::string(port) +
-                                  ": Error!! Com Port cannot be open.\n")
+        EXPECT_EQ(result.err,
+                  "tarvel-cli: " + std::string(port) + ": Error!! Com Port cannot be open.\n")
             << port;
     }
     // No document, no image worth writing into a device.
     fs::remove(workspace / "PROJECTS/Plant 1/pargen.xml");
     const Result empty = run({"update", "Plant 1", "--port", "COM3"});
     EXPECT_EQ(empty.status, 1);
-    EXPECT_EQ(empty.err, "tarvel-cli: Plant 1: has no pargen.xml, so there is no project to write\n");
+    EXPECT_EQ(empty.err,
+              "tarvel-cli: Plant 1: has no pargen.xml, so there is no project to write\n");
     EXPECT_FALSE(fs::exists(argsFile));
     EXPECT_EQ(serial->openHandles(), 0);
 }
