@@ -1,5 +1,7 @@
 #include "app/Workspace.h"
 
+#include <cstdlib>
+
 #include "app/FolderUtils.h"
 #include "app/ProjectNames.h"
 #include "common/AppError.h"
@@ -79,4 +81,24 @@ void saveLastProject(const Workspace& state) {
 std::string projectNameFromFolder(const Workspace& state) {
     const std::size_t length = state.projectsFolder.size();
     return state.projectFolder.size() > length ? state.projectFolder.substr(length) : std::string();
+}
+
+std::string workspaceRootFor(const std::string& programFolder) {
+    const char sep = platform::kPathSeparator;
+    const std::string marker =
+        programFolder + sep + ".." + sep + "share" + sep + "tarvel" + sep + "installed";
+    if (!platform::entryExists(marker))
+        return programFolder;
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    std::string data;
+    if (dataHome && dataHome[0] == sep)  // relative values are to be ignored
+        data = dataHome;
+    else if (home && home[0] != '\0')
+        data = std::string(home) + sep + ".local" + sep + "share";
+    else
+        return programFolder;
+    const std::string root = data + sep + "Tarvel";
+    ForceFolder(root);
+    return root;
 }

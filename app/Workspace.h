@@ -25,6 +25,13 @@ inline constexpr const char* kCaptionBase = "Mirelo Tarvel SW40917 MudbusRTU / M
 // The caption after the New or Open project flow: no blank after the colon.
 std::string captionForProject(const std::string& projectName);
 
+// Where the workspace lives for a program in programFolder: beside the
+// program, as in a build folder or a portable copy; but for a program that the
+// install rules put under a prefix (they alone place the marker
+// ../share/tarvel/installed beside its folder), the user's own
+// $XDG_DATA_HOME/Tarvel (~/.local/share/Tarvel), made when missing.
+std::string workspaceRootFor(const std::string& programFolder);
+
 // Sets the workspace's folders below root and creates MASTER and PROJECTS
 // when missing; a folder that cannot be made is not reported.
 void prepareWorkspaceFolders(Workspace& state, const std::string& root);

@@ -1,11 +1,20 @@
 #include "app/TarvelApplication.h"
 #include "app/UTarveleFirmWare.h"
+#include "app/Workspace.h"
 #include "platform/FileSystem.h"
+#include "platform/Shell.h"
+
+#include <cstdio>
+#include <string>
 
 int main(int argc, char** argv) {
+    if (const std::string reason = platform::missingDesktopReason(argc, argv); !reason.empty()) {
+        std::fprintf(stderr, "%s\n", reason.c_str());
+        return 1;
+    }
     TarvelApplication application(argc, argv);
     // The other windows are built when first needed.
-    TFTarveleFirmWare mainWindow(platform::executableFolder());
+    TFTarveleFirmWare mainWindow(workspaceRootFor(platform::executableFolder()));
     mainWindow.show();
     return application.exec();
 }

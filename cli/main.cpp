@@ -1,12 +1,13 @@
 // tarvel-cli: the engine of Tarvel without windows, for scripts.
 #include <iostream>
 
+#include "app/Workspace.h"
 #include "cli/CommandLine.h"
 #include "platform/Console.h"
 #include "platform/FileSystem.h"
 
 int main(int argc, char** argv) {
-    const CliEnvironment environment{platform::executableFolder(),
+    const CliEnvironment environment{workspaceRootFor(platform::executableFolder()),
                                      platform::systemSerialApi(),
                                      platform::standardErrorIsTerminal(),
                                      {}};

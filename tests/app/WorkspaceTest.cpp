@@ -10,6 +10,8 @@
 #include "app/Workspace.h"
 #include "common/AppError.h"
 #include "platform/FileSystem.h"
+#include "support/Environment.h"
+#include "support/PosixOnly.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -161,6 +163,32 @@ TEST(ProjectLock, TakingItClearsWhatInterruptedWritesLeft) {
         EXPECT_FALSE(std::filesystem::exists(project / ("bin/" + name))) << name;
     for (const auto& name : others) EXPECT_TRUE(std::filesystem::exists(project / name)) << name;
     EXPECT_TRUE(std::filesystem::exists(projectLockPath(project.path())));
+}
+
+}  // namespace
+
+namespace {
+
+// Installed (the marker the install rules alone put beside the program's
+// folder), the workspace is the user's; otherwise beside the program.
+TEST(WorkspaceRoot, BesideTheProgramUnlessInstalled) {
+    TempFolder prefix;
+    const std::string bin = prefix / "bin";
+    std::filesystem::create_directories(bin);
+    EXPECT_EQ(workspaceRootFor(bin), bin);
+
+    POSIX_ONLY_FROM_HERE("the marker exists only in the Linux packages");
+    std::filesystem::create_directories(prefix / "share/tarvel");
+    writeFile(prefix / "share/tarvel/installed", "");
+    TempFolder home;
+    setEnvironment("HOME", home.path());
+    setEnvironment("XDG_DATA_HOME", home / "data");
+    EXPECT_EQ(workspaceRootFor(bin), home / "data/Tarvel");
+    EXPECT_TRUE(std::filesystem::is_directory(home / "data/Tarvel"));
+    setEnvironment("XDG_DATA_HOME", "relative/data");  // to be ignored
+    EXPECT_EQ(workspaceRootFor(bin), home / ".local/share/Tarvel");
+    clearEnvironment("XDG_DATA_HOME");
+    EXPECT_EQ(workspaceRootFor(bin), home / ".local/share/Tarvel");
 }
 
 }  // namespace

@@ -1,0 +1,52 @@
+# Install rules and packages (cpack -G DEB, TGZ; ZIP for Windows).
+include(GNUInstallDirs)
+
+install(TARGETS Tarvel tarvel-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT programs)
+install(FILES README.md LICENSE THIRD-PARTY-NOTICES.md docs/cli.md
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tarvel COMPONENT programs)
+
+if(NOT WIN32)
+  # What a Linux desktop expects of an installed program. The marker tells the
+  # programs that they are installed, so that they keep the workspace in the
+  # user's data folder: only these rules put it there.
+  set(tarvel_id io.github.tarvel.tarvel)
+  install(FILES data/${tarvel_id}.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT linux)
+  install(FILES data/${tarvel_id}.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT linux)
+  install(FILES data/${tarvel_id}.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT linux)
+  install(FILES data/tarvel-cli.bash RENAME tarvel-cli
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT linux)
+  install(FILES data/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tarvel COMPONENT linux)
+  file(WRITE ${CMAKE_BINARY_DIR}/installed "")
+  install(FILES ${CMAKE_BINARY_DIR}/installed
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/tarvel COMPONENT linux)
+
+  # The manual pages, made from the usage texts that --help prints.
+  add_executable(tarvel-man-pages cli/ManPages.cpp cli/Help.cpp)
+  target_include_directories(tarvel-man-pages PRIVATE ${CMAKE_SOURCE_DIR})
+  set(man_folder ${CMAKE_BINARY_DIR}/man)
+  add_custom_command(OUTPUT ${man_folder}/tarvel-cli.1 ${man_folder}/Tarvel.1
+                     COMMAND ${CMAKE_COMMAND} -E make_directory ${man_folder}
+                     COMMAND tarvel-man-pages ${man_folder}
+                     DEPENDS tarvel-man-pages
+                     COMMENT "Manual pages")
+  add_custom_target(man_pages ALL DEPENDS ${man_folder}/tarvel-cli.1 ${man_folder}/Tarvel.1)
+  install(FILES ${man_folder}/tarvel-cli.1 ${man_folder}/Tarvel.1
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT linux)
+endif()
+
+set(CPACK_PACKAGE_NAME tarvel)
+set(CPACK_PACKAGE_VENDOR "The Tarvel developers")
+set(CPACK_PACKAGE_CONTACT "The Tarvel developers <tarvel@users.noreply.github.com>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Configure a Modbus RTU / Modbus ASCII converter")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # Depends from the shared libraries linked
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://github.com/tarvel/tarvel")
+set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
+include(CPack)

@@ -1,0 +1,101 @@
+# bash completion for tarvel-cli: its commands, options and set's keys, and the
+# projects of the workspace (the one --workspace names on the same line, else
+# the program's own), hidden folders left out.
+
+_tarvel_cli_workspace() {
+    local i word
+    for ((i = 1; i < COMP_CWORD; i++)); do
+        word=${COMP_WORDS[i]}
+        if [[ $word == --workspace ]]; then
+            # bash splits "--workspace=DIR" at the "=".
+            [[ ${COMP_WORDS[i + 1]} == = ]] && ((i++))
+            printf '%s\n' "${COMP_WORDS[i + 1]/#\~/$HOME}"
+            return
+        fi
+    done
+    local program folder
+    program=$(command -v tarvel-cli) || return
+    folder=$(dirname "$(readlink -f "$program")")
+    if [[ -e $folder/../share/tarvel/installed ]]; then
+        printf '%s\n' "${XDG_DATA_HOME:-$HOME/.local/share}/Tarvel"
+    else
+        printf '%s\n' "$folder"
+    fi
+}
+
+_tarvel_cli_projects() {
+    local projects name
+    projects="$(_tarvel_cli_workspace)/PROJECTS"
+    [[ -d $projects ]] || return
+    for name in "$projects"/*/; do
+        name=${name%/}
+        name=${name##*/}
+        [[ $name == "$1"* && $name != .* && $name != '*' ]] && COMPREPLY+=("$name")
+    done
+}
+
+_tarvel_cli() {
+    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
+    [[ $prev == = ]] && prev=${COMP_WORDS[COMP_CWORD - 2]}
+    [[ $cur == = ]] && cur=
+    COMPREPLY=()
+    case $prev in
+        --workspace)
+            COMPREPLY=($(compgen -d -- "$cur"))
+            return
+            ;;
+        --from)
+            COMPREPLY=($(compgen -f -- "$cur"))
+            return
+            ;;
+        --port)
+            COMPREPLY=($(compgen -W "$(printf 'COM%s ' {1..64})" -- "$cur"))
+            return
+            ;;
+    esac
+    local command= i
+    for ((i = 1; i < COMP_CWORD; i++)); do
+        case ${COMP_WORDS[i]} in
+            --workspace | --port | --from) ((i++)) ;;
+            -* | =) ;;
+            *)
+                command=${COMP_WORDS[i]}
+                break
+                ;;
+        esac
+    done
+    if [[ $cur == -* ]]; then
+        local options="--workspace --json --help --version"
+        case $command in
+            update) options+=" --port --no-firmware --no-read-firmware --no-project --no-read-project" ;;
+            set) options+=" --from" ;;
+        esac
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+        return
+    fi
+    if [[ -z $command ]]; then
+        COMPREPLY=($(compgen -W "new copy show set apply image decode ports update" -- "$cur"))
+        return
+    fi
+    local IFS=$'\n'
+    case $command in
+        apply | decode) COMPREPLY=($(compgen -f -- "$cur")) ;;
+        ports | new) ;;
+        set)
+            # The project first, then its keys.
+            if ((COMP_CWORD <= i + 1)); then
+                _tarvel_cli_projects "$cur"
+                return
+            fi
+            local side field keys=mode
+            for side in rtu ascii; do
+                for field in line baud parity data stop timeout; do keys+=$'\n'$side.$field; done
+            done
+            COMPREPLY=($(compgen -S = -W "$keys" -- "$cur"))
+            compopt -o nospace 2>/dev/null
+            ;;
+        *) _tarvel_cli_projects "$cur" ;;
+    esac
+}
+
+complete -F _tarvel_cli tarvel-cli
