@@ -1,11 +1,15 @@
 # Install rules and packages (cpack -G DEB, TGZ; ZIP for Windows).
 include(GNUInstallDirs)
 
-install(TARGETS Tarvel tarvel-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT programs)
+set(tarvel_programs tarvel-cli)
+if(TARGET Tarvel)
+  list(APPEND tarvel_programs Tarvel)
+endif()
+install(TARGETS ${tarvel_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT programs)
 install(FILES README.md LICENSE THIRD-PARTY-NOTICES.md docs/cli.md
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tarvel COMPONENT programs)
 
-if(NOT WIN32)
+if(NOT WIN32 AND TARGET Tarvel)
   # What a Linux desktop expects of an installed program. The marker tells the
   # programs that they are installed, so that they keep the workspace in the
   # user's data folder: only these rules put it there.
