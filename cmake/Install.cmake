@@ -5,9 +5,20 @@ set(tarvel_programs tarvel-cli)
 if(TARGET Tarvel)
   list(APPEND tarvel_programs Tarvel)
 endif()
-install(TARGETS ${tarvel_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT programs)
-install(FILES README.md LICENSE THIRD-PARTY-NOTICES.md docs/cli.md
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tarvel COMPONENT programs)
+if(WIN32)
+  # The zip unpacks into the folder that becomes the workspace: the programs
+  # and their papers side by side.
+  install(TARGETS ${tarvel_programs} RUNTIME DESTINATION . COMPONENT programs)
+  install(FILES README.md LICENSE THIRD-PARTY-NOTICES.md docs/cli.md DESTINATION .
+          COMPONENT programs)
+  set(CPACK_PACKAGE_FILE_NAME "tarvel-${PROJECT_VERSION}-windows-10-11-x64")
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+else()
+  install(TARGETS ${tarvel_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+          COMPONENT programs)
+  install(FILES README.md LICENSE THIRD-PARTY-NOTICES.md docs/cli.md
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tarvel COMPONENT programs)
+endif()
 
 if(NOT WIN32 AND TARGET Tarvel)
   # What a Linux desktop expects of an installed program. The marker tells the

@@ -13,10 +13,12 @@ set(triple ${TARVEL_MINGW_ARCH}-w64-mingw32)
 set(CMAKE_C_COMPILER ${triple}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
 set(CMAKE_RC_COMPILER ${triple}-windres)
-# The cross-built libraries: the compilers' own, and those that
-# scripts/test-windows.sh builds from Debian's source packages.
+# The cross-built libraries: the compilers' own, those that
+# scripts/test-windows.sh builds from Debian's source packages, and the Qt
+# that scripts/build-mingw-qt.sh builds.
 set(CMAKE_FIND_ROOT_PATH /usr/${triple}
-    ${CMAKE_CURRENT_LIST_DIR}/../build/mingw-deps/${TARVEL_MINGW_ARCH})
+    ${CMAKE_CURRENT_LIST_DIR}/../build/mingw-deps/${TARVEL_MINGW_ARCH}
+    ${CMAKE_CURRENT_LIST_DIR}/../build/mingw-qt/install)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

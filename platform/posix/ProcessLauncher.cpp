@@ -162,6 +162,9 @@ RunWait::RunWait(LaunchedProgram& program, NamedEvent& event) : state_(std::make
             // However often it was set, the event was signalled once.
             while (sem_trywait(state->event) == 0) {
             }
+            // The post that stops this thread may have been among them.
+            if (state->stopping)
+                return;
             state->wake->raise();
         }
     });
