@@ -60,24 +60,76 @@ rm -rf "$WINEPREFIX"
 reports="$root/build/mingw/reports"
 rm -rf "$reports" && mkdir -p "$reports"
 status=0
-for program in core_tests launcher_tests cli_tests; do
+passed=0
+failed=0
+
+# Judges a GoogleTest program by its XML report: a Wine that cannot start a
+# program may exit 0 having printed nothing.
+run_gtest() {
+  local folder=$1 program=$2 report="$reports/$2.xml"
   echo "== $program under Wine"
-  report="$reports/$program.xml"
-  (cd build/mingw/tests && timeout 600 "$wine64" "./$program.exe" \
-    --gtest_output="xml:Z:$report" | tr -d '\r' | grep -E '^\[  (FAILED|SKIPPED) |Failure' || true)
+  (cd "$folder" && timeout 600 "$wine64" "./$program.exe" --gtest_output="xml:Z:$report" |
+    tr -d '\r' | grep -E '^\[  (FAILED|SKIPPED) |Failure' || true)
+  local summary
   summary=$(sed -n 's/.*<testsuites tests="\([0-9]*\)" failures="\([0-9]*\)" disabled="[0-9]*" errors="\([0-9]*\)".*/\1 \2 \3/p' "$report" 2>/dev/null)
   if [ -z "$summary" ]; then
     echo "$program left no report: it did not run" >&2
-    status=1
-    continue
+    status=1 && failed=$((failed + 1))
+    return
   fi
+  local tests failures errors skipped
   read -r tests failures errors <<<"$summary"
   skipped=$(grep -c 'result="skipped"' "$report" || true)
   echo "$program: $tests tests, $failures failed, $errors errors, $skipped skipped"
+  passed=$((passed + tests - failures - errors - skipped))
+  failed=$((failed + failures + errors))
   if [ "$tests" -eq 0 ] || [ "$failures" -ne 0 ] || [ "$errors" -ne 0 ]; then
     status=1
   fi
+}
+
+# Judges a QtTest program by its XML report, one count a test function.
+# Wine does not pass QT_QPA_PLATFORM on: the platform is an argument.
+run_qtest() {
+  local folder=$1 program=$2 report="$reports/$2.xml"
+  echo "== $program under Wine"
+  (cd "$folder" && timeout 600 "$wine64" "./$program.exe" -platform offscreen -o "Z:$report,xml" \
+    >/dev/null 2>&1 || true)
+  if ! grep -q '<TestFunction' "$report" 2>/dev/null; then
+    echo "$program left no report: it did not run" >&2
+    status=1 && failed=$((failed + 1))
+    return
+  fi
+  local counts
+  counts=$(python3 - "$report" <<'PY'
+import sys, xml.etree.ElementTree as tree
+ok = bad = skipped = 0
+for function in tree.parse(sys.argv[1]).getroot().iter("TestFunction"):
+    if function.get("name") in ("initTestCase", "cleanupTestCase"):
+        continue
+    kinds = {incident.get("type") for incident in function.iter("Incident")}
+    if kinds & {"fail", "xpass"}:
+        bad += 1
+        print(f"  FAILED {function.get('name')}", file=sys.stderr)
+    elif "skip" in kinds:
+        skipped += 1
+    else:
+        ok += 1
+print(ok, bad, skipped)
+PY
+)
+  local ok bad skipped
+  read -r ok bad skipped <<<"$counts"
+  echo "$program: $((ok + bad + skipped)) functions, $bad failed, $skipped skipped"
+  passed=$((passed + ok))
+  failed=$((failed + bad))
+  [ "$bad" -eq 0 ] || status=1
+}
+
+for program in core_tests launcher_tests cli_tests; do
+  run_gtest build/mingw/tests "$program"
 done
+
 # tarvel-cli.exe gives the same bytes as the Linux build, or the leg fails.
 echo "== tarvel-cli.exe against tarvel-cli, byte for byte"
 smoke=$(mktemp -d)
@@ -99,5 +151,19 @@ for file in pargen.xml var.xml bin/bank.bin; do
 done
 rm -rf "$smoke"
 
+# The whole program, against the Qt that scripts/build-mingw-qt.sh built.
+if [ -f build/mingw-qt/install/tarvel-build-key ]; then
+  cmake --preset mingw-full >/dev/null
+  cmake --build --preset mingw-full
+  (cd build/mingw-full && rm -f tarvel-*.zip && cpack -G ZIP >/dev/null && ls tarvel-*.zip)
+  run_gtest build/mingw-full/tests message_tests
+  for program in main_window_test parameter_dialog_test new_project_test serial_wizard_test; do
+    run_qtest build/mingw-full/tests "$program"
+  done
+else
+  echo "(no Qt for MinGW: run scripts/build-mingw-qt.sh for the window program and its tests)"
+fi
+
 "$wine64" wineserver -k >/dev/null 2>&1 || true
+echo "$passed passed, $failed failed"
 exit $status

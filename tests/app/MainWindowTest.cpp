@@ -94,13 +94,14 @@ class MainWindowTest : public QObject {
         writeFile(root / "Tarvel.ini", "[lastproj]\nprojectname=Doomed\n");
         TFTarveleFirmWare window(root.path());
         Workspace& state = workspace();
-        QCOMPARE(window.windowTitle(), kBase + " : /Doomed");
+        QCOMPARE(window.windowTitle(), kBase + QString::fromStdString(" : " + native("/Doomed")));
 
         // Two levels deep: the name holds both, each after a separator.
         answerFolderPicker(QString::fromStdString(root / "PROJECTS/Area/Plant"), true);
         QTest::mouseClick(window.open, Qt::LeftButton);
         QCOMPARE(QString::fromStdString(state.projectName), QStringLiteral("/Area/Plant"));
-        QCOMPARE(window.windowTitle(), kBase + " :/Area/Plant");
+        QCOMPARE(window.windowTitle(),
+                 kBase + QString::fromStdString(" :" + native("/Area/Plant")));
         QCOMPARE(state.generalParameterPath, root / "PROJECTS/Area/Plant/pargen.xml");
 
         // The projects folder itself.

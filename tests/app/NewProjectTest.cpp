@@ -167,6 +167,10 @@ class NewProjectTest : public QObject {
     // The folder cannot be made, or cannot be filled: an error box says why,
     // the dialog stays open, and nothing is left behind.
     void failuresAreReportedAndLeaveNothing() {
+#ifdef _WIN32
+        // Windows paths are far shorter, and its reasons other words.
+        QSKIP("POSIX only: path lengths and the system's reasons");
+#endif
         // A path so long that the folder being built can be made but no file in it.
         std::string chain;
         while (projects().size() + chain.size() + 201 <= 3950) chain += std::string(200, 'n') + "/";
@@ -224,11 +228,13 @@ class NewProjectTest : public QObject {
         fs::create_directories(projects() + "/Old");
         writeFile(*root / "Tarvel.ini", "[lastproj]\nprojectname=Old\n");
         mainWindow = std::make_unique<TFTarveleFirmWare>(root->path());
-        QCOMPARE(mainWindow->windowTitle().toStdString(), std::string(kCaptionBase) + " : /Old");
+        QCOMPARE(mainWindow->windowTitle().toStdString(),
+                 std::string(kCaptionBase) + " : " + native("/Old"));
 
         QTimer::singleShot(0, [this] { QTest::mouseClick(dialog->bitbtn2, Qt::LeftButton); });
         mainWindow->NewaClick();
-        QCOMPARE(mainWindow->windowTitle().toStdString(), std::string(kCaptionBase) + " :/Old");
+        QCOMPARE(mainWindow->windowTitle().toStdString(),
+                 std::string(kCaptionBase) + " :" + native("/Old"));
 
         QTimer::singleShot(0, [this] {
             dialog->Edit1->setText(QStringLiteral("Fresh"));
