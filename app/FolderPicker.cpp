@@ -49,22 +49,26 @@ bool BrowseFolder(const std::string& title, const std::string& root, std::string
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(new QLabel(QString::fromStdString(title), &dialog));
 
+    // The model speaks with "/" on every platform; the system's paths carry
+    // its own separator. The whole file system is "/", or all drives.
+    const QString everything = QDir::separator() == '/' ? QStringLiteral("/") : QString();
     auto* files = new QFileSystemModel(&dialog);
     files->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
-    files->setRootPath(QStringLiteral("/"));
+    files->setRootPath(everything);
     const bool restricted = FolderExists(root);
-    const QString rootPath = QString::fromStdString(root);
-    auto* filter = new RootOnlyFilter(files, restricted ? rootPath : QStringLiteral("/"), &dialog);
+    const QString rootPath = QDir::fromNativeSeparators(QString::fromStdString(root));
+    auto* filter = new RootOnlyFilter(files, restricted ? rootPath : everything, &dialog);
 
     auto* tree = new QTreeView(&dialog);
     tree->setObjectName(QStringLiteral("FolderTree"));
     tree->setModel(filter);
     for (int column = 1; column < files->columnCount(); ++column) tree->hideColumn(column);
     tree->header()->hide();
-    const QModelIndex rootIndex = files->index(restricted ? rootPath : QStringLiteral("/"));
+    const QModelIndex rootIndex = files->index(restricted ? rootPath : everything);
     tree->setRootIndex(filter->mapFromSource(rootIndex.parent()));
-    const QString preselected =
-        folder.empty() ? files->filePath(rootIndex) : QString::fromStdString(folder);
+    const QString preselected = folder.empty()
+                                    ? files->filePath(rootIndex)
+                                    : QDir::fromNativeSeparators(QString::fromStdString(folder));
     const QModelIndex start = filter->mapFromSource(files->index(preselected));
     tree->setCurrentIndex(start.isValid() ? start : filter->mapFromSource(rootIndex));
     tree->scrollTo(tree->currentIndex());
@@ -79,6 +83,7 @@ bool BrowseFolder(const std::string& title, const std::string& root, std::string
 
     if (dialog.exec() != QDialog::Accepted || !tree->currentIndex().isValid())
         return false;
-    folder = files->filePath(filter->mapToSource(tree->currentIndex())).toStdString();
+    folder = QDir::toNativeSeparators(files->filePath(filter->mapToSource(tree->currentIndex())))
+                 .toStdString();
     return true;
 }

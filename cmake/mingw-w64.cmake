@@ -16,9 +16,10 @@ set(CMAKE_RC_COMPILER ${triple}-windres)
 # The cross-built libraries: the compilers' own, those that
 # scripts/test-windows.sh builds from Debian's source packages, and the Qt
 # that scripts/build-mingw-qt.sh builds.
-set(CMAKE_FIND_ROOT_PATH /usr/${triple}
-    ${CMAKE_CURRENT_LIST_DIR}/../build/mingw-deps/${TARVEL_MINGW_ARCH}
-    ${CMAKE_CURRENT_LIST_DIR}/../build/mingw-qt/install)
+# Normalised: a package's own absolute paths under a root must match it.
+get_filename_component(tarvel_build "${CMAKE_CURRENT_LIST_DIR}/../build" ABSOLUTE)
+set(CMAKE_FIND_ROOT_PATH /usr/${triple} ${tarvel_build}/mingw-deps/${TARVEL_MINGW_ARCH}
+    ${tarvel_build}/mingw-qt/install)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

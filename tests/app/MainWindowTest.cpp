@@ -1,5 +1,6 @@
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QPushButton>
@@ -35,7 +36,8 @@ void answerFolderPicker(const QString& path, bool confirm) {
             auto* tree = dialog->findChild<QTreeView*>(QStringLiteral("FolderTree"));
             auto* proxy = qobject_cast<QSortFilterProxyModel*>(tree->model());
             auto* files = qobject_cast<QFileSystemModel*>(proxy->sourceModel());
-            const QModelIndex target = proxy->mapFromSource(files->index(path));
+            const QModelIndex target =
+                proxy->mapFromSource(files->index(QDir::fromNativeSeparators(path)));
             if (!target.isValid()) {
                 dialog->reject();
                 QFAIL(qPrintable("not offered: " + path));
@@ -99,7 +101,7 @@ class MainWindowTest : public QObject {
         // Two levels deep: the name holds both, each after a separator.
         answerFolderPicker(QString::fromStdString(root / "PROJECTS/Area/Plant"), true);
         QTest::mouseClick(window.open, Qt::LeftButton);
-        QCOMPARE(QString::fromStdString(state.projectName), QStringLiteral("/Area/Plant"));
+        QCOMPARE(state.projectName, native("/Area/Plant"));
         QCOMPARE(window.windowTitle(),
                  kBase + QString::fromStdString(" :" + native("/Area/Plant")));
         QCOMPARE(state.generalParameterPath, root / "PROJECTS/Area/Plant/pargen.xml");

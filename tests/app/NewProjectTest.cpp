@@ -77,8 +77,8 @@ class NewProjectTest : public QObject {
         QVERIFY(fs::is_directory(projects() + "/Demo/bin"));
         QCOMPARE(entriesIn(projects() + "/Demo/bin"), size_t(0));
         QCOMPARE(workspace().projectName, std::string("Demo"));
-        QCOMPARE(workspace().projectFolder, projects() + "/Demo");
-        QCOMPARE(workspace().generalParameterPath, projects() + "/Demo/pargen.xml");
+        QCOMPARE(workspace().projectFolder, projects() + native("/Demo"));
+        QCOMPARE(workspace().generalParameterPath, projects() + native("/Demo/pargen.xml"));
     }
 
     void defaultsEvenAfterTheDialogWasUsedOnAnotherProject() {
@@ -216,12 +216,15 @@ class NewProjectTest : public QObject {
     void anAbandonedBuildIsClearedAndTheNameMadeAgain() {
         fs::create_directories(projects() + "/.Demo.new-999999999/bin");
         writeFile(projects() + "/.Demo.new-999999999/pargen.xml", "<half");
-        fs::create_directories(projects() + "/.Other.new-1");  // process 1 still runs
+        // This test's own process still runs.
+        const std::string running =
+            "/.Other.new-" + std::to_string(QCoreApplication::applicationPid());
+        fs::create_directories(projects() + running);
         pressOk("Demo");
         QVERIFY(!dialog->isVisible());
         QCOMPARE(readFile(projects() + "/Demo/pargen.xml"), golden("default_pargen.xml"));
         QVERIFY(!fs::exists(projects() + "/.Demo.new-999999999"));
-        QVERIFY(fs::exists(projects() + "/.Other.new-1"));
+        QVERIFY(fs::exists(projects() + running));
     }
 
     void captionAfterTheFlowWhetherOkOrCancel() {

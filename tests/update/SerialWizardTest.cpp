@@ -314,10 +314,14 @@ class SerialWizardTest : public QObject {
         QTest::mouseClick(wizard->LbButton4, Qt::LeftButton);
         closedByReturn = looks == 0;
         closer.stop();
+#ifdef _WIN32
+        QVERIFY(boxText.isEmpty());  // the shell tells of a failed launch itself
+#else
         QVERIFY(closedByReturn);
         QCOMPARE(boxText, QStringLiteral("Error|Cannot start ") +
                               QString::fromStdString(updaterPath()) +
                               QStringLiteral(": No such file or directory"));
+#endif
         QVERIFY(wizard->isVisible() && wizard->Panel1->isVisible());
         QCOMPARE(wizard->LabelStatus->text(), QStringLiteral("Updater could not be started"));
     }
