@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the fuzz harnesses (clang, address and undefined-behaviour checks)
 # and runs each for the given number of seconds (60 unless told).
-# New inputs go to build/fuzz/corpus/<harness>, findings to
-# build/fuzz/findings/<harness>/; the seed inputs in tests/fuzz/corpus are
-# only read.
+# Inputs it finds go to build/fuzz/corpus/<harness> and faults to
+# build/fuzz/findings/<harness>/; the starting inputs kept in the repository
+# (tests/fuzz/corpus) are never written.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
