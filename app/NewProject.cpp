@@ -1,8 +1,10 @@
 #include "app/NewProject.h"
 
-#include <set>
+#include <algorithm>
 
+#include "app/BuildMarker.h"
 #include "app/FolderUtils.h"
+#include "app/ProjectLock.h"
 #include "app/ProjectNames.h"
 #include "common/AppError.h"
 #include "documents/GeneralParameters.h"
@@ -21,7 +23,7 @@ std::vector<std::string> newProjectRefusals(const std::string& destinationFolder
         return refusals;
     // A name may reach below an existing project, never outside the destination,
     // and must come back unchanged from the settings file on either platform.
-    if (!isPortableProjectName(name))
+    if (!isPortableProjectName(name) || reachesIntoABinFolder(destinationFolder, name))
         return {"Name project not valid"};
     if (FolderExists(newProjectCandidate(destinationFolder, name)))
         return {kProjectExistsMessage};
@@ -45,40 +47,27 @@ void writeDefaultProjectDocuments(const std::string& projectFolder) {
 
 namespace {
 
-constexpr const char* kUnfinishedMark = ".new-";
-// Room for the dot, the mark and a process number within a name's 255 bytes.
-constexpr std::size_t kLongestNameInUnfinished = 200;
-
-std::string unfinishedName(const std::string& leaf, unsigned long processId) {
-    std::string name = ".";
-    name += leaf.substr(0, kLongestNameInUnfinished);
-    name += kUnfinishedMark;
-    name += std::to_string(processId);
-    return name;
-}
-
-// The process that left an unfinished folder of ours, or 0 for any other name.
-unsigned long unfinishedOwner(const std::string& entry) {
-    const std::size_t mark = entry.rfind(kUnfinishedMark);
-    if (entry.empty() || entry.front() != '.' || mark == std::string::npos)
-        return 0;
-    const std::string digits = entry.substr(mark + std::string(kUnfinishedMark).size());
-    if (digits.empty() || digits.size() > 10 ||
-        digits.find_first_not_of("0123456789") != std::string::npos)
-        return 0;
-    return std::stoul(digits);
-}
-
-void removeAbandonedUnfinished(const std::string& folder) {
-    // Once a folder a run: a fleet of new projects need not list it each time.
-    static std::set<std::string> cleared;
-    if (!cleared.insert(folder).second)
-        return;
-    for (const std::string& entry : platform::folderEntries(folder)) {
-        const unsigned long owner = unfinishedOwner(entry);
-        if (owner != 0 && !platform::processRunning(owner))
-            platform::removeTree(folder + platform::kPathSeparator + entry);
+// Makes a build folder of a new name in parent, its marker first; raises
+// AppError "Cannot create the project folder <candidate>: <reason>".
+std::string makeBuildFolder(const std::string& parent, const std::string& candidate,
+                            const std::string& name) {
+    std::string reason;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string leaf = newBuildFolderName();
+        const std::string folder = parent + platform::kPathSeparator + leaf;
+        if (!platform::createFolder(folder, &reason)) {
+            if (platform::entryExists(folder))
+                continue;  // that name is taken: draw another
+            break;
+        }
+        if (!platform::writeNewFile(folder + platform::kPathSeparator + kBuildMarkerName,
+                                    formatBuildMarker(markerOfThisProcess(leaf, name)), &reason)) {
+            platform::removeTree(folder);
+            break;
+        }
+        return folder;
     }
+    throw AppError("Cannot create the project folder " + candidate + ": " + reason);
 }
 
 }  // namespace
@@ -89,14 +78,14 @@ ProjectUnderConstruction::ProjectUnderConstruction(const std::string& destinatio
     const std::size_t split =
         candidate_.find_last_of(platform::kPathSeparator == '/' ? "/" : "/\\");
     parent_ = candidate_.substr(0, split);
-    removeAbandonedUnfinished(parent_);
-    folder_ = parent_ + platform::kPathSeparator +
-              unfinishedName(candidate_.substr(split + 1), platform::currentProcessId());
-    platform::removeTree(folder_);
-    std::string reason;
-    if (!platform::createFolder(folder_, &reason))
-        throw AppError("Cannot create the project folder " + candidate_ + ": " + reason);
+    // A project made inside another is never made through another user's link.
+    const std::string outerName = name.substr(0, std::min(name.size(), name.find_last_of("/\\")));
+    if (outerName != name)
+        refuseForeignLinks(parent_, outerName);
+    clearAbandonedBuilds(parent_);
+    folder_ = makeBuildFolder(parent_, candidate_, name_);
     platform::setHidden(folder_, true);
+    std::string reason;
     if (!platform::createFolder(folder_ + platform::kPathSeparator + "bin", &reason)) {
         platform::removeTree(folder_);
         throw AppError("The project " + name_ + " could not be created: " + reason);
@@ -117,6 +106,8 @@ bool ProjectUnderConstruction::commit(bool sync) {
     }
     committed_ = true;
     platform::setHidden(candidate_, false);
+    // A marker left here by a kill is removed by the project's next writer.
+    platform::removeTree(candidate_ + platform::kPathSeparator + kBuildMarkerName);
     return true;
 }
 
@@ -128,5 +119,7 @@ bool createProjectFolder(const std::string& destinationFolder, const std::string
     } catch (const std::exception& e) {
         throw AppError("The project " + name + " could not be created: " + e.what());
     }
+    // What fill wrote reaches the disk before the project appears.
+    platform::syncFileSystem(project.folder());
     return project.commit();
 }

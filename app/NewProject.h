@@ -26,9 +26,9 @@ std::string projectFolderFor(const std::string& destinationFolder, const std::st
 // rows. Raises an error when a document cannot be written.
 void writeDefaultProjectDocuments(const std::string& projectFolder);
 
-// A new project folder while it is built under its hidden name beside its
-// place, ".NAME.new-PID"; unfinished folders of programs that no longer run
-// are removed first. Goes with everything in it unless committed.
+// A new project folder while it is built in a hidden build folder beside its
+// place (see BuildMarker.h); abandoned builds there are cleared first. Goes
+// with everything in it unless committed.
 class ProjectUnderConstruction {
   public:
     // Makes the hidden folder and its bin folder. Raises AppError "Cannot
@@ -56,13 +56,11 @@ class ProjectUnderConstruction {
 };
 
 // Makes the project folder whole or not at all. The folder, its bin folder
-// and what fill writes (into the folder it is given) are built under a hidden
-// name beside the new folder, ".NAME.new-PID", which is then renamed into
-// place without replacing anything. Unfinished folders of programs that no
-// longer run are removed first. Returns false, leaving nothing behind, when
-// the name was taken meanwhile. Raises AppError, leaving nothing behind:
-// "Cannot create the project folder <path>: <reason>" when the folder itself
-// cannot be made, and "The project <name> could not be created: <reason>"
-// when filling it fails.
+// and what fill writes (into the folder it is given) are built in a hidden
+// build folder beside the new folder, which is then renamed into place
+// without replacing anything. Abandoned builds are cleared first. Returns false, leaving nothing
+// behind, when the name was taken meanwhile. Raises AppError, leaving nothing behind: "Cannot
+// create the project folder <path>: <reason>" when the folder itself cannot be made, and "The
+// project <name> could not be created: <reason>" when filling it fails.
 bool createProjectFolder(const std::string& destinationFolder, const std::string& name,
                          const std::function<void(const std::string& folder)>& fill);

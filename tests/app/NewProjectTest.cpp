@@ -3,6 +3,7 @@
 #include <QtTest>
 #include <filesystem>
 
+#include "app/BuildMarker.h"
 #include "app/TarvelApplication.h"
 #include "app/UTarveleFirmWare.h"
 #include "app/Unewp.h"
@@ -171,15 +172,16 @@ class NewProjectTest : public QObject {
         // Windows paths are far shorter, and its reasons other words.
         QSKIP("POSIX only: path lengths and the system's reasons");
 #endif
-        // A path so long that the folder being built can be made but no file in it.
+        // A parent path so long that the build folder beside the project and
+        // its marker can be made (4095 characters), but no document in it.
+        constexpr std::size_t kParentLength = 4095 - 31 - 14;
         std::string chain;
-        while (projects().size() + chain.size() + 201 <= 3950) chain += std::string(200, 'n') + "/";
-        if (projects().size() + chain.size() + 1 < 3950)
-            chain += std::string(3950 - projects().size() - chain.size() - 1, 'n') + "/";
+        while (projects().size() + chain.size() + 201 <= kParentLength)
+            chain += std::string(200, 'n') + "/";
+        if (projects().size() + chain.size() + 1 < kParentLength)
+            chain += std::string(kParentLength - projects().size() - chain.size() - 1, 'n') + "/";
         fs::create_directories(projects() + "/" + chain);
-        const std::size_t building = projects().size() + 1 + chain.size() + 6 +
-                                     std::to_string(QCoreApplication::applicationPid()).size();
-        const std::string tooDeep = chain + std::string(4088 - building, 'p');
+        const std::string tooDeep = chain + "p";
         const std::string tooLong(256, 'L');
         struct Case {
             std::string name;
@@ -211,20 +213,36 @@ class NewProjectTest : public QObject {
         QVERIFY(!dialog->isVisible());
     }
 
-    // A kill while the project was built leaves only a hidden folder, which
-    // the next New project clears away before it makes the project whole.
-    void anAbandonedBuildIsClearedAndTheNameMadeAgain() {
-        fs::create_directories(projects() + "/.Demo.new-999999999/bin");
-        writeFile(projects() + "/.Demo.new-999999999/pargen.xml", "<half");
-        // This test's own process still runs.
-        const std::string running =
-            "/.Other.new-" + std::to_string(QCoreApplication::applicationPid());
-        fs::create_directories(projects() + running);
+    // A kill while the project was built leaves its build folder with its
+    // marker, which the next New project clears. Nothing else is touched,
+    // whatever its name.
+    void anAbandonedBuildIsClearedAndNothingElse() {
+        const auto plantBuild = [this](const std::string& folder, unsigned long processId) {
+            BuildMarker marker = markerOfThisProcess(folder, "Demo");
+            marker.processId = processId;
+            fs::create_directories(projects() + "/" + folder + "/bin");
+            writeFile(projects() + "/" + folder + "/" + kBuildMarkerName,
+                      formatBuildMarker(marker));
+            writeFile(projects() + "/" + folder + "/pargen.xml", "<half");
+        };
+        const std::string dead = newBuildFolderName();
+        plantBuild(dead, 999999999);
+        const std::string running = newBuildFolderName();
+        plantBuild(running, static_cast<unsigned long>(QCoreApplication::applicationPid()));
+        const std::vector<std::string> others = {".archive.new-2024", ".g.new-3001",
+                                                 ".tarvel-build-0123456789abcdef"};
+        for (const std::string& other : others) {
+            fs::create_directories(projects() + "/" + other);
+            writeFile(projects() + "/" + other + "/keep.txt", "mine");
+        }
         pressOk("Demo");
         QVERIFY(!dialog->isVisible());
         QCOMPARE(readFile(projects() + "/Demo/pargen.xml"), golden("default_pargen.xml"));
-        QVERIFY(!fs::exists(projects() + "/.Demo.new-999999999"));
-        QVERIFY(fs::exists(projects() + running));
+        QVERIFY(!fs::exists(projects() + "/Demo/" + kBuildMarkerName));
+        QVERIFY(!fs::exists(projects() + "/" + dead));
+        QVERIFY(fs::exists(projects() + "/" + running));
+        for (const std::string& other : others)
+            QCOMPARE(readFile(projects() + "/" + other + "/keep.txt"), std::string("mine"));
     }
 
     void captionAfterTheFlowWhetherOkOrCancel() {

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/Host.h"
+
+// A project is built in a hidden folder beside its place and renamed into
+// place when whole. The folder holds, before anything else, this marker: who
+// builds it, so that the folders of builds that were killed are cleared, and
+// nothing else ever is, whatever its name.
+struct BuildMarker {
+    std::string folder;  // the build folder's own name
+    std::string host;
+    std::string boot;
+    unsigned long processId = 0;
+    std::uint64_t processStart = 0;
+    std::int64_t created = 0;  // seconds since 1970, UTC
+    std::string project;
+};
+
+// The marker's file name inside a build folder.
+inline constexpr const char* kBuildMarkerName = ".tarvel-build";
+
+// A new, unused build folder name: the prefix and 16 random hex digits.
+std::string newBuildFolderName();
+
+// The marker of a build of project in folder by this process, now.
+BuildMarker markerOfThisProcess(const std::string& folder, const std::string& project);
+
+std::string formatBuildMarker(const BuildMarker& marker);
+// Nothing for text that is not a whole marker.
+std::optional<BuildMarker> parseBuildMarker(const std::string& text);
+
+// When a process id's start time is asked: nothing when no such process runs.
+using StartTimeLookup = std::function<std::optional<std::uint64_t>(unsigned long)>;
+
+// Whether the build has been abandoned: on this host, its process no longer
+// runs (another boot, or no process with that id and start time); on another
+// host, it began more than 24 hours ago.
+bool isAbandonedBuild(const BuildMarker& marker, const platform::HostIdentity& here,
+                      std::int64_t now, const StartTimeLookup& startTime);
+
+// Removes the abandoned builds in folder: those with a valid marker that
+// isAbandonedBuild judges so, and empty folders of a build name, which a
+// build killed before its marker was written leaves. Looks once a folder a
+// run: a fleet of new projects need not list it each time.
+void clearAbandonedBuilds(const std::string& folder);
