@@ -1,5 +1,9 @@
 #include "app/ProjectLock.h"
 
+#include <optional>
+#include <vector>
+
+#include "app/BuildMarker.h"
 #include "common/AppError.h"
 #include "platform/FileLock.h"
 #include "platform/FileSystem.h"
@@ -24,15 +28,58 @@ std::string shownName(const std::string& projectName) {
     return start == std::string::npos ? projectName : projectName.substr(start);
 }
 
+// The parts of a project's name: the folders from the projects folder down.
+std::size_t namePartCount(const std::string& projectName) {
+    const std::string name = shownName(projectName);
+    std::size_t parts = 1;
+    for (const char c : name) {
+        if (c == '/' || c == platform::kPathSeparator)
+            ++parts;
+    }
+    return parts;
+}
+
+std::string parentOf(const std::string& path) {
+    const std::size_t split = path.find_last_of(platform::kPathSeparator == '/' ? "/" : "/\\");
+    return split == std::string::npos ? std::string() : path.substr(0, split);
+}
+
+// The lock file's mode: that of the documents beside it.
+std::optional<unsigned> documentMode(const std::string& projectFolder) {
+    for (const char* document : {"pargen.xml", "var.xml"}) {
+        if (const auto mode =
+                platform::fileMode(projectFolder + platform::kPathSeparator + document))
+            return mode;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
+
+void refuseForeignLinks(const std::string& projectFolder, const std::string& projectName) {
+    std::vector<std::string> folders{projectFolder};
+    for (std::size_t part = 1; part < namePartCount(projectName); ++part)
+        folders.insert(folders.begin(), parentOf(folders.front()));
+    const std::string inside = projectFolder + platform::kPathSeparator;
+    const std::string bin = inside + "bin";
+    std::vector<std::string> paths = folders;
+    paths.insert(paths.end(), {inside + "pargen.xml", inside + "var.xml", bin,
+                               bin + platform::kPathSeparator + "bank.bin"});
+    for (const std::string& path : paths) {
+        if (!path.empty() && platform::isForeignLink(path))
+            throw AppError(path + " is a link that another user made");
+    }
+}
 
 std::string projectLockPath(const std::string& projectFolder) {
     return projectFolder + platform::kPathSeparator + ".tarvel-lock";
 }
 
 ProjectLock::ProjectLock(const std::string& projectFolder, const std::string& projectName,
-                         unsigned waitMs) {
-    platform::LockAttempt attempt = platform::lockFile(projectLockPath(projectFolder), waitMs);
+                         unsigned waitMs, const platform::LockPause& pause) {
+    refuseForeignLinks(projectFolder, projectName);
+    platform::LockAttempt attempt = platform::lockFile(projectLockPath(projectFolder), waitMs,
+                                                       documentMode(projectFolder), pause);
     if (attempt.busy)
         throw AppError("Project " + shownName(projectName) +
                        " is busy: another program is writing it.");
@@ -41,6 +88,11 @@ ProjectLock::ProjectLock(const std::string& projectFolder, const std::string& pr
     lock_ = std::move(attempt.lock);
     removeReplacementLeftovers(projectFolder, {"pargen.xml", "var.xml"});
     removeReplacementLeftovers(projectFolder + platform::kPathSeparator + "bin", {"bank.bin"});
+    // The marker of the build this project came from, left by a kill between
+    // its rename into place and the marker's removal.
+    const std::string marker = projectFolder + platform::kPathSeparator + kBuildMarkerName;
+    if (platform::isPlainFile(marker))
+        platform::removeTree(marker);
 }
 
 ProjectLock::~ProjectLock() = default;

@@ -11,6 +11,7 @@
 #include "app/Forms.h"
 #include "app/UAbout2.h"
 #include "app/Unewp.h"
+#include "app/UserInputEater.h"
 #include "app/WebAddress.h"
 #include "app/Workspace.h"
 #include "common/ActionGuard.h"
@@ -171,43 +172,6 @@ void TFTarveleFirmWare::CreateBinaClick() {
     }
     serialUpdateWizard().exec();
 }
-
-namespace {
-
-// Eats every operator input to every window of the program while it is
-// installed: input must not wait in the queue to act after the run.
-class UserInputEater : public QObject {
-  public:
-    UserInputEater() { QCoreApplication::instance()->installEventFilter(this); }
-    ~UserInputEater() override { QCoreApplication::instance()->removeEventFilter(this); }
-
-  protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        switch (event->type()) {
-            case QEvent::MouseButtonPress:
-            case QEvent::MouseButtonRelease:
-            case QEvent::MouseButtonDblClick:
-            case QEvent::MouseMove:
-            case QEvent::Wheel:
-            case QEvent::KeyPress:
-            case QEvent::KeyRelease:
-            case QEvent::ShortcutOverride:
-            case QEvent::Shortcut:
-            case QEvent::ContextMenu:
-            case QEvent::TouchBegin:
-            case QEvent::TouchUpdate:
-            case QEvent::TouchEnd:
-            case QEvent::TabletPress:
-            case QEvent::TabletRelease:
-            case QEvent::Close:
-                return true;
-            default:
-                return false;
-        }
-    }
-};
-
-}  // namespace
 
 RunOutcome TFTarveleFirmWare::RunAndWait(const std::string& program,
                                          const platform::ProgramArguments& arguments, bool hidden,

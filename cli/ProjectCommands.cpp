@@ -6,6 +6,7 @@
 #include "cli/Cli.h"
 #include "cli/ImageReport.h"
 #include "common/AppError.h"
+#include "common/ShortQuote.h"
 #include "documents/XmlDocument.h"
 #include "platform/FileSystem.h"
 
@@ -20,12 +21,23 @@ bool newNameAccepted(Cli& cli, const std::string& name) {
     return refusals.empty();
 }
 
-std::string readWhole(const std::string& path) {
+// A document of the project being copied, as its bytes, when they parse as
+// one; written with the source's permissions, never wider.
+void copyDocument(const std::string& from, const std::string& to) {
+    if (!platform::entryExists(from))
+        return;
     std::string message;
-    const auto bytes = platform::readFileContents(path, &message);
+    const auto bytes = platform::readFileContents(from, &message);
     if (!bytes)
-        throw CliError{path, message};
-    return *bytes;
+        throw AppError(message);
+    XmlDocument document;
+    document.loadFromBytes(*bytes, from);
+    if (!document.childNodes().first().isElement())
+        throw AppError(from + " is not a parameter document");
+    std::string reason;
+    if (!platform::writeNewFile(to, *bytes, &reason,
+                                platform::fileMode(from).value_or(0600) & 0666))
+        throw AppError("Cannot write " + to + ": " + reason);
 }
 
 void printParameters(const Cli& cli, const std::string& name, const GeneralParameters& parameters) {
@@ -63,11 +75,7 @@ std::vector<std::pair<std::string, std::string>> requestedChanges(
     if (const auto from = cli.arguments.option("--from")) {
         if (operands.size() > 1)
             cli.arguments.refuse("give KEY=VALUE or --from, not both");
-        std::string text;
-        if (*from == "-")
-            text.assign(std::istreambuf_iterator<char>(std::cin), {});
-        else
-            text = readWhole(*from);
+        const std::string text = cli.readFileOrInput(*from);
         const Json object = Json::parse(text, nullptr, false);
         if (object.is_discarded())
             throw CliError{*from, "is not JSON"};
@@ -80,10 +88,10 @@ std::vector<std::pair<std::string, std::string>> requestedChanges(
     for (auto it = operands.begin() + 1; it != operands.end(); ++it) {
         const std::size_t equals = it->find('=');
         if (equals == std::string::npos)
-            cli.arguments.refuse("not KEY=VALUE: " + *it);
+            cli.arguments.refuse("not KEY=VALUE: " + shortQuote(*it));
         const std::string key = it->substr(0, equals);
         if (!isParameterKey(key))
-            cli.arguments.refuse("unknown key " + key);
+            cli.arguments.refuse("unknown key " + shortQuote(key));
         changes.emplace_back(key, it->substr(equals + 1));
     }
     return changes;
@@ -113,13 +121,8 @@ int copyCommand(Cli& cli) {
         return 1;
     const auto copied = [&](const std::string& folder) {
         for (const char* document : {"pargen.xml", "var.xml"}) {
-            const std::string from = source + platform::kPathSeparator + document;
-            if (!platform::entryExists(from))
-                continue;
-            std::string reason;
-            if (!platform::replaceFileContents(folder + platform::kPathSeparator + document,
-                                               readWhole(from), &reason))
-                throw AppError(reason);
+            copyDocument(source + platform::kPathSeparator + document,
+                         folder + platform::kPathSeparator + document);
         }
     };
     if (!createProjectFolder(cli.workspace.projectsFolder, name, copied)) {
@@ -175,7 +178,7 @@ int imageCommand(Cli& cli) {
 
 int decodeCommand(Cli& cli) {
     const std::string path = cli.arguments.operands(1).front();
-    const std::string bytes = readWhole(path);
+    const std::string bytes = cli.readFileOrInput(path);
     if (bytes.size() != 4 && bytes.size() != 19)
         throw CliError{path, "is not a device image: " + std::to_string(bytes.size()) +
                                  " bytes, where one has 4 or 19"};

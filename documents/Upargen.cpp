@@ -8,6 +8,7 @@
 
 #include "app/CurrentProjectLock.h"
 #include "app/Forms.h"
+#include "app/ProjectLock.h"
 #include "app/Workspace.h"
 #include "common/ActionGuard.h"
 #include "common/AppError.h"
@@ -146,6 +147,7 @@ void TFpargen::FormShow() {
     shownDocument_ = takeFileSnapshot(path);
     if (platform::entryExists(path)) {
         try {
+            refuseForeignLinks(workspace().projectFolder, workspace().projectName);
             XML2.activate();
             XML2.loadFromFile(path);
             applyParameters(readGeneralParameters(XML2));

@@ -380,7 +380,14 @@ void XmlDocument::loadFromFile(const std::string& path) {
     const auto source = platform::readFileContents(path, &message);
     if (!source)
         throw AppError(message);
-    document_ = parseDocument(*source);
+    loadFromBytes(*source, path);
+}
+
+void XmlDocument::loadFromBytes(const std::string& bytes, const std::string& path) {
+    active_ = false;
+    fileName_ = path;
+    document_ = makeNode(Kind::Document, "#document");
+    document_ = parseDocument(bytes);
     active_ = true;
 }
 

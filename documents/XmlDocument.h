@@ -76,6 +76,8 @@ class XmlDocument {
     // "<reason>\nLine: <n>\n<first 40 characters of that line>" and leaves the
     // document inactive.
     void loadFromFile(const std::string& path);
+    // The same for bytes already read from the file at path.
+    void loadFromBytes(const std::string& bytes, const std::string& path);
 
     XmlNodeList childNodes();
     // Appends a top-level element: on an emptied document, the root.

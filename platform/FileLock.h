@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -21,7 +23,16 @@ struct LockAttempt {
     std::string reason;
 };
 
+// How the wait between two attempts is spent; by default the thread sleeps.
+// A window passes one that keeps its event loop running.
+using LockPause = std::function<void(unsigned milliseconds)>;
+
 // Takes the lock, trying for at most timeoutMs while another holder has it.
-LockAttempt lockFile(const std::string& path, unsigned timeoutMs);
+// A missing lock file is made with the permission bits createMode (POSIX),
+// or 0666 less the umask without one; where it may not be opened for writing
+// it is opened for reading, which locks too.
+LockAttempt lockFile(const std::string& path, unsigned timeoutMs,
+                     std::optional<unsigned> createMode = std::nullopt,
+                     const LockPause& pause = {});
 
 }  // namespace platform

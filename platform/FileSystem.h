@@ -21,6 +21,16 @@ bool folderExists(const std::string& path);
 // leads nowhere) or a device.
 bool entryExists(const std::string& path);
 
+// True when path itself (not a link to one) is a folder, or a regular file.
+bool isPlainFolder(const std::string& path);
+bool isPlainFile(const std::string& path);
+
+// True when path is a link (POSIX: a symbolic link; Windows: a reparse
+// point) that a user other than the one this process runs as made. A link of
+// one's own may be followed; one that another user made may lead a program
+// with more rights than that user's where that user may not write.
+bool isForeignLink(const std::string& path);
+
 // True when path names a regular file, after links.
 bool regularFileExists(const std::string& path);
 
@@ -37,9 +47,14 @@ bool renameFolderWithoutReplacing(const std::string& from, const std::string& to
                                   std::string* reason = nullptr, bool sync = true);
 
 // Writes a new file (failing when anything stands at path) in a folder that
-// nobody else sees yet. On POSIX it reaches the disk with the next
-// syncFileSystem; on Windows at once.
-bool writeNewFile(const std::string& path, std::string_view bytes, std::string* reason = nullptr);
+// nobody else sees yet, with the permissions mode less the process's umask
+// (POSIX). On POSIX it reaches the disk with the next syncFileSystem; on
+// Windows at once.
+bool writeNewFile(const std::string& path, std::string_view bytes, std::string* reason = nullptr,
+                  unsigned mode = 0666);
+
+// The permission bits of a file (POSIX), or nothing when it cannot be read.
+std::optional<unsigned> fileMode(const std::string& path);
 
 // Flushes all that was written to the file system holding path, in one step
 // (POSIX); nothing to do on Windows, where writeNewFile flushed.
@@ -51,6 +66,9 @@ void syncFolder(const std::string& path);
 // Removes path and everything below it, following no link; what cannot be
 // removed stays.
 void removeTree(const std::string& path);
+
+// Removes the folder only when it is empty.
+void removeEmptyFolder(const std::string& path);
 
 // The names in a folder, hidden ones included; empty when it cannot be read.
 std::vector<std::string> folderEntries(const std::string& folder);

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -23,9 +24,32 @@ class PosixFileLock final : public FileLock {
 
 }  // namespace
 
-LockAttempt lockFile(const std::string& path, unsigned timeoutMs) {
+namespace {
+
+// The lock file, made with exactly createMode when missing (the umask would
+// narrow it), opened for reading where writing is not allowed.
+int openLockFile(const std::string& path, std::optional<unsigned> createMode) {
+    const int flags = O_CLOEXEC | O_NOFOLLOW;
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | flags, 0666);
+    if (fd >= 0) {
+        if (createMode)
+            fchmod(fd, static_cast<mode_t>(*createMode & 0666));
+        return fd;
+    }
+    if (errno != EEXIST)
+        return fd;
+    fd = open(path.c_str(), O_RDWR | flags);
+    if (fd < 0 && errno == EACCES)
+        fd = open(path.c_str(), O_RDONLY | flags);
+    return fd;
+}
+
+}  // namespace
+
+LockAttempt lockFile(const std::string& path, unsigned timeoutMs,
+                     std::optional<unsigned> createMode, const LockPause& pause) {
     LockAttempt attempt;
-    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    const int fd = openLockFile(path, createMode);
     if (fd < 0) {
         attempt.reason = std::strerror(errno);
         return attempt;
@@ -39,7 +63,10 @@ LockAttempt lockFile(const std::string& path, unsigned timeoutMs) {
             close(fd);
             return attempt;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (pause)
+            pause(10);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     attempt.lock = std::make_unique<PosixFileLock>(fd);
     return attempt;

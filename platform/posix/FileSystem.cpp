@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -35,6 +35,32 @@ bool folderExists(const std::string& path) {
 bool entryExists(const std::string& path) {
     struct stat info {};
     return !path.empty() && lstat(path.c_str(), &info) == 0;
+}
+
+bool isPlainFolder(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool isPlainFile(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool isForeignLink(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && info.st_uid != geteuid();
+}
+
+std::optional<unsigned> fileMode(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return static_cast<unsigned>(info.st_mode & 07777);
+}
+
+void removeEmptyFolder(const std::string& path) {
+    rmdir(path.c_str());
 }
 
 bool regularFileExists(const std::string& path) {
@@ -142,14 +168,39 @@ std::optional<std::string> replacementTarget(const std::string& path, std::strin
     return target;
 }
 
-// An unnamed file in folder that a crash leaves nowhere; where the file
-// system has none, a hidden named one.
+// The process's umask as the kernel reports it, without setting it: another
+// thread may create a file at any moment.
+std::optional<mode_t> currentUmask() {
+    FILE* status = std::fopen("/proc/self/status", "re");
+    if (!status)
+        return std::nullopt;
+    std::optional<mode_t> mask;
+    char line[256];
+    while (std::fgets(line, sizeof line, status)) {
+        unsigned value = 0;
+        if (std::sscanf(line, "Umask: %o", &value) == 1) {
+            mask = static_cast<mode_t>(value);
+            break;
+        }
+    }
+    std::fclose(status);
+    return mask;
+}
+
+// An unnamed file in folder that a crash leaves nowhere, with the mode a new
+// file gets; where the file system has none, a hidden named one.
 int openTemporary(const std::string& folder, const std::string& name, std::string& named) {
-    const int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    const int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
         return fd;
     named = folder + "/." + name + ".XXXXXX";
-    return mkostemp(named.data(), O_CLOEXEC);
+    const int descriptor = mkostemp(named.data(), O_CLOEXEC);
+    // mkostemp makes 0600; a new file is 0666 less the umask. Where the umask
+    // cannot be read, the narrower mode stays.
+    const auto mask = currentUmask();
+    if (descriptor >= 0 && mask)
+        fchmod(descriptor, 0666 & ~*mask);
+    return descriptor;
 }
 
 // Gives an unnamed file a hidden name of its own beside its target.
@@ -165,12 +216,6 @@ bool nameTemporary(int fd, const std::string& folder, const std::string& name, s
             return false;
     }
     return false;
-}
-
-mode_t modeForNewFile() {
-    const mode_t mask = umask(0);
-    umask(mask);
-    return static_cast<mode_t>(0666 & ~mask);
 }
 
 }  // namespace
@@ -240,8 +285,8 @@ bool replaceFileContents(const std::string& path, std::string_view bytes, std::s
     // The old owner where the process may give it; otherwise the process's own.
     if (exists && fchown(file.get(), old.st_uid, old.st_gid) != 0 && errno != EPERM)
         return discard(errno);
-    if (fchmod(file.get(), exists ? (old.st_mode & 07777) : modeForNewFile()) != 0 ||
-        !writeAll(file.get(), bytes) || fsync(file.get()) != 0)
+    if ((exists && fchmod(file.get(), old.st_mode & 07777) != 0) || !writeAll(file.get(), bytes) ||
+        fsync(file.get()) != 0)
         return discard(errno);
     if (named.empty() && !nameTemporary(file.get(), folder, name, named))
         return discard(errno);
@@ -279,9 +324,10 @@ void syncFolder(const std::string& path) {
         fsync(handle.get());
 }
 
-bool writeNewFile(const std::string& path, std::string_view bytes, std::string* reason) {
-    Descriptor file(
-        open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, modeForNewFile()));
+bool writeNewFile(const std::string& path, std::string_view bytes, std::string* reason,
+                  unsigned mode) {
+    Descriptor file(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                         static_cast<mode_t>(mode & 0777)));
     if (file.get() < 0 || !writeAll(file.get(), bytes) || !file.close())
         return fail(reason, errno);
     return true;

@@ -16,11 +16,22 @@ class Win32FileLock final : public FileLock {
 
 }  // namespace
 
-LockAttempt lockFile(const std::string& path, unsigned timeoutMs) {
+namespace {
+
+HANDLE openLockFile(const std::string& path, DWORD access) {
+    return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+}
+
+}  // namespace
+
+LockAttempt lockFile(const std::string& path, unsigned timeoutMs, std::optional<unsigned>,
+                     const LockPause& pause) {
     LockAttempt attempt;
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    HANDLE file = openLockFile(path, GENERIC_READ | GENERIC_WRITE);
+    // LockFileEx locks a handle opened for reading too.
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED)
+        file = openLockFile(path, GENERIC_READ);
     if (file == INVALID_HANDLE_VALUE) {
         attempt.reason = "cannot open the lock file (error " + std::to_string(GetLastError()) + ")";
         return attempt;
@@ -40,7 +51,10 @@ LockAttempt lockFile(const std::string& path, unsigned timeoutMs) {
             CloseHandle(file);
             return attempt;
         }
-        Sleep(10);
+        if (pause)
+            pause(10);
+        else
+            Sleep(10);
     }
 }
 

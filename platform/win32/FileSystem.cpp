@@ -1,8 +1,11 @@
 #include "platform/FileSystem.h"
 
 #include <windows.h>
+// windows.h first
+#include <aclapi.h>
 
 #include <atomic>
+#include <vector>
 
 namespace platform {
 
@@ -72,7 +75,70 @@ bool renameFolderWithoutReplacing(const std::string& from, const std::string& to
            fail(reason, GetLastError());
 }
 
-bool writeNewFile(const std::string& path, std::string_view bytes, std::string* reason) {
+bool isPlainFolder(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool isPlainFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+}
+
+namespace {
+
+// The user this process runs as.
+std::vector<BYTE> processUser() {
+    HANDLE token = nullptr;
+    std::vector<BYTE> user;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return user;
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    user.resize(size);
+    if (size == 0 || !GetTokenInformation(token, TokenUser, user.data(), size, &size))
+        user.clear();
+    CloseHandle(token);
+    return user;
+}
+
+}  // namespace
+
+bool isForeignLink(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
+    // The link itself, not what it leads to.
+    const HANDLE link = CreateFileA(
+        path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (link == INVALID_HANDLE_VALUE)
+        return true;  // an owner that cannot be read is nobody's we know
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const bool read = GetSecurityInfo(link, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                                      nullptr, nullptr, nullptr, &descriptor) == ERROR_SUCCESS;
+    CloseHandle(link);
+    const std::vector<BYTE> user = processUser();
+    const bool own = read && !user.empty() &&
+                     EqualSid(owner, reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid);
+    LocalFree(descriptor);
+    return !own;
+}
+
+std::optional<unsigned> fileMode(const std::string& path) {
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return std::nullopt;
+    return 0666u;
+}
+
+void removeEmptyFolder(const std::string& path) {
+    RemoveDirectoryA(path.c_str());
+}
+
+bool writeNewFile(const std::string& path, std::string_view bytes, std::string* reason, unsigned) {
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
