@@ -1,7 +1,7 @@
 // apply: many projects from one CSV file, in one process.
-#include <iostream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 
 #include "app/FolderUtils.h"
@@ -13,6 +13,7 @@
 #include "cli/ImageReport.h"
 #include "common/AppError.h"
 #include "common/ReportText.h"
+#include "common/ShortQuote.h"
 #include "documents/TranslateTable.h"
 #include "documents/XmlDocument.h"
 #include "image/ParameterImage.h"
@@ -20,14 +21,26 @@
 
 namespace {
 
-// One row of the file, checked: what its project will hold.
+// One row of the file, checked: its given cells, and what its project will
+// hold if nobody changes it meanwhile.
 struct Plan {
     std::size_t line;
     std::string name;
     std::string folder;
     bool exists;
+    std::vector<std::pair<std::string, std::string>> changes;
     GeneralParameters parameters;
 };
+
+// The row's changes applied to parameters, then the checks a set makes; the
+// first problem, or nothing.
+std::optional<std::string> applyChanges(GeneralParameters& parameters, const Plan& plan) {
+    for (const auto& [key, value] : plan.changes) {
+        if (auto problem = applyParameter(parameters, key, value))
+            return problem;
+    }
+    return timeoutProblem(parameters);
+}
 
 std::string imageBytes() {
     return std::string(reinterpret_cast<const char*>(ImageBuffer.data()),
@@ -48,9 +61,9 @@ std::vector<std::string> columnsOf(const CsvRow& header) {
     for (std::size_t i = 1; i < header.cells.size(); ++i) {
         const std::string& column = header.cells[i];
         if (!isParameterKey(column))
-            throw CsvError{header.line, "unknown column " + column};
+            throw CsvError{header.line, "unknown column " + shortQuote(column)};
         if (!seen.insert(column).second)
-            throw CsvError{header.line, "the column " + column + " is given twice"};
+            throw CsvError{header.line, "the column " + shortQuote(column) + " is given twice"};
     }
     return header.cells;
 }
@@ -63,7 +76,7 @@ class Apply {
         std::vector<CsvRow> rows;
         std::vector<std::string> columns;
         try {
-            rows = parseCsv(readSource());
+            rows = parseCsv(cli_.readFileOrInput(file_));
             if (rows.empty())
                 throw CsvError{1, "there is no header line"};
             columns = columnsOf(rows.front());
@@ -87,16 +100,6 @@ class Apply {
     }
 
   private:
-    std::string readSource() const {
-        if (file_ == "-")
-            return std::string(std::istreambuf_iterator<char>(std::cin), {});
-        std::string message;
-        const auto text = platform::readFileContents(file_, &message);
-        if (!text)
-            throw CliError{file_, message};
-        return *text;
-    }
-
     Plan check(const CsvRow& row, const std::vector<std::string>& columns,
                std::set<std::string>& names) const {
         if (row.cells.size() > columns.size())
@@ -104,22 +107,22 @@ class Apply {
         const std::string& name = row.cells.front();
         const std::string& projects = cli_.workspace.projectsFolder;
         if (isProjectsFolderItself(name) || reachesIntoABinFolder(projects, name))
-            throw AppError(name + " is not a project");
+            throw AppError(shortQuote(name) + " is not a project");
         if (!isPortableProjectName(name))
             throw AppError("Name project not valid");
         if (!names.insert(name).second)
-            throw AppError("the project " + name + " is given twice");
-        Plan plan{row.line, name, projectFolderFor(projects, name), false, {}};
+            throw AppError("the project " + shortQuote(name) + " is given twice");
+        Plan plan{row.line, name, projectFolderFor(projects, name), false, {}, {}};
         plan.exists = FolderExists(plan.folder);
-        if (plan.exists)
+        if (plan.exists) {
+            refuseForeignLinks(plan.folder, name);
             plan.parameters = cli_.readParameters(plan.folder);
-        for (std::size_t i = 1; i < row.cells.size(); ++i) {
-            if (row.cells[i].empty())
-                continue;  // left as it is
-            if (const auto problem = applyParameter(plan.parameters, columns[i], row.cells[i]))
-                throw AppError(*problem);
         }
-        if (const auto problem = timeoutProblem(plan.parameters))
+        for (std::size_t i = 1; i < row.cells.size(); ++i) {
+            if (!row.cells[i].empty())  // an empty cell leaves the value as it is
+                plan.changes.emplace_back(columns[i], row.cells[i]);
+        }
+        if (const auto problem = applyChanges(plan.parameters, plan))
             throw AppError(*problem);
         return plan;
     }
@@ -154,11 +157,7 @@ class Apply {
                 if (!plan.exists)
                     continue;
                 current = &plan;
-                const ProjectLock lock(plan.folder, plan.name);
-                XmlDocument document;
-                writeGeneralParameters(document, plan.parameters,
-                                       plan.folder + platform::kPathSeparator + "pargen.xml");
-                applied_.push_back({plan.name, false, cli_.writeImage(plan.folder, plan.name)});
+                changeUnderLock(plan);
             }
         } catch (const std::exception& e) {
             cli_.tell(current ? current->name : file_, reportText(e.what()));
@@ -166,7 +165,23 @@ class Apply {
             return 1;
         }
         summarize(plans);
-        return 0;
+        return refusedUnderLock_ ? 1 : 0;
+    }
+
+    // The row applied to what the project holds now, read under its lock, so
+    // that a change made since the checks is kept, not undone.
+    void changeUnderLock(const Plan& plan) {
+        const ProjectLock lock(plan.folder, plan.name);
+        GeneralParameters parameters = cli_.readParameters(plan.folder);
+        if (const auto problem = applyChanges(parameters, plan)) {
+            cli_.tell(file_, "line " + std::to_string(plan.line) + ": " + *problem);
+            refusedUnderLock_ = true;
+            return;
+        }
+        XmlDocument document;
+        writeGeneralParameters(document, parameters,
+                               plan.folder + platform::kPathSeparator + "pargen.xml");
+        applied_.push_back({plan.name, false, cli_.writeImage(plan.folder, plan.name)});
     }
 
     // Writes the new project's files once each, and returns its image.
@@ -216,6 +231,7 @@ class Apply {
     std::string file_;
     std::map<std::string, std::string> images_;
     std::vector<Applied> applied_;
+    bool refusedUnderLock_ = false;
 };
 
 }  // namespace
