@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/Utf8.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -21,16 +22,23 @@ std::vector<std::string> nameParts(const std::string& name) {
     }
 }
 
-// CON, PRN, AUX, NUL, COM1-COM9 and LPT1-LPT9 name devices on Windows, in
-// any case and with any extension.
+// CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-COM9 and LPT0-LPT9 (and COM or
+// LPT with a superscript 1, 2 or 3) name devices on Windows, in any case,
+// with any extension, and with blanks between the name and the extension.
 bool isWindowsDeviceName(const std::string& part) {
     std::string stem = part.substr(0, part.find('.'));
+    stem.erase(stem.find_last_not_of(' ') + 1);
     std::transform(stem.begin(), stem.end(), stem.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL")
-        return true;
-    return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
-           stem[3] >= '1' && stem[3] <= '9';
+    for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
+        if (stem == device)
+            return true;
+    }
+    if (stem.compare(0, 3, "COM") != 0 && stem.compare(0, 3, "LPT") != 0)
+        return false;
+    const std::string number = stem.substr(3);
+    return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') || number == "\xC2\xB9" ||
+           number == "\xC2\xB2" || number == "\xC2\xB3";
 }
 
 }  // namespace
@@ -54,7 +62,8 @@ bool isNameInsideFolder(const std::string& name) {
 }
 
 bool isPortableProjectName(const std::string& name) {
-    if (!isNameInsideFolder(name))
+    if (!isNameInsideFolder(name) || !isValidUtf8(name) ||
+        name.find(kUtf8ByteOrderMark) != std::string::npos)
         return false;
     constexpr std::string_view kBlanks = " \t";
     if (kBlanks.find(name.front()) != std::string_view::npos ||
@@ -71,8 +80,11 @@ bool isPortableProjectName(const std::string& name) {
     if (platform::kPathSeparator == '/' && name.find('\\') != std::string::npos)
         return false;
     for (const std::string& part : nameParts(name)) {
+        // One spelling per project: no empty part ("P/", "P//x") and no ".".
+        if (part.empty() || part == ".")
+            return false;
         // Windows drops a trailing dot or blank, and keeps device names.
-        if (!part.empty() && (part.back() == '.' || part.back() == ' '))
+        if (part.back() == '.' || part.back() == ' ')
             return false;
         if (isWindowsDeviceName(part))
             return false;

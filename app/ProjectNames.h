@@ -10,10 +10,11 @@ bool isNameInsideFolder(const std::string& name);
 // folder, survives the settings file unchanged (no line break, no blank at
 // either end) and makes a folder name that both Linux and Windows accept and
 // that the updater's command line carries whole (none of < > : " | ? * and
-// no control character). Names Windows refuses are refused everywhere, so
-// that projects move between the platforms: device names (CON, COM1, ...,
-// with or without an extension), a part ending in a dot or a blank, and on
-// Linux a backslash.
+// no control character), is well-formed UTF-8 without a byte order mark,
+// and has one spelling (no empty or "." part). Names Windows refuses are
+// refused everywhere, so that projects move between the platforms: device
+// names (CON, COM1, CONIN$, ..., with or without an extension), a part ending
+// in a dot or a blank, and on Linux a backslash.
 bool isPortableProjectName(const std::string& name);
 
 // True when name, joined to the projects folder, is that folder itself ("",

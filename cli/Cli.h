@@ -37,6 +37,10 @@ class Cli {
     // "tarvel-cli: SUBJECT: MESSAGE" on standard error.
     void tell(const std::string& about, const std::string& message) const;
 
+    // The whole of a file that a command reads, or of standard input for "-",
+    // at most 16 MiB of either; raises CliError naming the file.
+    std::string readFileOrInput(const std::string& file) const;
+
     // An existing project, made current as Open project does: its folder.
     // Refuses what is no project, and names New project refuses.
     std::string projectFolder(const std::string& name);

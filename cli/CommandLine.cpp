@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <iostream>
 #include <map>
 #include <sstream>
 
@@ -13,6 +14,7 @@
 #include "cli/Help.h"
 #include "common/AppError.h"
 #include "common/ReportText.h"
+#include "common/ShortQuote.h"
 #include "documents/XmlDocument.h"
 #include "image/ParameterImage.h"
 #include "platform/FileSystem.h"
@@ -26,7 +28,7 @@ std::string framed(const std::string& subject, const std::string& message) {
     std::string text;
     std::istringstream lines(message);
     for (std::string line; std::getline(lines, line);)
-        text += kProgram + (subject.empty() ? "" : subject + ": ") + line + "\n";
+        text += kProgram + (subject.empty() ? "" : shortQuote(subject) + ": ") + line + "\n";
     return text;
 }
 
@@ -81,13 +83,31 @@ std::string Cli::projectFolder(const std::string& name) {
     subject = name;
     // Never the projects folder itself, nor the updater's folder of a project.
     if (isProjectsFolderItself(name) || reachesIntoABinFolder(workspace.projectsFolder, name))
-        throw CliError{name, name + " is not a project"};
+        throw CliError{name, shortQuote(name) + " is not a project"};
     const std::string folder = projectFolderFor(workspace.projectsFolder, name);
     if (!isPortableProjectName(name) || !FolderExists(folder))
         throw CliError{name, "Project not valid"};
     workspace.projectFolder = folder;
     workspace.setProjectPaths();
     return folder;
+}
+
+std::string Cli::readFileOrInput(const std::string& file) const {
+    if (file != "-") {
+        std::string message;
+        const auto text = platform::readFileContents(file, &message);
+        if (!text)
+            throw CliError{file, message};
+        return *text;
+    }
+    std::string text;
+    char buffer[65536];
+    while (std::cin.read(buffer, sizeof buffer) || std::cin.gcount() > 0) {
+        text.append(buffer, static_cast<std::size_t>(std::cin.gcount()));
+        if (text.size() > platform::kLargestReadFile)
+            throw CliError{file, "standard input is larger than 16 MiB"};
+    }
+    return text;
 }
 
 GeneralParameters Cli::readParameters(const std::string& folder) const {

@@ -1,30 +1,17 @@
 #include "cli/Csv.h"
 
-namespace {
+#include "common/Utf8.h"
 
-// The length of the UTF-8 sequence at text[at], or 0 when it is not one.
-std::size_t utf8Length(const std::string& text, std::size_t at) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    const std::size_t length = lead < 0x80                    ? 1
-                               : lead >= 0xF0 && lead <= 0xF4 ? 4
-                               : lead >= 0xE0                 ? 3
-                               : lead >= 0xC2 && lead < 0xE0  ? 2
-                                                              : 0;
-    if (length == 0 || at + length > text.size())
-        return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80)
-            return 0;
-    }
-    return length;
-}
+namespace {
 
 void requireUtf8(const std::string& text) {
     std::size_t line = 1;
     for (std::size_t at = 0; at < text.size();) {
-        const std::size_t length = utf8Length(text, at);
+        const std::size_t length = utf8SequenceLength(text, at);
         if (length == 0)
             throw CsvError{line, "the text is not UTF-8"};
+        if (text.compare(at, length, kUtf8ByteOrderMark) == 0)
+            throw CsvError{line, "a byte order mark inside the text"};
         if (text[at] == '\n')
             ++line;
         at += length;
@@ -50,8 +37,10 @@ char separatorOf(const std::string& text) {
 
 }  // namespace
 
-std::vector<CsvRow> parseCsv(const std::string& input) {
-    const std::string text = input.compare(0, 3, "\xEF\xBB\xBF") == 0 ? input.substr(3) : input;
+std::vector<CsvRow> parseCsv(const std::string& input, const CsvLimits& limits) {
+    const std::string text = input.compare(0, kUtf8ByteOrderMark.size(), kUtf8ByteOrderMark) == 0
+                                 ? input.substr(3)
+                                 : input;
     requireUtf8(text);
     const char separator = separatorOf(text);
     std::vector<CsvRow> rows;
@@ -59,12 +48,22 @@ std::vector<CsvRow> parseCsv(const std::string& input) {
     std::string cell;
     bool quoted = false;
     bool wasQuoted = false;
+    // A quoted cell has just ended: only a separator or a line end may follow.
+    bool closed = false;
     std::size_t line = 1;
+    const auto endCell = [&] {
+        if (row.cells.size() == limits.cellsPerRow)
+            throw CsvError{row.line, "more than " + std::to_string(limits.cellsPerRow) + " cells"};
+        row.cells.push_back(std::move(cell));
+        cell.clear();
+    };
     const auto endRow = [&](std::size_t nextLine) {
-        row.cells.push_back(cell);
+        endCell();
         const bool blank = row.cells.size() == 1 && row.cells.front().empty() && !wasQuoted;
+        if (!blank && rows.size() == limits.rows)
+            throw CsvError{row.line, "more than " + std::to_string(limits.rows) + " rows"};
         if (!blank)
-            rows.push_back(row);
+            rows.push_back(std::move(row));
         row = CsvRow{nextLine, {}};
         cell.clear();
         wasQuoted = false;
@@ -77,6 +76,7 @@ std::vector<CsvRow> parseCsv(const std::string& input) {
                 ++at;
             } else if (c == '"') {
                 quoted = false;
+                closed = true;
             } else {
                 if (c == '\n')
                     ++line;
@@ -84,12 +84,19 @@ std::vector<CsvRow> parseCsv(const std::string& input) {
             }
             continue;
         }
+        const bool endsCell = c == separator || c == '\n' || c == '\r';
+        if (closed && !endsCell)
+            throw CsvError{line, "text after a quoted cell"};
+        closed = false;
         if (c == '"') {
+            // A quote opens a cell only at its start; elsewhere it would be
+            // dropped or misread.
+            if (!cell.empty())
+                throw CsvError{line, "a quote inside an unquoted cell"};
             quoted = true;
             wasQuoted = true;
         } else if (c == separator) {
-            row.cells.push_back(cell);
-            cell.clear();
+            endCell();
         } else if (c == '\r' && at + 1 < text.size() && text[at + 1] == '\n') {
             continue;  // the LF ends the row
         } else if (c == '\n' || c == '\r') {

@@ -1,5 +1,6 @@
 #include "cli/ImageReport.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <vector>
@@ -10,13 +11,13 @@ const std::vector<std::string> kLineItems = {"RS232", "RS485"};
 
 struct Field {
     const char* name;
-    int value;
+    std::uint32_t value;
     std::optional<std::string> meaning;
 };
 
 std::vector<Field> fieldsOf(const std::string& bytes) {
     const auto byte = [&](std::size_t offset) {
-        return static_cast<int>(static_cast<unsigned char>(bytes[offset]));
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[offset]));
     };
     const auto word = [&](std::size_t offset) { return byte(offset) | byte(offset + 1) << 8; };
     std::vector<Field> fields;

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "common/IntegerText.h"
+#include "common/ShortQuote.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ std::optional<std::string> applyParameter(GeneralParameters& parameters, const s
                             int& target) -> std::optional<std::string> {
         const auto position = positionOf(items, value);
         if (!position)
-            return "'" + value + "' is not " + what + " for " + key;
+            return "'" + shortQuote(value) + "' is not " + what + " for " + key;
         target = *position;
         return std::nullopt;
     };
@@ -125,11 +126,11 @@ std::optional<std::string> keyValuesFromJson(
             continue;
         }
         if ((name != "rtu" && name != "ascii") || !value.is_object())
-            return "unknown key " + name;
+            return "unknown key " + shortQuote(name);
         for (const auto& [field, fieldValue] : value.items()) {
             const std::string key = name + "." + field;
             if (!isParameterKey(key))
-                return "unknown key " + key;
+                return "unknown key " + shortQuote(key);
             if (fieldValue.is_null())
                 return key + " has no value";
             out.emplace_back(key, text(fieldValue));

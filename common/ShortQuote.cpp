@@ -15,6 +15,18 @@ std::size_t continuationsAfter(unsigned char lead) {
     return 0;
 }
 
+// A NUL would end the message wherever it is handed on as C text.
+std::string shownWhole(std::string_view text) {
+    std::string shown;
+    for (const char c : text) {
+        if (c == '\0')
+            shown += "\\0";
+        else
+            shown += c;
+    }
+    return shown;
+}
+
 }  // namespace
 
 std::string shortQuote(std::string_view text) {
@@ -30,7 +42,7 @@ std::string shortQuote(std::string_view text) {
         }
         continuationsDue = continuationsAfter(byte);
         if (++characters > kQuotedCharacters)
-            return std::string(text.substr(0, i)) + "\u2026";
+            return shownWhole(text.substr(0, i)) + "\u2026";
     }
-    return std::string(text);
+    return shownWhole(text);
 }

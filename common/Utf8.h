@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+// The length of the well-formed UTF-8 sequence at text[at], or 0 where none
+// starts: a stray or missing continuation byte, an overlong form, a surrogate
+// (U+D800-U+DFFF) or a code point above U+10FFFF.
+std::size_t utf8SequenceLength(std::string_view text, std::size_t at);
+
+// True when all of text is well-formed UTF-8.
+bool isValidUtf8(std::string_view text);
+
+// The byte order mark U+FEFF in UTF-8.
+inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
