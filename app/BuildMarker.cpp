@@ -5,7 +5,6 @@
 #include <map>
 #include <mutex>
 #include <random>
-#include <set>
 #include <sstream>
 
 #include "platform/FileSystem.h"
@@ -99,13 +98,6 @@ bool isAbandonedBuild(const BuildMarker& marker, const platform::HostIdentity& h
 }
 
 void clearAbandonedBuilds(const std::string& folder) {
-    static std::mutex guard;
-    static std::set<std::string> cleared;
-    {
-        const std::lock_guard<std::mutex> lock(guard);
-        if (!cleared.insert(folder).second)
-            return;
-    }
     const platform::HostIdentity here = platform::thisHost();
     const std::int64_t now = secondsNow();
     for (const std::string& entry : platform::folderEntries(folder)) {

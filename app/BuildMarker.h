@@ -45,6 +45,5 @@ bool isAbandonedBuild(const BuildMarker& marker, const platform::HostIdentity& h
 
 // Removes the abandoned builds in folder: those with a valid marker that
 // isAbandonedBuild judges so, and empty folders of a build name, which a
-// build killed before its marker was written leaves. Looks once a folder a
-// run: a fleet of new projects need not list it each time.
+// build killed before its marker was written leaves.
 void clearAbandonedBuilds(const std::string& folder);

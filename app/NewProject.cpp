@@ -73,7 +73,8 @@ std::string makeBuildFolder(const std::string& parent, const std::string& candid
 }  // namespace
 
 ProjectUnderConstruction::ProjectUnderConstruction(const std::string& destinationFolder,
-                                                   const std::string& name)
+                                                   const std::string& name,
+                                                   std::set<std::string>* clearedFolders)
     : name_(name), candidate_(newProjectCandidate(destinationFolder, name)) {
     const std::size_t split =
         candidate_.find_last_of(platform::kPathSeparator == '/' ? "/" : "/\\");
@@ -82,7 +83,8 @@ ProjectUnderConstruction::ProjectUnderConstruction(const std::string& destinatio
     const std::string outerName = name.substr(0, std::min(name.size(), name.find_last_of("/\\")));
     if (outerName != name)
         refuseForeignLinks(parent_, outerName);
-    clearAbandonedBuilds(parent_);
+    if (!clearedFolders || clearedFolders->insert(parent_).second)
+        clearAbandonedBuilds(parent_);
     folder_ = makeBuildFolder(parent_, candidate_, name_);
     platform::setHidden(folder_, true);
     std::string reason;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,10 +32,13 @@ void writeDefaultProjectDocuments(const std::string& projectFolder);
 // with everything in it unless committed.
 class ProjectUnderConstruction {
   public:
-    // Makes the hidden folder and its bin folder. Raises AppError "Cannot
+    // Makes the hidden folder and its bin folder, after clearing abandoned
+    // builds beside it. A caller that builds many passes the folders it has
+    // cleared already, so that each is listed once. Raises AppError "Cannot
     // create the project folder <path>: <reason>" or "The project <name>
     // could not be created: <reason>".
-    ProjectUnderConstruction(const std::string& destinationFolder, const std::string& name);
+    ProjectUnderConstruction(const std::string& destinationFolder, const std::string& name,
+                             std::set<std::string>* clearedFolders = nullptr);
     ~ProjectUnderConstruction();
     ProjectUnderConstruction(const ProjectUnderConstruction&) = delete;
     ProjectUnderConstruction& operator=(const ProjectUnderConstruction&) = delete;

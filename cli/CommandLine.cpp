@@ -8,6 +8,7 @@
 
 #include "app/FolderUtils.h"
 #include "app/NewProject.h"
+#include "app/ProjectLock.h"
 #include "app/ProjectNames.h"
 #include "app/Version.h"
 #include "cli/Cli.h"
@@ -87,6 +88,7 @@ std::string Cli::projectFolder(const std::string& name) {
     const std::string folder = projectFolderFor(workspace.projectsFolder, name);
     if (!isPortableProjectName(name) || !FolderExists(folder))
         throw CliError{name, "Project not valid"};
+    refuseForeignLinks(folder, name);
     workspace.projectFolder = folder;
     workspace.setProjectPaths();
     return folder;

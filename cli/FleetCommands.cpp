@@ -132,13 +132,14 @@ class Apply {
     int write(const std::vector<Plan>& plans) {
         std::vector<std::pair<const Plan*, std::unique_ptr<ProjectUnderConstruction>>> building;
         const Plan* current = nullptr;
+        std::set<std::string> cleared;
         try {
             for (const Plan& plan : plans) {
                 if (plan.exists)
                     continue;
                 current = &plan;
                 auto project = std::make_unique<ProjectUnderConstruction>(
-                    cli_.workspace.projectsFolder, plan.name);
+                    cli_.workspace.projectsFolder, plan.name, &cleared);
                 images_[plan.name] = fillNewProject(project->folder(), plan.parameters);
                 building.emplace_back(&plan, std::move(project));
             }

@@ -5,6 +5,10 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "cli/CommandLine.h"
 #include "support/Environment.h"
 #include "support/FakeSerialApi.h"
@@ -166,6 +170,32 @@ TEST_F(CommandLineTest, ConcurrentWritersTakeTurns) {
     EXPECT_FALSE(fs::exists(project("bin/.tarvel-lock")));
 }
 #endif
+
+// Two users in one group share a workspace (umask 002). The second may write
+// the documents the first made, so the lock must not shut them out, even one
+// that an older version made 0644.
+TEST_F(CommandLineTest, ASecondUserOfASharedWorkspaceWritesToo) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "two users need root to start them";
+    ASSERT_EQ(chown(workspace.path().c_str(), 12345, 12345), 0);
+    fs::permissions(workspace.path(), fs::perms(0775));
+    const auto as = [&](const std::string& user, const std::string& arguments) {
+        const std::string command =
+            "setpriv --reuid=" + user + " --regid=12345 --clear-groups sh -c \"umask 002; '" +
+            TARVEL_CLI + "' --workspace '" + workspace.path() + "' " + arguments + "\"";
+        return std::system(command.c_str());
+    };
+    ASSERT_EQ(as("12345", "new SH"), 0);
+    ASSERT_EQ(as("12345", "set SH mode=1"), 0);
+    EXPECT_EQ(fs::status((workspace / "PROJECTS/SH/.tarvel-lock")).permissions(), fs::perms(0664));
+    EXPECT_EQ(as("23456", "set SH rtu.parity=ODD"), 0);
+    fs::permissions((workspace / "PROJECTS/SH/.tarvel-lock"), fs::perms(0644));
+    EXPECT_EQ(as("23456", "set SH ascii.parity=EVEN"), 0);
+    const auto shown = nlohmann::json::parse(cli("show SH --json").out);
+    EXPECT_EQ(shown["mode"], 1);
+    EXPECT_EQ(shown["rtu"]["parity"], "ODD");
+    EXPECT_EQ(shown["ascii"]["parity"], "EVEN");
+}
 
 TEST_F(CommandLineTest, ConventionsOfCommandLines) {
     for (const char* arguments :

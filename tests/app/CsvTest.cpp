@@ -32,8 +32,15 @@ TEST(Csv, ReadsWhatSpreadsheetsWrite) {
 }
 
 TEST(Csv, RefusesWhatItCannotRead) {
-    for (const auto& [text, line] : std::vector<std::pair<std::string, std::size_t>>{
-             {"name\nA\n\xFF\n", 3}, {"name\n\"A\n", 2}}) {
+    for (const auto& [text, line] :
+         std::vector<std::pair<std::string, std::size_t>>{{"name\nA\n\xFF\n", 3},
+                                                          {"name\n\"A\n", 2},
+                                                          {"name\nP\"x\"\n", 2},
+                                                          {"name\n\"P\"x\n", 2},
+                                                          {"name\n\xEF\xBB\xBFP\n", 2},
+                                                          {"name\nA\xC0\xAF\n", 2},
+                                                          {"name\nA\xED\xA0\x80\n", 2},
+                                                          {"name\nA\xF4\x90\x80\x80\n", 2}}) {
         try {
             parseCsv(text);
             ADD_FAILURE() << "read: " << text;

@@ -204,6 +204,28 @@ class MainWindowTest : public QObject {
         QVERIFY(!wizard.isVisible());
     }
 
+    // Root's Update Device writes no image through a link that the project's
+    // owner made to a file of root's.
+    void updateDeviceWritesNothingThroughAnotherUsersLink() {
+        TempFolder root;
+        TFTarveleFirmWare window(root.path());
+        TFBootSer wizard(std::make_shared<FakeSerialApi>());
+        std::filesystem::create_directories(root / "PROJECTS/P/bin");
+        writeFile(root / "victim", "precious");
+        if (!makeAnotherUsersLink(root / "victim", root / "PROJECTS/P/bin/bank.bin"))
+            QSKIP("only root gives a link to another user");
+        workspace().projectName = "P";
+        workspace().projectFolder = root / "PROJECTS/P";
+        MessageRecorder recorder;
+        QTest::mouseClick(window.CreateBin2, Qt::LeftButton);
+        QCOMPARE(recorder.entries,
+                 (std::vector<MessageRecorder::Entry>{
+                     {MessageRecorder::Kind::Error,
+                      root / "PROJECTS/P/bin/bank.bin" + " is a link that another user made"}}));
+        QCOMPARE(readFile(root / "victim"), std::string("precious"));
+        QVERIFY(!wizard.isVisible());
+    }
+
     void innerSizeLeavesRoomForTheFrame() {
         const struct {
             QMargins frame;

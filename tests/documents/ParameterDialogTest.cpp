@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "app/ProjectLock.h"
 #include "app/TarvelApplication.h"
 #include "app/Workspace.h"
 #include "controls/FlatButton.h"
@@ -252,6 +253,46 @@ class ParameterDialogTest : public QObject {
                 QCOMPARE(readFile(path), *after);
         }
         QVERIFY(std::filesystem::exists(*folder / ".tarvel-lock"));
+    }
+
+    // While another writer holds the project, OK waits in the event loop: the
+    // windows keep painting, and OK goes on when the lock is free.
+    void okWaitsForTheLockWithoutFreezing() {
+        writeFile(path, elements("<BAUD_RTU>5</BAUD_RTU>"));
+        MessageRecorder recorder;
+        TFpargen dialog;
+        dialog.show();
+        dialog.CB_Baud_RTU->setCurrentIndex(1);
+        std::optional<ProjectLock> otherWriter(std::in_place, folder->path(), "Plant");
+        bool eventsRanMeanwhile = false;
+        QTimer::singleShot(100, [&] {
+            eventsRanMeanwhile = true;
+            otherWriter.reset();
+        });
+        QTest::mouseClick(dialog.bitbtn1, Qt::LeftButton);
+        QVERIFY(eventsRanMeanwhile);
+        QVERIFY(recorder.entries.empty());
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(readBack(path).rtu.baudRate, 1);
+    }
+
+    // Root's OK writes no document through a link that the project's owner
+    // made to a file of root's, nor shows what it leads to.
+    void okWritesNothingThroughAnotherUsersLink() {
+        const std::string victim = *folder / "victim.xml";
+        writeFile(victim, elements("<BAUD_RTU>5</BAUD_RTU>"));
+        if (!makeAnotherUsersLink(victim, path))
+            QSKIP("only root gives a link to another user");
+        const std::string refusal = path + " is a link that another user made";
+        MessageRecorder recorder;
+        TFpargen dialog;
+        dialog.show();
+        QVERIFY(dialog.currentParameters() == GeneralParameters{});
+        QTest::mouseClick(dialog.bitbtn1, Qt::LeftButton);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(recorder.entries, (std::vector<MessageRecorder::Entry>{
+                                       {Kind::Report, refusal + "."}, {Kind::Error, refusal}}));
+        QCOMPARE(readFile(victim), elements("<BAUD_RTU>5</BAUD_RTU>"));
     }
 
     void readOnlyDocumentKeepsTheDialogOpen() {
