@@ -115,8 +115,9 @@ void clearAbandonedBuilds(const std::string& folder) {
             continue;
         const auto text = platform::readFileContents(markerPath);
         const auto marker = text ? parseBuildMarker(*text) : std::nullopt;
-        if (marker && marker->folder == entry &&
-            isAbandonedBuild(*marker, here, now, platform::processStartTime))
+        if (marker ? marker->folder == entry &&
+                         isAbandonedBuild(*marker, here, now, platform::processStartTime)
+                   : platform::folderEntries(build) == std::vector<std::string>{kBuildMarkerName})
             platform::removeTree(build);
     }
 }

@@ -44,6 +44,7 @@ bool isAbandonedBuild(const BuildMarker& marker, const platform::HostIdentity& h
                       std::int64_t now, const StartTimeLookup& startTime);
 
 // Removes the abandoned builds in folder: those with a valid marker that
-// isAbandonedBuild judges so, and empty folders of a build name, which a
-// build killed before its marker was written leaves.
+// isAbandonedBuild judges so, and folders of a build name that hold nothing
+// or only a marker that is not whole, which a build killed before or while
+// its marker was written leaves (they hold nothing of anyone's).
 void clearAbandonedBuilds(const std::string& folder);

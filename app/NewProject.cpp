@@ -85,18 +85,21 @@ ProjectUnderConstruction::ProjectUnderConstruction(const std::string& destinatio
         refuseForeignLinks(parent_, outerName);
     if (!clearedFolders || clearedFolders->insert(parent_).second)
         clearAbandonedBuilds(parent_);
-    folder_ = makeBuildFolder(parent_, candidate_, name_);
-    platform::setHidden(folder_, true);
+    build_ = makeBuildFolder(parent_, candidate_, name_);
+    platform::setHidden(build_, true);
+    // The project is made inside the build folder, beside the marker, so
+    // that renaming it into place takes no marker along.
+    folder_ = build_ + platform::kPathSeparator + "project";
     std::string reason;
-    if (!platform::createFolder(folder_ + platform::kPathSeparator + "bin", &reason)) {
-        platform::removeTree(folder_);
+    if (!platform::createFolder(folder_, &reason) ||
+        !platform::createFolder(folder_ + platform::kPathSeparator + "bin", &reason)) {
+        platform::removeTree(build_);
         throw AppError("The project " + name_ + " could not be created: " + reason);
     }
 }
 
 ProjectUnderConstruction::~ProjectUnderConstruction() {
-    if (!committed_)
-        platform::removeTree(folder_);
+    platform::removeTree(build_);
 }
 
 bool ProjectUnderConstruction::commit(bool sync) {
@@ -106,10 +109,8 @@ bool ProjectUnderConstruction::commit(bool sync) {
             return false;
         throw AppError("Cannot create the project folder " + candidate_ + ": " + reason);
     }
-    committed_ = true;
-    platform::setHidden(candidate_, false);
-    // A marker left here by a kill is removed by the project's next writer.
-    platform::removeTree(candidate_ + platform::kPathSeparator + kBuildMarkerName);
+    // What is left, the marker, goes now, or with the next build beside it.
+    platform::removeTree(build_);
     return true;
 }
 

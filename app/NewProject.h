@@ -43,7 +43,8 @@ class ProjectUnderConstruction {
     ProjectUnderConstruction(const ProjectUnderConstruction&) = delete;
     ProjectUnderConstruction& operator=(const ProjectUnderConstruction&) = delete;
 
-    // The hidden folder, to write into, and the folder that holds it.
+    // The folder to write into, hidden in the build folder, and the folder
+    // that will hold the project.
     const std::string& folder() const { return folder_; }
     const std::string& parent() const { return parent_; }
 
@@ -55,8 +56,8 @@ class ProjectUnderConstruction {
     std::string name_;
     std::string candidate_;
     std::string parent_;
-    std::string folder_;
-    bool committed_ = false;
+    std::string build_;   // the hidden build folder, with its marker
+    std::string folder_;  // the project inside it
 };
 
 // Makes the project folder whole or not at all. The folder, its bin folder

@@ -3,7 +3,6 @@
 #include <optional>
 #include <vector>
 
-#include "app/BuildMarker.h"
 #include "common/AppError.h"
 #include "platform/FileLock.h"
 #include "platform/FileSystem.h"
@@ -88,11 +87,6 @@ ProjectLock::ProjectLock(const std::string& projectFolder, const std::string& pr
     lock_ = std::move(attempt.lock);
     removeReplacementLeftovers(projectFolder, {"pargen.xml", "var.xml"});
     removeReplacementLeftovers(projectFolder + platform::kPathSeparator + "bin", {"bank.bin"});
-    // The marker of the build this project came from, left by a kill between
-    // its rename into place and the marker's removal.
-    const std::string marker = projectFolder + platform::kPathSeparator + kBuildMarkerName;
-    if (platform::isPlainFile(marker))
-        platform::removeTree(marker);
 }
 
 ProjectLock::~ProjectLock() = default;

@@ -10,7 +10,7 @@ inline constexpr unsigned kProjectLockWaitMs = 5000;
 // While it lives, no other writer of ours reads, changes and writes the
 // project: every read-modify-write of a project's documents and image holds
 // it, in both programs. Taking it also removes what interrupted writes left
-// in the project (temporary files of replacements, a build's marker), since
+// in the project (temporary files of replacements), since
 // under the lock none of them can still be in use.
 class ProjectLock {
   public:

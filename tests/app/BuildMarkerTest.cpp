@@ -69,11 +69,21 @@ TEST(BuildMarker, ClearsThousandsOfAbandonedBuildsAndKeepsTheRest) {
         fs::create_directories(projects / (marker.folder + "/bin"));
         writeFile(projects / (marker.folder + "/" + kBuildMarkerName), formatBuildMarker(marker));
     }
+    // Killed while its marker was written: the marker is cut short.
+    const std::string cutShort = newBuildFolderName();
+    fs::create_directory(projects / cutShort);
+    writeFile(projects / (cutShort + "/" + kBuildMarkerName), "tarvel-build 1\nfol");
+    // The same, but something else is in it: not ours to judge.
+    const std::string notJudged = newBuildFolderName();
+    fs::create_directory(projects / notJudged);
+    writeFile(projects / (notJudged + "/" + kBuildMarkerName), "tarvel-build 1\nfol");
+    writeFile(projects / (notJudged + "/keep"), "mine");
     fs::create_directory(projects / ".archive.new-2024");
     writeFile(projects / ".archive.new-2024/keep", "mine");
     ASSERT_TRUE(createProjectFolder(projects.path(), "Fresh", [](const std::string&) {}));
-    EXPECT_EQ(platform::folderEntries(projects.path()).size(), 2u);
+    EXPECT_EQ(platform::folderEntries(projects.path()).size(), 3u);
     EXPECT_EQ(readFile(projects / ".archive.new-2024/keep"), "mine");
+    EXPECT_EQ(readFile(projects / (notJudged + "/keep")), "mine");
 }
 
 }  // namespace
