@@ -4,13 +4,13 @@
 
 namespace {
 
-void requireUtf8(const std::string& text) {
+void requireUtf8(std::string_view text) {
     std::size_t line = 1;
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t length = utf8SequenceLength(text, at);
         if (length == 0)
             throw CsvError{line, "the text is not UTF-8"};
-        if (text.compare(at, length, kUtf8ByteOrderMark) == 0)
+        if (text.substr(at, length) == kUtf8ByteOrderMark)
             throw CsvError{line, "a byte order mark inside the text"};
         if (text[at] == '\n')
             ++line;
@@ -18,7 +18,7 @@ void requireUtf8(const std::string& text) {
     }
 }
 
-char separatorOf(const std::string& text) {
+char separatorOf(std::string_view text) {
     std::size_t commas = 0;
     std::size_t semicolons = 0;
     bool quoted = false;
