@@ -64,7 +64,7 @@ TEST(BuildMarker, ClearsThousandsOfAbandonedBuildsAndKeepsTheRest) {
     TempFolder projects;
     constexpr int kBuilds = 2000;
     for (int i = 0; i < kBuilds; ++i) {
-        BuildMarker marker = markerOfThisProcess(newBuildFolderName(), "P" + std::to_string(i));
+        BuildMarker marker = markerOfThisProcess(newBuildFolderName(), std::to_string(i));
         marker.processId = 999999999;
         fs::create_directories(projects / (marker.folder + "/bin"));
         writeFile(projects / (marker.folder + "/" + kBuildMarkerName), formatBuildMarker(marker));
