@@ -10,7 +10,7 @@ seconds="${1:-60}"
 scripts/install-deps.sh clang libclang-rt-14-dev
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
-for harness in fuzz_xml fuzz_settings fuzz_integer fuzz_image fuzz_updater_arguments; do
+for harness in fuzz_xml fuzz_settings fuzz_integer fuzz_image fuzz_updater_arguments fuzz_csv; do
   corpus="build/fuzz/corpus/$harness"
   findings="build/fuzz/findings/$harness/"
   mkdir -p "$corpus" "$findings"
