@@ -4,12 +4,15 @@
 
 #include "app/BuildMarker.h"
 #include "app/FolderUtils.h"
+#include "app/ProjectImage.h"
 #include "app/ProjectLock.h"
 #include "app/ProjectNames.h"
+#include "app/ProjectPaths.h"
 #include "common/AppError.h"
 #include "documents/GeneralParameters.h"
 #include "documents/TranslateTable.h"
 #include "documents/XmlDocument.h"
+#include "image/ParameterImage.h"
 #include "platform/FileSystem.h"
 
 std::vector<std::string> newProjectRefusals(const std::string& destinationFolder,
@@ -38,11 +41,31 @@ std::string projectFolderFor(const std::string& destinationFolder, const std::st
     return destinationFolder + platform::kPathSeparator + name;
 }
 
-void writeDefaultProjectDocuments(const std::string& projectFolder) {
+namespace {
+
+void writeNew(const std::string& path, const std::string& bytes) {
+    std::string reason;
+    if (!platform::writeNewFile(path, bytes, &reason))
+        throw AppError("Cannot write " + path + ": " + reason);
+}
+
+}  // namespace
+
+std::string writeNewProjectFiles(const std::string& folder, const GeneralParameters& parameters,
+                                 bool withImage) {
+    const ProjectPaths paths(folder);
     XmlDocument document;
-    writeGeneralParameters(document, GeneralParameters{},
-                           projectFolder + platform::kPathSeparator + "pargen.xml");
-    writeTranslateTable(document, {}, projectFolder + platform::kPathSeparator + "var.xml");
+    fillGeneralParameters(document, parameters);
+    writeNew(paths.generalParameters, document.serialize());
+    XmlDocument table;
+    fillTranslateTable(table, {});
+    writeNew(paths.translateTable, table.serialize());
+    if (!withImage)
+        return {};
+    XmlDocument reader;
+    BuildParameterImage(reader, folder);
+    writeNew(paths.image, builtImageBytes());
+    return builtImageBytes();
 }
 
 namespace {
@@ -92,7 +115,7 @@ ProjectUnderConstruction::ProjectUnderConstruction(const std::string& destinatio
     folder_ = build_ + platform::kPathSeparator + "project";
     std::string reason;
     if (!platform::createFolder(folder_, &reason) ||
-        !platform::createFolder(folder_ + platform::kPathSeparator + "bin", &reason)) {
+        !platform::createFolder(ProjectPaths(folder_).bin, &reason)) {
         platform::removeTree(build_);
         throw AppError("The project " + name_ + " could not be created: " + reason);
     }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "documents/GeneralParameters.h"
+
 inline constexpr const char* kProjectExistsMessage =
     "Name project not valid because directory already exists";
 
@@ -22,10 +24,14 @@ std::string newProjectCandidate(const std::string& destinationFolder, const std:
 // platform's separator and the name.
 std::string projectFolderFor(const std::string& destinationFolder, const std::string& name);
 
-// Writes a new project's documents, with their default content, into
-// projectFolder: pargen.xml with the default parameters and var.xml without
-// rows. Raises an error when a document cannot be written.
-void writeDefaultProjectDocuments(const std::string& projectFolder);
+// Writes a new project's files, each once, into folder, the project being
+// built, which nobody else knows yet: pargen.xml with parameters, var.xml
+// without rows and, withImage, bin/bank.bin built from that document. They
+// reach the disk with the sync before the project appears. Returns the
+// image's bytes, or nothing without one. Raises an error naming a file that
+// cannot be written.
+std::string writeNewProjectFiles(const std::string& folder, const GeneralParameters& parameters,
+                                 bool withImage);
 
 // A new project folder while it is built in a hidden build folder beside its
 // place (see BuildMarker.h); abandoned builds there are cleared first. Goes

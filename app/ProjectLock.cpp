@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/ProjectPaths.h"
 #include "common/AppError.h"
 #include "platform/FileLock.h"
 #include "platform/FileSystem.h"
@@ -45,9 +46,9 @@ std::string parentOf(const std::string& path) {
 
 // The lock file's mode: that of the documents beside it.
 std::optional<unsigned> documentMode(const std::string& projectFolder) {
-    for (const char* document : {"pargen.xml", "var.xml"}) {
-        if (const auto mode =
-                platform::fileMode(projectFolder + platform::kPathSeparator + document))
+    const ProjectPaths paths(projectFolder);
+    for (const std::string& document : {paths.generalParameters, paths.translateTable}) {
+        if (const auto mode = platform::fileMode(document))
             return mode;
     }
     return std::nullopt;
@@ -59,25 +60,20 @@ void refuseForeignLinks(const std::string& projectFolder, const std::string& pro
     std::vector<std::string> folders{projectFolder};
     for (std::size_t part = 1; part < namePartCount(projectName); ++part)
         folders.insert(folders.begin(), parentOf(folders.front()));
-    const std::string inside = projectFolder + platform::kPathSeparator;
-    const std::string bin = inside + "bin";
+    const ProjectPaths project(projectFolder);
     std::vector<std::string> paths = folders;
-    paths.insert(paths.end(), {inside + "pargen.xml", inside + "var.xml", bin,
-                               bin + platform::kPathSeparator + "bank.bin"});
+    paths.insert(paths.end(),
+                 {project.generalParameters, project.translateTable, project.bin, project.image});
     for (const std::string& path : paths) {
         if (!path.empty() && platform::isForeignLink(path))
             throw AppError(path + " is a link that another user made");
     }
 }
 
-std::string projectLockPath(const std::string& projectFolder) {
-    return projectFolder + platform::kPathSeparator + ".tarvel-lock";
-}
-
 ProjectLock::ProjectLock(const std::string& projectFolder, const std::string& projectName,
                          unsigned waitMs, const platform::LockPause& pause) {
     refuseForeignLinks(projectFolder, projectName);
-    platform::LockAttempt attempt = platform::lockFile(projectLockPath(projectFolder), waitMs,
+    platform::LockAttempt attempt = platform::lockFile(ProjectPaths(projectFolder).lock, waitMs,
                                                        documentMode(projectFolder), pause);
     if (attempt.busy)
         throw AppError("Project " + shownName(projectName) +
@@ -85,8 +81,8 @@ ProjectLock::ProjectLock(const std::string& projectFolder, const std::string& pr
     if (!attempt.lock)
         throw AppError("Cannot lock the project " + shownName(projectName) + ": " + attempt.reason);
     lock_ = std::move(attempt.lock);
-    removeReplacementLeftovers(projectFolder, {"pargen.xml", "var.xml"});
-    removeReplacementLeftovers(projectFolder + platform::kPathSeparator + "bin", {"bank.bin"});
+    removeReplacementLeftovers(projectFolder, {kGeneralParameterFile, kTranslateTableFile});
+    removeReplacementLeftovers(ProjectPaths(projectFolder).bin, {kImageFile});
 }
 
 ProjectLock::~ProjectLock() = default;

@@ -29,9 +29,6 @@ class ProjectLock {
     std::unique_ptr<platform::FileLock> lock_;
 };
 
-// The lock file of a project: ".tarvel-lock" in its folder, never in bin.
-std::string projectLockPath(const std::string& projectFolder);
-
 // Raises AppError "<path> is a link that another user made" when the project
 // folder (or a folder of its name above it), a document, bin or bank.bin is a
 // link that a user other than this process's made. A link of one's own is

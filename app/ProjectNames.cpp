@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/ProjectPaths.h"
 #include "common/Utf8.h"
 #include "platform/FileSystem.h"
 
@@ -101,8 +102,7 @@ bool isProjectsFolderItself(const std::string& name) {
 bool reachesIntoABinFolder(const std::string& projectsFolder, const std::string& name) {
     std::string folder = projectsFolder;
     for (const std::string& part : nameParts(name)) {
-        if (part == "bin" &&
-            platform::entryExists(folder + platform::kPathSeparator + "pargen.xml"))
+        if (part == "bin" && platform::entryExists(ProjectPaths(folder).generalParameters))
             return true;
         folder += platform::kPathSeparator + part;
     }

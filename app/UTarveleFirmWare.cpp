@@ -9,6 +9,7 @@
 #include "app/FolderPicker.h"
 #include "app/FolderUtils.h"
 #include "app/Forms.h"
+#include "app/ProjectImage.h"
 #include "app/UAbout2.h"
 #include "app/Unewp.h"
 #include "app/UserInputEater.h"
@@ -167,8 +168,7 @@ void TFTarveleFirmWare::CreateBinaClick() {
         const auto lock = lockCurrentProject();
         if (!lock)
             return;
-        BuildParameterImage(XML3, state.projectFolder);
-        WriteParameterImage(state.projectFolder);
+        writeProjectImage(*lock, state.projectFolder, XML3);
     }
     serialUpdateWizard().exec();
 }

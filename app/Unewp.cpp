@@ -108,17 +108,17 @@ void TFsaveproj::BitBtn1Click() {
     const Workspace before = state;
     bool created = false;
     try {
-        created = createProjectFolder(destinationFolder, newProjectName,
-                                      [this, &state](const std::string& folder) {
-                                          // The routines write where the workspace points: into the
-                                          // folder being built, which becomes the project only when
-                                          // whole.
-                                          state.projectFolder = folder;
-                                          forms().main->SetProjectPaths();
-                                          generalParameterDialog().SetDefaults();
-                                          generalParameterDialog().BitBtn1Click();
-                                          translateTable().bitbtn1Click();
-                                      });
+        created = createProjectFolder(
+            destinationFolder, newProjectName, [this, &state](const std::string& folder) {
+                // The routines write where the workspace points: into the
+                // folder being built, which becomes the project only when
+                // whole.
+                state.projectFolder = folder;
+                forms().main->SetProjectPaths();
+                generalParameterDialog().SetDefaults();
+                generalParameterDialog().BitBtn1Click(TFpargen::OkFor::NewProject);
+                translateTable().bitbtn1Click();
+            });
     } catch (const AppError& e) {
         state = before;
         messages::showError(e.what());

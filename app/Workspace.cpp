@@ -4,6 +4,7 @@
 
 #include "app/FolderUtils.h"
 #include "app/ProjectNames.h"
+#include "app/ProjectPaths.h"
 #include "common/AppError.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileStrings.h"
@@ -23,8 +24,9 @@ void ensureFolder(const std::string& path) {
 }  // namespace
 
 void Workspace::setProjectPaths() {
-    generalParameterPath = projectFolder + kSeparator + "pargen.xml";
-    translateTablePath = projectFolder + kSeparator + "var.xml";
+    const ProjectPaths paths(projectFolder);
+    generalParameterPath = paths.generalParameters;
+    translateTablePath = paths.translateTable;
 }
 
 std::string Workspace::settingsFile() const {

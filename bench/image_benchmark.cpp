@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ProjectPaths.h"
 #include "documents/GeneralParameters.h"
 #include "documents/XmlDocument.h"
 #include "image/ParameterImage.h"
@@ -19,9 +20,10 @@ int main() {
     if (!mkdtemp(pattern.data()))
         return 1;
     const std::string project = pattern;
-    fs::create_directory(project + "/bin");
+    const ProjectPaths paths(project);
+    fs::create_directory(paths.bin);
     XmlDocument writer;
-    writeGeneralParameters(writer, GeneralParameters{}, project + "/pargen.xml");
+    writeGeneralParameters(writer, GeneralParameters{}, paths.generalParameters);
 
     XmlDocument document;
     std::vector<double> micros;

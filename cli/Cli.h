@@ -9,6 +9,8 @@
 #include "cli/ParameterKeys.h"
 #include "documents/GeneralParameters.h"
 
+class ProjectLock;
+
 // A refusal or failure: the project, file or port concerned and the message,
 // printed as "tarvel-cli: SUBJECT: MESSAGE".
 struct CliError {
@@ -46,9 +48,10 @@ class Cli {
     std::string projectFolder(const std::string& name);
     // The project's parameters as the General Parameter dialog reads them.
     GeneralParameters readParameters(const std::string& folder) const;
-    // Builds and writes bin/bank.bin (its caller holds the project's lock);
-    // returns its bytes and tells of values that do not fit their fields.
-    std::string writeImage(const std::string& folder, const std::string& name) const;
+    // Builds and writes bin/bank.bin under the project's lock; returns its
+    // bytes and tells of values that do not fit their fields.
+    std::string writeImage(const ProjectLock& lock, const std::string& folder,
+                           const std::string& name) const;
 };
 
 int newCommand(Cli& cli);

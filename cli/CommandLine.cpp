@@ -8,8 +8,10 @@
 
 #include "app/FolderUtils.h"
 #include "app/NewProject.h"
+#include "app/ProjectImage.h"
 #include "app/ProjectLock.h"
 #include "app/ProjectNames.h"
+#include "app/ProjectPaths.h"
 #include "app/Version.h"
 #include "cli/Cli.h"
 #include "cli/Help.h"
@@ -113,7 +115,7 @@ std::string Cli::readFileOrInput(const std::string& file) const {
 }
 
 GeneralParameters Cli::readParameters(const std::string& folder) const {
-    const std::string path = folder + platform::kPathSeparator + "pargen.xml";
+    const std::string path = ProjectPaths(folder).generalParameters;
     if (!platform::entryExists(path))
         return {};
     XmlDocument document;
@@ -121,14 +123,13 @@ GeneralParameters Cli::readParameters(const std::string& folder) const {
     return readGeneralParameters(document);
 }
 
-std::string Cli::writeImage(const std::string& folder, const std::string& name) const {
+std::string Cli::writeImage(const ProjectLock& lock, const std::string& folder,
+                            const std::string& name) const {
     XmlDocument document;
     std::vector<std::string> truncations;
-    BuildParameterImage(document, folder, &truncations);
+    const std::string bytes = writeProjectImage(lock, folder, document, &truncations);
     for (const std::string& truncation : truncations) tell(name, truncation);
-    WriteParameterImage(folder);
-    return std::string(reinterpret_cast<const char*>(ImageBuffer.data()),
-                       static_cast<std::size_t>(ImageLength));
+    return bytes;
 }
 
 int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,

@@ -8,6 +8,7 @@
 #include "app/NewProject.h"
 #include "app/ProjectLock.h"
 #include "app/ProjectNames.h"
+#include "app/ProjectPaths.h"
 #include "cli/Cli.h"
 #include "cli/Csv.h"
 #include "cli/ImageReport.h"
@@ -40,17 +41,6 @@ std::optional<std::string> applyChanges(GeneralParameters& parameters, const Pla
             return problem;
     }
     return timeoutProblem(parameters);
-}
-
-std::string imageBytes() {
-    return std::string(reinterpret_cast<const char*>(ImageBuffer.data()),
-                       static_cast<std::size_t>(ImageLength));
-}
-
-void writeNew(const std::string& path, const std::string& bytes) {
-    std::string reason;
-    if (!platform::writeNewFile(path, bytes, &reason))
-        throw AppError("Cannot write " + path + ": " + reason);
 }
 
 // The column names: "name" first, then set's keys, each once.
@@ -140,7 +130,7 @@ class Apply {
                 current = &plan;
                 auto project = std::make_unique<ProjectUnderConstruction>(
                     cli_.workspace.projectsFolder, plan.name, &cleared);
-                images_[plan.name] = fillNewProject(project->folder(), plan.parameters);
+                images_[plan.name] = writeNewProjectFiles(project->folder(), plan.parameters, true);
                 building.emplace_back(&plan, std::move(project));
             }
             if (!building.empty())
@@ -180,24 +170,8 @@ class Apply {
             return;
         }
         XmlDocument document;
-        writeGeneralParameters(document, parameters,
-                               plan.folder + platform::kPathSeparator + "pargen.xml");
-        applied_.push_back({plan.name, false, cli_.writeImage(plan.folder, plan.name)});
-    }
-
-    // Writes the new project's files once each, and returns its image.
-    std::string fillNewProject(const std::string& folder, const GeneralParameters& parameters) {
-        const char separator = platform::kPathSeparator;
-        XmlDocument document;
-        fillGeneralParameters(document, parameters);
-        writeNew(folder + separator + "pargen.xml", document.serialize());
-        XmlDocument table;
-        fillTranslateTable(table, {});
-        writeNew(folder + separator + "var.xml", table.serialize());
-        XmlDocument reader;
-        BuildParameterImage(reader, folder);
-        writeNew(folder + separator + "bin" + separator + "bank.bin", imageBytes());
-        return imageBytes();
+        writeGeneralParameters(document, parameters, ProjectPaths(plan.folder).generalParameters);
+        applied_.push_back({plan.name, false, cli_.writeImage(lock, plan.folder, plan.name)});
     }
 
     void summarize(const std::vector<Plan>& plans) {

@@ -1,10 +1,12 @@
 // ports and update: the COM ports and the updater.
 #include "app/ProjectLock.h"
+#include "app/ProjectPaths.h"
 #include "cli/Cli.h"
 #include "platform/FileSystem.h"
 #include "platform/SerialNames.h"
 #include "update/ComPortDiscovery.h"
 #include "update/CommInt.h"
+#include "update/PortConnection.h"
 #include "update/UpdaterCommandLine.h"
 
 namespace {
@@ -51,22 +53,21 @@ int updateCommand(Cli& cli) {
         arguments.refuse("--port is needed");
     const std::string folder = cli.projectFolder(name);
     // Without a document the image is its head alone: never written into a device.
-    if (options.project && !platform::entryExists(folder + platform::kPathSeparator + "pargen.xml"))
-        throw CliError{name, "has no pargen.xml, so there is no project to write"};
+    if (options.project && !platform::entryExists(ProjectPaths(folder).generalParameters))
+        throw CliError{name, std::string("has no ") + kGeneralParameterFile +
+                                 ", so there is no project to write"};
     {
         const ProjectLock lock(folder, name);
-        cli.writeImage(folder, name);
+        cli.writeImage(lock, folder, name);
     }
 
-    // The port test of Connect: opened, DTR raised, released for the updater.
+    // The port test of Connect, then the port is released for the updater.
     try {
         TComm comm(cli.environment.serial);
-        comm.SetDeviceName(*port);
-        comm.Open();
-        comm.SetDtr(true);
+        connectPort(comm, *port);
         comm.Close();
     } catch (const ECommError& e) {
-        std::string message = "Error!! Com Port cannot be open.";
+        std::string message = kPortCannotBeOpened;
         if (e.ErrorCode == platform::kErrorAccessDenied &&
             platform::unopenablePortState(*port) == "no access")
             message += " No access: " + std::string(kNoAccessHint) + ".";

@@ -3,6 +3,7 @@
 
 #include "app/NewProject.h"
 #include "app/ProjectLock.h"
+#include "app/ProjectPaths.h"
 #include "cli/Cli.h"
 #include "cli/ImageReport.h"
 #include "common/AppError.h"
@@ -103,7 +104,10 @@ int newCommand(Cli& cli) {
     const std::string name = cli.arguments.operands(1).front();
     if (!newNameAccepted(cli, name))
         return 1;
-    if (!createProjectFolder(cli.workspace.projectsFolder, name, writeDefaultProjectDocuments)) {
+    const auto defaults = [](const std::string& folder) {
+        writeNewProjectFiles(folder, GeneralParameters{}, false);
+    };
+    if (!createProjectFolder(cli.workspace.projectsFolder, name, defaults)) {
         cli.tell(name, kProjectExistsMessage);
         return 1;
     }
@@ -120,10 +124,10 @@ int copyCommand(Cli& cli) {
     if (!newNameAccepted(cli, name))
         return 1;
     const auto copied = [&](const std::string& folder) {
-        for (const char* document : {"pargen.xml", "var.xml"}) {
-            copyDocument(source + platform::kPathSeparator + document,
-                         folder + platform::kPathSeparator + document);
-        }
+        const ProjectPaths from(source);
+        const ProjectPaths to(folder);
+        copyDocument(from.generalParameters, to.generalParameters);
+        copyDocument(from.translateTable, to.translateTable);
     };
     if (!createProjectFolder(cli.workspace.projectsFolder, name, copied)) {
         cli.tell(name, kProjectExistsMessage);
@@ -167,7 +171,7 @@ int imageCommand(Cli& cli) {
     std::string bytes;
     {
         const ProjectLock lock(folder, name);
-        bytes = cli.writeImage(folder, name);
+        bytes = cli.writeImage(lock, folder, name);
     }
     if (cli.json())
         cli.printJson(imageJson(bytes));

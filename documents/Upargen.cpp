@@ -204,13 +204,11 @@ bool TFpargen::CheckTimeout() {
     return !message;
 }
 
-void TFpargen::BitBtn1Click() {
+void TFpargen::BitBtn1Click(OkFor caller) {
     if (!CheckTimeout())
         return;
     const std::string& path = workspace().generalParameterPath;
-    // Unseen, New project writes into the folder it is building: nobody else
-    // knows it yet.
-    if (!isVisible()) {
+    if (caller == OkFor::NewProject) {
         writeGeneralParameters(XML2, currentParameters(), path);
         return;
     }

@@ -46,8 +46,13 @@ class TFpargen : public QDialog {
     XmlDocument XML2;
 
     void SetDefaults();
+    // Who runs the OK routine: the operator's button, which takes the
+    // project's lock and never reverts another program's change; or New
+    // project, unseen, writing into the folder it is building, which nobody
+    // else knows yet.
+    enum class OkFor { Operator, NewProject };
     // OK: validates the master side's time-out and writes the whole document.
-    void BitBtn1Click();
+    void BitBtn1Click(OkFor caller = OkFor::Operator);
     void RG_ModeClick();
     // The RS232 rule; a null sender runs only the enablement step.
     void RB_232_RTUClick(QObject* sender);

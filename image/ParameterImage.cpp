@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "app/ProjectPaths.h"
 #include "common/AppError.h"
 #include "common/IntegerText.h"
 #include "documents/XmlDocument.h"
@@ -93,7 +94,7 @@ void BuildParameterImage(XmlDocument& document, const std::string& projectFolder
     image.putWord(kHead & 0xFFFF);
     image.putWord(kHead >> 16);
 
-    const std::string path = projectFolder + platform::kPathSeparator + "pargen.xml";
+    const std::string path = ProjectPaths(projectFolder).generalParameters;
     // A folder or a dangling link in the document's place is an error, not "no document".
     if (platform::entryExists(path)) {
         document.activate();
@@ -126,8 +127,7 @@ void BuildParameterImage(XmlDocument& document, const std::string& projectFolder
 }
 
 void WriteParameterImage(const std::string& projectFolder) {
-    const std::string separator(1, platform::kPathSeparator);
-    const std::string path = projectFolder + separator + "bin" + separator + "bank.bin";
+    const std::string path = ProjectPaths(projectFolder).image;
     const std::string_view bytes(reinterpret_cast<const char*>(ImageBuffer.data()),
                                  static_cast<std::size_t>(ImageLength));
     std::string reason;

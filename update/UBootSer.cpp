@@ -14,6 +14,7 @@
 #include "controls/WindowLook.h"
 #include "update/ComPortDiscovery.h"
 #include "update/MainThreadHandOver.h"
+#include "update/PortConnection.h"
 #include "update/UpdaterCommandLine.h"
 #include "update/UpdaterLauncher.h"
 
@@ -153,12 +154,10 @@ void TFBootSer::LbButton1Click() {
     connected_ = false;
     closePortQuietly();
     try {
-        Comm1.SetDeviceName(CB_Com->currentText().toStdString());
-        Comm1.Open();
-        Comm1.SetDtr(true);
+        connectPort(Comm1, CB_Com->currentText().toStdString());
         connected_ = true;
     } catch (const std::exception&) {
-        messages::showError("Error!! Com Port cannot be open.");
+        messages::showError(kPortCannotBeOpened);
     }
 }
 

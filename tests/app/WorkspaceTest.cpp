@@ -7,6 +7,7 @@
 
 #include "app/FolderUtils.h"
 #include "app/ProjectLock.h"
+#include "app/ProjectPaths.h"
 #include "app/Workspace.h"
 #include "common/AppError.h"
 #include "platform/FileSystem.h"
@@ -162,7 +163,7 @@ TEST(ProjectLock, TakingItClearsWhatInterruptedWritesLeft) {
     for (const auto& name : oursInBin)
         EXPECT_FALSE(std::filesystem::exists(project / ("bin/" + name))) << name;
     for (const auto& name : others) EXPECT_TRUE(std::filesystem::exists(project / name)) << name;
-    EXPECT_TRUE(std::filesystem::exists(projectLockPath(project.path())));
+    EXPECT_TRUE(std::filesystem::exists(ProjectPaths(project.path()).lock));
 }
 
 }  // namespace

@@ -1,0 +1,16 @@
+#include "app/ProjectImage.h"
+
+#include "app/ProjectLock.h"
+#include "image/ParameterImage.h"
+
+std::string writeProjectImage(const ProjectLock&, const std::string& projectFolder,
+                              XmlDocument& document, std::vector<std::string>* truncations) {
+    BuildParameterImage(document, projectFolder, truncations);
+    WriteParameterImage(projectFolder);
+    return builtImageBytes();
+}
+
+std::string builtImageBytes() {
+    return std::string(reinterpret_cast<const char*>(ImageBuffer.data()),
+                       static_cast<std::size_t>(ImageLength));
+}

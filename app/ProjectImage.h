@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+class ProjectLock;
+class XmlDocument;
+
+// Update Device's first step, shared by the windows and the command line:
+// builds the project's image from its pargen.xml (read through document) and
+// writes bin/bank.bin. The caller proves it holds the project's lock. Returns
+// the image's bytes; truncations, when given, receives a line for each value
+// that did not fit its field. Raises the builder's or writer's error, and
+// then writes nothing.
+std::string writeProjectImage(const ProjectLock& lock, const std::string& projectFolder,
+                              XmlDocument& document,
+                              std::vector<std::string>* truncations = nullptr);
+
+// The bytes the last build left in the image buffer.
+std::string builtImageBytes();
