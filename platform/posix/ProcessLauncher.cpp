@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <future>
 #include <thread>
 
 extern char** environ;
@@ -133,6 +134,7 @@ struct RunWait::State {
     int endFd = -1;  // a pidfd, readable once the program has ended
     sem_t* event = nullptr;
     std::atomic<bool> stopping{false};
+    std::promise<void> watcherEnded;
     std::thread signalWatcher;
 };
 
@@ -158,22 +160,29 @@ RunWait::RunWait(LaunchedProgram& program, NamedEvent& event) : state_(std::make
             if (sem_wait(state->event) != 0 && errno == EINTR)
                 continue;
             if (state->stopping)
-                return;
+                break;
             // However often it was set, the event was signalled once.
             while (sem_trywait(state->event) == 0) {
             }
             // The post that stops this thread may have been among them.
             if (state->stopping)
-                return;
+                break;
             state->wake->raise();
         }
+        state->watcherEnded.set_value();
     });
 }
 
 RunWait::~RunWait() {
     if (state_->signalWatcher.joinable()) {
         state_->stopping = true;
-        sem_post(state_->event);
+        // The semaphore is shared by name: another program's wait may take
+        // the post meant for this thread (its reset drains the semaphore), so
+        // post again until the thread has seen one.
+        const std::future<void> ended = state_->watcherEnded.get_future();
+        do {
+            sem_post(state_->event);
+        } while (ended.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready);
         state_->signalWatcher.join();
     }
     if (state_->endFd >= 0)

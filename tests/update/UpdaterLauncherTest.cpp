@@ -297,6 +297,27 @@ TEST_F(RunAndWaitTest, ABurstOfSignalsWakesTheWaitOnlyBriefly) {
     EXPECT_LT(cpuMs() - cpuAfterBurst, 200);
 }
 
+// The event is shared by name: another program's run drains it as it
+// starts. A wait that ends meanwhile must still end, though the post that
+// stops its watcher may be drained.
+TEST_F(RunAndWaitTest, AWaitEndsWhileAnotherRunDrainsTheEvent) {
+    std::atomic<bool> runsDone{false};
+    std::thread otherProgram([&] {
+        sem_t* event = sem_open("/HandleCed", O_CREAT, 0600, 0);
+        ASSERT_NE(event, SEM_FAILED);
+        const auto stop = Clock::now() + std::chrono::seconds(3);
+        while (!runsDone && Clock::now() < stop) {
+            while (sem_trywait(event) == 0) {
+            }
+        }
+        sem_close(event);
+    });
+    for (int run = 0; run < 5; ++run)
+        EXPECT_EQ(runAndWait(FAKE_UPDATER, arguments({}), false, {}).kind, RunOutcome::Kind::Ended);
+    runsDone = true;
+    otherProgram.join();
+}
+
 #endif  // _WIN32
 
 TEST_F(RunAndWaitTest, MissingProgramReturnsAtOnce) {
