@@ -100,7 +100,5 @@ std::string workspaceRootFor(const std::string& programFolder) {
         data = std::string(home) + sep + ".local" + sep + "share";
     else
         return programFolder;
-    const std::string root = data + sep + "Tarvel";
-    ForceFolder(root);
-    return root;
+    return data + sep + "Tarvel";
 }

@@ -29,7 +29,9 @@ std::string captionForProject(const std::string& projectName);
 // program, as in a build folder or a portable copy; but for a program that the
 // install rules put under a prefix (they alone place the marker
 // ../share/tarvel/installed beside its folder), the user's own
-// $XDG_DATA_HOME/Tarvel (~/.local/share/Tarvel), made when missing.
+// $XDG_DATA_HOME/Tarvel (~/.local/share/Tarvel). Makes nothing: a command
+// that needs no workspace must leave none behind; the one that uses it makes
+// the user's folder with ForceFolder.
 std::string workspaceRootFor(const std::string& programFolder);
 
 // Sets the workspace's folders below root and creates MASTER and PROJECTS

@@ -1,3 +1,4 @@
+#include "app/FolderUtils.h"
 #include "app/TarvelApplication.h"
 #include "app/UTarveleFirmWare.h"
 #include "app/Workspace.h"
@@ -14,7 +15,9 @@ int main(int argc, char** argv) {
     }
     TarvelApplication application(argc, argv);
     // The other windows are built when first needed.
-    TFTarveleFirmWare mainWindow(workspaceRootFor(platform::executableFolder()));
+    const std::string root = workspaceRootFor(platform::executableFolder());
+    ForceFolder(root);  // the user's own workspace, once installed
+    TFTarveleFirmWare mainWindow(root);
     mainWindow.show();
     return application.exec();
 }

@@ -7,10 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "common/AppError.h"
+
 // A command line that does not say what to do: the message and the usage to
 // show with it.
-struct UsageError {
-    std::string message;
+class UsageError : public AppError {
+  public:
+    UsageError(const std::string& message, std::string usage)
+        : AppError(message), usage(std::move(usage)) {}
     std::string usage;
 };
 

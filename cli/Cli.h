@@ -7,15 +7,18 @@
 #include "cli/Arguments.h"
 #include "cli/CommandLine.h"
 #include "cli/ParameterKeys.h"
+#include "common/AppError.h"
 #include "documents/GeneralParameters.h"
 
 class ProjectLock;
 
 // A refusal or failure: the project, file or port concerned and the message,
 // printed as "tarvel-cli: SUBJECT: MESSAGE".
-struct CliError {
+class CliError : public AppError {
+  public:
+    CliError(std::string subject, const std::string& message)
+        : AppError(message), subject(std::move(subject)) {}
     std::string subject;
-    std::string message;
 };
 
 // What one run of the command line works with.
@@ -36,8 +39,13 @@ class Cli {
     bool json() const { return arguments.flag("--json"); }
     // Prints one JSON object, with the format version at the top.
     void printJson(const Json& object) const;
-    // "tarvel-cli: SUBJECT: MESSAGE" on standard error.
+    // "tarvel-cli: SUBJECT: MESSAGE" on standard error; the last one is what
+    // a failure's JSON says.
     void tell(const std::string& about, const std::string& message) const;
+    void noteFailure(const std::string& about, const std::string& message) const;
+    bool printedJson() const { return printedJson_; }
+    // {"version": 1, "error": {"name": SUBJECT or null, "message": MESSAGE}}.
+    void printFailureJson() const;
 
     // The whole of a file that a command reads, or of standard input for "-",
     // at most 16 MiB of either; raises CliError naming the file.
@@ -52,6 +60,10 @@ class Cli {
     // bytes and tells of values that do not fit their fields.
     std::string writeImage(const ProjectLock& lock, const std::string& folder,
                            const std::string& name) const;
+
+  private:
+    mutable bool printedJson_ = false;
+    mutable std::pair<std::string, std::string> lastFailure_;
 };
 
 int newCommand(Cli& cli);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <sstream>
 
 #include "app/FolderUtils.h"
@@ -59,20 +60,36 @@ int run(Cli& cli) {
     }
     if (arguments.command().empty())
         throw UsageError{"no command given", programUsage()};
-    static const std::map<std::string, int (*)(Cli&)> kCommands = {
-        {"new", newCommand},       {"copy", copyCommand},   {"show", showCommand},
-        {"set", setCommand},       {"apply", applyCommand}, {"image", imageCommand},
-        {"decode", decodeCommand}, {"ports", portsCommand}, {"update", updateCommand}};
+    // Each command says whether it works in a workspace; one that does not
+    // never makes or touches one.
+    struct Command {
+        int (*run)(Cli&);
+        bool usesWorkspace;
+    };
+    static const std::map<std::string, Command> kCommands = {
+        {"new", {newCommand, true}},        {"copy", {copyCommand, true}},
+        {"show", {showCommand, true}},      {"set", {setCommand, true}},
+        {"apply", {applyCommand, true}},    {"image", {imageCommand, true}},
+        {"decode", {decodeCommand, false}}, {"ports", {portsCommand, false}},
+        {"update", {updateCommand, true}}};
     const auto command = kCommands.find(arguments.command());
     if (command == kCommands.end())
         throw UsageError{"unknown command " + arguments.command(), programUsage()};
-    prepareWorkspace(cli, arguments.option("--workspace").value_or(cli.environment.programFolder));
-    return command->second(cli);
+    if (command->second.usesWorkspace) {
+        if (const auto given = arguments.option("--workspace")) {
+            prepareWorkspace(cli, *given);
+        } else {
+            ForceFolder(cli.environment.defaultWorkspace);  // the user's own, once installed
+            prepareWorkspaceFolders(cli.workspace, cli.environment.defaultWorkspace);
+        }
+    }
+    return command->second.run(cli);
 }
 
 }  // namespace
 
 void Cli::printJson(const Json& object) const {
+    printedJson_ = true;
     Json versioned = {{"version", kJsonVersion}};
     for (const auto& [key, value] : object.items()) versioned[key] = value;
     out << versioned.dump(2) << '\n';
@@ -80,6 +97,18 @@ void Cli::printJson(const Json& object) const {
 
 void Cli::tell(const std::string& about, const std::string& message) const {
     err << framed(about, message);
+    noteFailure(about, message);
+}
+
+void Cli::noteFailure(const std::string& about, const std::string& message) const {
+    lastFailure_ = {about, message};
+}
+
+void Cli::printFailureJson() const {
+    const auto& [about, message] = lastFailure_;
+    printJson({{"error",
+                {{"name", about.empty() ? Json(nullptr) : Json(shortQuote(about))},
+                 {"message", message}}}});
 }
 
 std::string Cli::projectFolder(const std::string& name) {
@@ -134,24 +163,30 @@ std::string Cli::writeImage(const ProjectLock& lock, const std::string& folder,
 
 int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
                    const CliEnvironment& environment) {
-    int status = 1;
+    std::optional<Arguments> parsed;
     try {
-        const Arguments parsed(arguments);
-        Cli cli(out, err, environment, parsed);
-        try {
-            status = run(cli);
-        } catch (const CliError& e) {
-            err << framed(e.subject, e.message);
-            return 1;
-        } catch (const std::exception& e) {
-            // As the windows' general error report words it.
-            err << framed(cli.subject, reportText(e.what()));
-            return 1;
-        }
+        parsed.emplace(arguments);
     } catch (const UsageError& e) {
-        err << kProgram << e.message << "\n\n" << e.usage;
+        err << kProgram << e.what() << "\n\n" << e.usage;
         return 2;
     }
+    Cli cli(out, err, environment, *parsed);
+    int status = 1;
+    try {
+        status = run(cli);
+    } catch (const UsageError& e) {
+        err << kProgram << e.what() << "\n\n" << e.usage;
+        cli.noteFailure("", e.what());
+        status = 2;
+    } catch (const CliError& e) {
+        cli.tell(e.subject, e.what());
+    } catch (const std::exception& e) {
+        // As the windows' general error report words it.
+        cli.tell(cli.subject, reportText(e.what()));
+    }
+    // A script that reads the JSON gets an answer when the command failed.
+    if (status != 0 && cli.json() && !cli.printedJson())
+        cli.printFailureJson();
     // A full disk or a closed pipe: what was printed did not arrive.
     out.flush();
     if (!out) {

@@ -11,8 +11,9 @@
 
 // What the command line works with besides its arguments.
 struct CliEnvironment {
-    // The workspace unless --workspace names another: the program's folder.
-    std::string programFolder;
+    // The workspace unless --workspace names another: the program's folder,
+    // or the user's own once installed (workspaceRootFor).
+    std::string defaultWorkspace;
     std::shared_ptr<platform::SerialApi> serial;
     // Whether a progress line may be drawn on standard error.
     bool progressOnTerminal = false;

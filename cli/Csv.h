@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "common/AppError.h"
+
 // One record of a CSV file, with the line it starts on (from 1).
 struct CsvRow {
     std::size_t line;
@@ -11,9 +13,10 @@ struct CsvRow {
 };
 
 // What makes a file no CSV that can be read: the line and why.
-struct CsvError {
+class CsvError : public AppError {
+  public:
+    CsvError(std::size_t line, const std::string& message) : AppError(message), line(line) {}
     std::size_t line;
-    std::string message;
 };
 
 // The most a file may hold, so that its rows never take much more memory

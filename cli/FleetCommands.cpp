@@ -71,7 +71,7 @@ class Apply {
                 throw CsvError{1, "there is no header line"};
             columns = columnsOf(rows.front());
         } catch (const CsvError& e) {
-            throw CliError{file_, "line " + std::to_string(e.line) + ": " + e.message};
+            throw CliError{file_, "line " + std::to_string(e.line) + ": " + e.what()};
         }
         std::vector<Plan> plans;
         std::set<std::string> names;
@@ -114,6 +114,10 @@ class Apply {
         }
         if (const auto problem = applyChanges(plan.parameters, plan))
             throw AppError(*problem);
+        std::vector<std::string> keys;
+        for (const auto& change : plan.changes) keys.push_back(change.first);
+        for (const std::string& warning : unsentFraming(plan.parameters, keys))
+            cli_.tell(file_, "line " + std::to_string(row.line) + ": " + warning);
         return plan;
     }
 
@@ -174,24 +178,30 @@ class Apply {
         applied_.push_back({plan.name, false, cli_.writeImage(lock, plan.folder, plan.name)});
     }
 
+    // What was applied, in the order of the file's rows, so that it can be
+    // held against the sheet; then what was not.
     void summarize(const std::vector<Plan>& plans) {
-        std::set<std::string> done;
-        for (const auto& entry : applied_) done.insert(entry.name);
+        std::map<std::string, const Applied*> byName;
+        for (const Applied& entry : applied_) byName[entry.name] = &entry;
+        std::vector<const Applied*> applied;
         std::vector<std::string> notApplied;
         for (const Plan& plan : plans) {
-            if (!done.count(plan.name))
+            const auto entry = byName.find(plan.name);
+            if (entry == byName.end())
                 notApplied.push_back(plan.name);
+            else
+                applied.push_back(entry->second);
         }
         if (cli_.json()) {
             Json list = Json::array();
-            for (const auto& entry : applied_)
-                list.push_back({{"name", entry.name},
-                                {"created", entry.created},
-                                {"image", imageJson(entry.image)["bytes"]}});
+            for (const Applied* entry : applied)
+                list.push_back({{"name", entry->name},
+                                {"created", entry->created},
+                                {"image", imageJson(entry->image)["bytes"]}});
             cli_.printJson({{"applied", list}, {"notApplied", notApplied}});
         } else {
-            for (const auto& entry : applied_)
-                cli_.out << (entry.created ? "created " : "changed ") << entry.name << '\n';
+            for (const Applied* entry : applied)
+                cli_.out << (entry->created ? "created " : "changed ") << entry->name << '\n';
         }
         for (const std::string& name : notApplied) cli_.tell(name, "not applied");
     }

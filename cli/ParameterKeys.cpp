@@ -43,6 +43,14 @@ Json sideToJson(const SideParameters& side) {
                 {"timeout", timeout ? Json(*timeout) : Json(nullptr)}};
 }
 
+// "a, b or c".
+std::string listed(const std::vector<std::string>& items) {
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == items.size() ? " or " : ", ") + items[i];
+    return text;
+}
+
 }  // namespace
 
 std::optional<std::string> itemAt(const std::vector<std::string>& items, int position) {
@@ -69,7 +77,7 @@ bool isParameterKey(const std::string& key) {
 
 std::optional<std::string> applyParameter(GeneralParameters& parameters, const std::string& key,
                                           const std::string& value) {
-    const auto choose = [&](const std::vector<std::string>& items, const char* what,
+    const auto choose = [&](const std::vector<std::string>& items, const std::string& what,
                             int& target) -> std::optional<std::string> {
         const auto position = positionOf(items, value);
         if (!position)
@@ -90,7 +98,8 @@ std::optional<std::string> applyParameter(GeneralParameters& parameters, const s
         return side.rs232 ? rs232Problem(parameters, sideId) : std::nullopt;
     }
     if (field == "baud")
-        return choose(kBaudRateItems, "a baud rate of the list", side.baudRate);
+        return choose(kBaudRateItems, "a baud rate (" + listed(kBaudRateItems) + ")",
+                      side.baudRate);
     if (field == "parity")
         return choose(kParityItems, "a parity (NONE, ODD or EVEN)", side.parity);
     if (field == "data")
@@ -101,6 +110,29 @@ std::optional<std::string> applyParameter(GeneralParameters& parameters, const s
     // image must never hold a value the dialog refuses.
     side.timeout = value;
     return sideTimeoutProblem(parameters, sideId);
+}
+
+std::vector<std::string> unsentFraming(const GeneralParameters& parameters,
+                                       const std::vector<std::string>& givenKeys) {
+    const SideParameters rs232Frame;  // 8 data bits, 1 stop bit
+    std::vector<std::string> warnings;
+    for (const std::string& key : givenKeys) {
+        const bool rtu = key.rfind("rtu.", 0) == 0;
+        const SideParameters& side = rtu ? parameters.rtu : parameters.ascii;
+        const std::string field = key.substr(key.find('.') + 1);
+        std::optional<std::string> value;
+        if (field == "data" && side.dataBits != rs232Frame.dataBits)
+            value = itemAt(kDataBitsItems, side.dataBits);
+        else if (field == "stop" && side.stopBits != rs232Frame.stopBits)
+            value = itemAt(kStopBitsItems, side.stopBits);
+        else
+            continue;
+        if (side.rs232)
+            warnings.push_back(key + " " + value.value_or("?") +
+                               " is not written to the device: over RS232 it takes 8 data bits "
+                               "and 1 stop bit");
+    }
+    return warnings;
 }
 
 Json parametersToJson(const GeneralParameters& parameters) {

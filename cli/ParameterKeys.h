@@ -25,6 +25,13 @@ bool isParameterKey(const std::string& key);
 std::optional<std::string> applyParameter(GeneralParameters& parameters, const std::string& key,
                                           const std::string& value);
 
+// What the device will not get of the framing keys given (rtu.data,
+// rtu.stop, ascii.data, ascii.stop): over RS232 the image fixes the frame at
+// 8 data bits and 1 stop bit, as the dialog greys those lists. One warning
+// for each such key whose value is not that.
+std::vector<std::string> unsentFraming(const GeneralParameters& parameters,
+                                       const std::vector<std::string>& givenKeys);
+
 // The parameters as show --json prints them: mode and the list texts, with
 // numbers as numbers; a value outside its list, or a time-out that is no
 // whole number, as null.

@@ -61,6 +61,10 @@ int updateCommand(Cli& cli) {
         cli.writeImage(lock, folder, name);
     }
 
+    // As the wizard names them when it shows.
+    for (const std::string& missing : missingUpdaterFiles(cli.workspace.root))
+        cli.tell(name, missing);
+
     // The port test of Connect, then the port is released for the updater.
     try {
         TComm comm(cli.environment.serial);

@@ -160,6 +160,9 @@ int setCommand(Cli& cli) {
         throw CliError{name, *problem};
     XmlDocument document;
     writeGeneralParameters(document, parameters, cli.workspace.generalParameterPath);
+    std::vector<std::string> keys;
+    for (const auto& change : changes) keys.push_back(change.first);
+    for (const std::string& warning : unsentFraming(parameters, keys)) cli.tell(name, warning);
     if (cli.json())
         printParameters(cli, name, parameters);
     return 0;
@@ -172,6 +175,10 @@ int imageCommand(Cli& cli) {
     {
         const ProjectLock lock(folder, name);
         bytes = cli.writeImage(lock, folder, name);
+        const std::vector<std::string> framing = {"rtu.data", "rtu.stop", "ascii.data",
+                                                  "ascii.stop"};
+        for (const std::string& warning : unsentFraming(cli.readParameters(folder), framing))
+            cli.tell(name, warning);
     }
     if (cli.json())
         cli.printJson(imageJson(bytes));

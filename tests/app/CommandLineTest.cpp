@@ -119,7 +119,8 @@ TEST_F(CommandLineTest, RefusalsSayWhyAndWriteNothing) {
         {"set Demo mode=1 rtu.timeout=60001", 1,
          "tarvel-cli: Demo: Error!! TimeOut RTU must be between 0 and 60000 ms. \n"},
         {"set Demo rtu.baud=14400", 1,
-         "tarvel-cli: Demo: '14400' is not a baud rate of the list for rtu.baud\n"},
+         "tarvel-cli: Demo: '14400' is not a baud rate (1200, 2400, 4800, 9600, 19200, 38400, "
+         "57600 or 115200) for rtu.baud\n"},
         // A slave side's time-out too: the image would hold what the dialog refuses.
         {"set Demo ascii.timeout=70000", 1,
          "tarvel-cli: Demo: Error!! TimeOut ASCII must be between 0 and 60000 ms. \n"},
@@ -310,6 +311,7 @@ class UpdateCommandTest : public testing::Test {
         clearEnvironment("TARVEL_UPDATER_SLEEP_MS");
         serial->devices = {"COM3"};
         ASSERT_EQ(run({"new", "Plant 1"}).status, 0);
+        writeFile(workspace / "MASTER/sim40917.sim", "");
     }
 
     Result run(std::vector<std::string> arguments, std::uint32_t timeLimitMs = 150000) {
@@ -370,6 +372,13 @@ TEST_F(UpdateCommandTest, APortThatCannotBeOpenedRunsNoUpdater) {
               "tarvel-cli: Plant 1: has no pargen.xml, so there is no project to write\n");
     EXPECT_FALSE(fs::exists(argsFile));
     EXPECT_EQ(serial->openHandles(), 0);
+    // As the wizard names it when it shows.
+    fs::remove(workspace / "MASTER/sim40917.sim");
+    EXPECT_EQ(run({"update", "Plant 1", "--port", "COM3", "--no-project"})
+                  .err.rfind("tarvel-cli: Plant 1: The device master file " +
+                                 workspace / "MASTER/sim40917.sim" + " is missing.\n",
+                             0),
+              0u);
 }
 
 }  // namespace

@@ -185,8 +185,8 @@ TEST(WorkspaceRoot, BesideTheProgramUnlessInstalled) {
     setEnvironment("HOME", home.path());
     setEnvironment("XDG_DATA_HOME", home / "data");
     EXPECT_EQ(workspaceRootFor(bin), home / "data/Tarvel");
-    EXPECT_TRUE(std::filesystem::is_directory(home / "data/Tarvel"));
-    setEnvironment("XDG_DATA_HOME", "relative/data");  // to be ignored
+    EXPECT_FALSE(std::filesystem::exists(home / "data/Tarvel"));  // made when prepared
+    setEnvironment("XDG_DATA_HOME", "relative/data");             // to be ignored
     EXPECT_EQ(workspaceRootFor(bin), home / ".local/share/Tarvel");
     clearEnvironment("XDG_DATA_HOME");
     EXPECT_EQ(workspaceRootFor(bin), home / ".local/share/Tarvel");

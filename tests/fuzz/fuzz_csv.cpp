@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         again = parseCsv(written(rows), limits);
     } catch (const CsvError& e) {
-        finding("its own writing refused: " + e.message);
+        finding(std::string("its own writing refused: ") + e.what());
     }
     if (cellsOf(again) != cellsOf(rows))
         finding("its own writing reads back otherwise");

@@ -1,0 +1,83 @@
+// What each command touches and how it answers a script, in the process itself.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "cli/CommandLine.h"
+#include "support/FakeSerialApi.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class CommandTableTest : public testing::Test {
+  protected:
+    TempFolder folder;
+    std::string workspace = folder / "ws";
+
+    Result run(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"--workspace", workspace});
+        std::ostringstream out;
+        std::ostringstream err;
+        const CliEnvironment environment{"", std::make_shared<FakeSerialApi>(), false, {}};
+        const int status = runCommandLine(arguments, out, err, environment);
+        return {status, out.str(), err.str()};
+    }
+};
+
+TEST_F(CommandTableTest, CommandsWithoutAWorkspaceLeaveNoneBehind) {
+    writeFile(folder / "image.bin", std::string("\x04\0\0\0", 4));
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"decode", folder / "image.bin"},
+          {"ports"},
+          {"-h"},
+          {"-V"},
+          {"show", "--help"}}) {
+        EXPECT_EQ(run(command).status, 0) << command.front();
+        EXPECT_FALSE(fs::exists(workspace)) << command.front();
+    }
+}
+
+TEST_F(CommandTableTest, AFailureAnswersAJsonReaderWithAnErrorObject) {
+    fs::create_directory(workspace);
+    const Result missing = run({"show", "Nope", "--json"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "tarvel-cli: Nope: Project not valid\n");
+    EXPECT_EQ(nlohmann::json::parse(missing.out),
+              nlohmann::json::parse(
+                  R"({"version": 1, "error": {"name": "Nope", "message": "Project not valid"}})"));
+    const Result usage = run({"show", "--json"});
+    EXPECT_EQ(usage.status, 2);
+    EXPECT_TRUE(nlohmann::json::parse(usage.out)["error"]["name"].is_null());
+}
+
+TEST_F(CommandTableTest, ApplyReportsInTheOrderOfTheRows) {
+    ASSERT_EQ(run({"new", "Old"}).status, 0);
+    writeFile(folder / "fleet.csv", "name,mode\nNew-1,1\nOld,1\nNew-2,0\n");
+    EXPECT_EQ(run({"apply", folder / "fleet.csv"}).out,
+              "created New-1\nchanged Old\ncreated New-2\n");
+}
+
+// Over RS232 the image fixes the frame at 8 data bits and 1 stop bit.
+TEST_F(CommandTableTest, FramingTheDeviceWillNotGetIsNamed) {
+    ASSERT_EQ(run({"new", "P"}).status, 0);
+    const std::string warning =
+        "tarvel-cli: P: rtu.data 7 is not written to the device: over RS232 it takes 8 data "
+        "bits and 1 stop bit\n";
+    const Result set = run({"set", "P", "rtu.line=RS232", "rtu.data=7", "rtu.stop=1"});
+    EXPECT_EQ(set.status, 0);
+    EXPECT_EQ(set.err, warning);
+    EXPECT_EQ(run({"image", "P"}).err, warning);
+    EXPECT_EQ(run({"set", "P", "ascii.data=7"}).err, "");  // RS485: the device takes it
+}
+
+}  // namespace
