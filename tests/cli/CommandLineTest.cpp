@@ -24,20 +24,49 @@ struct Result {
     std::string err;
 };
 
-#ifndef _WIN32
-// tarvel-cli as a whole process, on a workspace of the test's own, through a
-// POSIX shell (under Wine, scripts/test-windows.sh drives tarvel-cli.exe).
+// The words of a command line as a POSIX shell splits them: at blanks, with
+// '...' keeping blanks and the like inside one word.
+std::vector<std::string> words(const std::string& line) {
+    std::vector<std::string> split;
+    std::string word;
+    bool quoted = false;
+    bool inWord = false;
+    for (const char c : line) {
+        if (c == '\'') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (c == ' ' && !quoted) {
+            if (inWord)
+                split.push_back(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord)
+        split.push_back(word);
+    return split;
+}
+
+// tarvel-cli in the process itself, on a workspace of the test's own, so
+// that these tests run under Wine too.
 class CommandLineTest : public testing::Test {
   protected:
     TempFolder workspace;
 
+    Result run(const std::vector<std::string>& arguments) {
+        std::ostringstream out;
+        std::ostringstream err;
+        const CliEnvironment environment{"", std::make_shared<FakeSerialApi>(), false, {}};
+        const int status = runCommandLine(arguments, out, err, environment);
+        return {status, out.str(), err.str()};
+    }
     Result cli(const std::string& arguments) {
-        const std::string out = workspace / "out.txt";
-        const std::string err = workspace / "err.txt";
-        const std::string command = std::string(TARVEL_CLI) + " --workspace '" + workspace.path() +
-                                    "' " + arguments + " >'" + out + "' 2>'" + err + "'";
-        const int status = std::system(command.c_str());
-        return {WEXITSTATUS(status), readFile(out), readFile(err)};
+        std::vector<std::string> all = {"--workspace", workspace.path()};
+        for (const std::string& word : words(arguments)) all.push_back(word);
+        return run(all);
     }
     std::string project(const std::string& file) { return workspace / ("PROJECTS/Demo/" + file); }
 };
@@ -99,49 +128,32 @@ TEST_F(CommandLineTest, NewShowSetAndImageGiveWhatTheWindowsGive) {
     EXPECT_EQ(cli("image Copy").out, image.out);
 }
 
-TEST_F(CommandLineTest, RefusalsSayWhyAndWriteNothing) {
+// One refused command line each; {ws} stands for the workspace, {sep} for
+// the platform's separator.
+struct Refusal {
+    const char* arguments;
+    const char* err;
+};
+
+class Refusals : public CommandLineTest, public testing::WithParamInterface<Refusal> {
+  protected:
+    std::string placed(std::string text) {
+        for (std::size_t at; (at = text.find("{ws}")) != std::string::npos;)
+            text.replace(at, 4, workspace.path());
+        for (std::size_t at; (at = text.find("{sep}")) != std::string::npos;)
+            text.replace(at, 5, std::string(1, native("/").front()));
+        return text;
+    }
+};
+
+TEST_P(Refusals, SayWhyAndWriteNothing) {
     ASSERT_EQ(cli("new Demo").status, 0);
-    writeFile(workspace / "PROJECTS/Broken/pargen.xml", "");
     fs::create_directories(workspace / "PROJECTS/Broken/bin");
     writeFile(workspace / "PROJECTS/Broken/pargen.xml", "<General_Parameter/>");
     writeFile(workspace / "PROJECTS/Broken/bin/bank.bin", "old");
-    const struct {
-        std::string arguments;
-        int status;
-        std::string err;
-    } cases[] = {
-        {"new Demo", 1,
-         "tarvel-cli: Demo: Name project not valid because directory already exists\n"},
-        {"new 'a|b'", 1, "tarvel-cli: a|b: Name project not valid\n"},
-        {"new ../Outside", 1, "tarvel-cli: ../Outside: Name project not valid\n"},
-        {"set Demo rtu.line=RS232 ascii.line=rs232", 1,
-         "tarvel-cli: Demo: Error! The RS232 is already assigned to the RTU side\n"},
-        {"set Demo mode=1 rtu.timeout=60001", 1,
-         "tarvel-cli: Demo: Error!! TimeOut RTU must be between 0 and 60000 ms. \n"},
-        {"set Demo rtu.baud=14400", 1,
-         "tarvel-cli: Demo: '14400' is not a baud rate (1200, 2400, 4800, 9600, 19200, 38400, "
-         "57600 or 115200) for rtu.baud\n"},
-        // A slave side's time-out too: the image would hold what the dialog refuses.
-        {"set Demo ascii.timeout=70000", 1,
-         "tarvel-cli: Demo: Error!! TimeOut ASCII must be between 0 and 60000 ms. \n"},
-        {"set Demo rtu.timeout=abc", 1,
-         "tarvel-cli: Demo: Error!! TimeOut RTU must be between 0 and 60000 ms. \n"},
-        {"set . mode=1", 1, "tarvel-cli: .: . is not a project\n"},
-        {"set Demo/bin mode=1", 1, "tarvel-cli: Demo/bin: Demo/bin is not a project\n"},
-        {"new CON.txt", 1, "tarvel-cli: CON.txt: Name project not valid\n"},
-        {"show Missing", 1, "tarvel-cli: Missing: Project not valid\n"},
-        {"image Broken", 1,
-         "tarvel-cli: Broken: The element MODE_DEV is missing in " +
-             workspace / "PROJECTS/Broken/pargen.xml.\n"},
-        {"decode " + project("var.xml"), 1,
-         "tarvel-cli: " + project("var.xml") + ": is not a device image: " +
-             std::to_string(golden("empty_var.xml").size()) + " bytes, where one has 4 or 19\n"},
-    };
-    for (const auto& c : cases) {
-        const Result result = cli(c.arguments);
-        EXPECT_EQ(result.status, c.status) << c.arguments;
-        EXPECT_EQ(result.err, c.err) << c.arguments;
-    }
+    const Result result = cli(placed(GetParam().arguments));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, placed(GetParam().err));
     EXPECT_EQ(readFile(project("pargen.xml")), golden("default_pargen.xml"));
     EXPECT_EQ(readFile(workspace / "PROJECTS/Broken/bin/bank.bin"), "old");
     EXPECT_FALSE(fs::exists(workspace / "Outside"));
@@ -150,63 +162,51 @@ TEST_F(CommandLineTest, RefusalsSayWhyAndWriteNothing) {
     EXPECT_FALSE(fs::exists(project("bin/pargen.xml")));
 }
 
-#ifndef _WIN32
-// Two scripts setting different keys of one project at once: both changes stay.
-TEST_F(CommandLineTest, ConcurrentWritersTakeTurns) {
-    ASSERT_EQ(cli("new Demo").status, 0);
-    const std::string tool = std::string("'") + TARVEL_CLI + "' --workspace '" + workspace.path();
-    const char* bauds[] = {"19200", "38400"};
-    const char* parities[] = {"ODD", "EVEN"};
-    for (int round = 0; round < 10; ++round) {
-        const std::string baud = bauds[round % 2];
-        const std::string parity = parities[round % 2];
-        const std::string both = tool + "' set Demo rtu.baud=" + baud + " & " + tool +
-                                 "' set Demo ascii.parity=" + parity + " & wait";
-        ASSERT_EQ(std::system(("sh -c \"" + both + "\"").c_str()), 0);
-        const auto shown = nlohmann::json::parse(cli("show Demo --json").out);
-        EXPECT_EQ(shown["rtu"]["baud"], std::stoi(baud)) << round;
-        EXPECT_EQ(shown["ascii"]["parity"], parity) << round;
-    }
-    EXPECT_TRUE(fs::exists(project(".tarvel-lock")));
-    EXPECT_FALSE(fs::exists(project("bin/.tarvel-lock")));
-}
-#endif
+INSTANTIATE_TEST_SUITE_P(
+    CommandLine, Refusals,
+    testing::Values(
+        Refusal{"new Demo",
+                "tarvel-cli: Demo: Name project not valid because directory already exists\n"},
+        Refusal{"new 'a|b'", "tarvel-cli: a|b: Name project not valid\n"},
+        Refusal{"new ../Outside", "tarvel-cli: ../Outside: Name project not valid\n"},
+        Refusal{"set Demo rtu.line=RS232 ascii.line=rs232",
+                "tarvel-cli: Demo: Error! The RS232 is already assigned to the RTU side\n"},
+        Refusal{"set Demo mode=1 rtu.timeout=60001",
+                "tarvel-cli: Demo: Error!! TimeOut RTU must be between 0 and 60000 ms. \n"},
+        Refusal{"set Demo rtu.baud=14400",
+                "tarvel-cli: Demo: '14400' is not a baud rate (1200, 2400, 4800, 9600, 19200, "
+                "38400, 57600 or 115200) for rtu.baud\n"},
+        // A slave side's time-out too: the image would hold what the dialog refuses.
+        Refusal{"set Demo ascii.timeout=70000",
+                "tarvel-cli: Demo: Error!! TimeOut ASCII must be between 0 and 60000 ms. \n"},
+        Refusal{"set Demo rtu.timeout=abc",
+                "tarvel-cli: Demo: Error!! TimeOut RTU must be between 0 and 60000 ms. \n"},
+        Refusal{"set . mode=1", "tarvel-cli: .: . is not a project\n"},
+        Refusal{"set Demo/bin mode=1", "tarvel-cli: Demo/bin: Demo/bin is not a project\n"},
+        Refusal{"new CON.txt", "tarvel-cli: CON.txt: Name project not valid\n"},
+        Refusal{"show Missing", "tarvel-cli: Missing: Project not valid\n"},
+        Refusal{"image Broken",
+                "tarvel-cli: Broken: The element MODE_DEV is missing in "
+                "{ws}{sep}PROJECTS{sep}Broken{sep}pargen.xml.\n"},
+        Refusal{"decode {ws}{sep}PROJECTS{sep}Demo{sep}var.xml",
+                "tarvel-cli: {ws}{sep}PROJECTS{sep}Demo{sep}var.xml: is not a device image: 13 "
+                "bytes, where one has 4 or 19\n"}));
 
-// Two users in one group share a workspace (umask 002). The second may write
-// the documents the first made, so the lock must not shut them out, even one
-// that an older version made 0644.
-TEST_F(CommandLineTest, ASecondUserOfASharedWorkspaceWritesToo) {
-    if (geteuid() != 0)
-        GTEST_SKIP() << "two users need root to start them";
-    ASSERT_EQ(chown(workspace.path().c_str(), 12345, 12345), 0);
-    fs::permissions(workspace.path(), fs::perms(0775));
-    const auto as = [&](const std::string& user, const std::string& arguments) {
-        const std::string command =
-            "setpriv --reuid=" + user + " --regid=12345 --clear-groups sh -c \"umask 002; '" +
-            TARVEL_CLI + "' --workspace '" + workspace.path() + "' " + arguments + "\"";
-        return std::system(command.c_str());
-    };
-    ASSERT_EQ(as("12345", "new SH"), 0);
-    ASSERT_EQ(as("12345", "set SH mode=1"), 0);
-    EXPECT_EQ(fs::status((workspace / "PROJECTS/SH/.tarvel-lock")).permissions(), fs::perms(0664));
-    EXPECT_EQ(as("23456", "set SH rtu.parity=ODD"), 0);
-    fs::permissions((workspace / "PROJECTS/SH/.tarvel-lock"), fs::perms(0644));
-    EXPECT_EQ(as("23456", "set SH ascii.parity=EVEN"), 0);
-    const auto shown = nlohmann::json::parse(cli("show SH --json").out);
-    EXPECT_EQ(shown["mode"], 1);
-    EXPECT_EQ(shown["rtu"]["parity"], "ODD");
-    EXPECT_EQ(shown["ascii"]["parity"], "EVEN");
+class UsageErrors : public CommandLineTest, public testing::WithParamInterface<const char*> {};
+
+TEST_P(UsageErrors, ShowTheUsage) {
+    const Result result = cli(GetParam());
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err.rfind("tarvel-cli: ", 0), 0u);
+    EXPECT_NE(result.err.find("Usage: tarvel-cli"), std::string::npos);
 }
+
+INSTANTIATE_TEST_SUITE_P(CommandLine, UsageErrors,
+                         testing::Values("", "bogus", "show", "set Demo baud",
+                                         "set Demo rtu.speed=1", "update Demo", "image Demo --fast",
+                                         "ports extra", "show Demo --port COM1", "new"));
 
 TEST_F(CommandLineTest, ConventionsOfCommandLines) {
-    for (const char* arguments :
-         {"", "bogus", "show", "set Demo baud", "set Demo rtu.speed=1", "update Demo",
-          "image Demo --fast", "ports extra", "show Demo --port COM1", "new"}) {
-        const Result result = cli(arguments);
-        EXPECT_EQ(result.status, 2) << arguments;
-        EXPECT_EQ(result.err.rfind("tarvel-cli: ", 0), 0u) << arguments;
-        EXPECT_NE(result.err.find("Usage: tarvel-cli"), std::string::npos) << arguments;
-    }
     for (const char* arguments : {"--version", "-V", "show -V"})
         EXPECT_EQ(cli(arguments).out, "1.102\n") << arguments;
     for (const char* arguments : {"--help", "-h"})
@@ -218,17 +218,11 @@ TEST_F(CommandLineTest, ConventionsOfCommandLines) {
     EXPECT_EQ(cli("set -- -Odd rtu.parity=odd").status, 0);
     EXPECT_NE(cli("show -- -Odd").out.find("rtu.parity: ODD"), std::string::npos);
 
-    // What could not be printed is a failure.
-    const std::string full = std::string(TARVEL_CLI) + " --workspace '" + workspace.path() +
-                             "' show -- -Odd >/dev/full 2>/dev/null";
-    EXPECT_EQ(WEXITSTATUS(std::system(full.c_str())), 1);
-
     // A new workspace folder is made, with MASTER and PROJECTS.
     const std::string fresh = workspace / "plant";
-    const std::string command = std::string(TARVEL_CLI) + " new Line-7 --workspace=" + fresh +
-                                " 2>'" + workspace / "err.txt" + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    EXPECT_EQ(readFile(workspace / "err.txt"), "tarvel-cli: created workspace " + fresh + "\n");
+    const Result made = run({"new", "Line-7", "--workspace=" + fresh});
+    ASSERT_EQ(made.status, 0);
+    EXPECT_EQ(made.err, "tarvel-cli: created workspace " + fresh + "\n");
     EXPECT_TRUE(fs::is_directory(fresh + "/MASTER"));
     EXPECT_TRUE(fs::is_directory(fresh + "/PROJECTS/Line-7/bin"));
 }
@@ -295,8 +289,6 @@ TEST_F(CommandLineTest, ApplyChecksEveryRowThenWritesThemAll) {
                   "tarvel-cli: " + workspace / "odd.csv" + ": " + message + "\n");
     }
 }
-
-#endif  // _WIN32
 
 // update, in the process itself, with a fake serial layer and the test updater.
 class UpdateCommandTest : public testing::Test {
@@ -380,5 +372,79 @@ TEST_F(UpdateCommandTest, APortThatCannotBeOpenedRunsNoUpdater) {
                              0),
               0u);
 }
+
+#ifndef _WIN32
+// tarvel-cli as a whole process, through a POSIX shell: what only separate
+// processes show.
+class WholeProcessTest : public testing::Test {
+  protected:
+    TempFolder workspace;
+
+    Result cli(const std::string& arguments) {
+        const std::string out = workspace / "out.txt";
+        const std::string err = workspace / "err.txt";
+        const std::string command = std::string(TARVEL_CLI) + " --workspace '" + workspace.path() +
+                                    "' " + arguments + " >'" + out + "' 2>'" + err + "'";
+        const int status = std::system(command.c_str());
+        return {WEXITSTATUS(status), readFile(out), readFile(err)};
+    }
+    std::string project(const std::string& file) { return workspace / ("PROJECTS/Demo/" + file); }
+};
+
+// What could not be printed is a failure.
+TEST_F(WholeProcessTest, AFullStandardOutputIsAFailure) {
+    ASSERT_EQ(cli("new Demo").status, 0);
+    const std::string full = std::string(TARVEL_CLI) + " --workspace '" + workspace.path() +
+                             "' show Demo >/dev/full 2>/dev/null";
+    EXPECT_EQ(WEXITSTATUS(std::system(full.c_str())), 1);
+}
+
+// Two scripts setting different keys of one project at once: both changes stay.
+TEST_F(WholeProcessTest, ConcurrentWritersTakeTurns) {
+    ASSERT_EQ(cli("new Demo").status, 0);
+    const std::string tool = std::string("'") + TARVEL_CLI + "' --workspace '" + workspace.path();
+    const char* bauds[] = {"19200", "38400"};
+    const char* parities[] = {"ODD", "EVEN"};
+    for (int round = 0; round < 10; ++round) {
+        const std::string baud = bauds[round % 2];
+        const std::string parity = parities[round % 2];
+        const std::string both = tool + "' set Demo rtu.baud=" + baud + " & " + tool +
+                                 "' set Demo ascii.parity=" + parity + " & wait";
+        ASSERT_EQ(std::system(("sh -c \"" + both + "\"").c_str()), 0);
+        const auto shown = nlohmann::json::parse(cli("show Demo --json").out);
+        EXPECT_EQ(shown["rtu"]["baud"], std::stoi(baud)) << round;
+        EXPECT_EQ(shown["ascii"]["parity"], parity) << round;
+    }
+    EXPECT_TRUE(fs::exists(project(".tarvel-lock")));
+    EXPECT_FALSE(fs::exists(project("bin/.tarvel-lock")));
+}
+
+// Two users in one group share a workspace (umask 002). The second may write
+// the documents the first made, so the lock must not shut them out, even one
+// that an older version made 0644.
+TEST_F(WholeProcessTest, ASecondUserOfASharedWorkspaceWritesToo) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "two users need root to start them";
+    ASSERT_EQ(chown(workspace.path().c_str(), 12345, 12345), 0);
+    fs::permissions(workspace.path(), fs::perms(0775));
+    const auto as = [&](const std::string& user, const std::string& arguments) {
+        const std::string command =
+            "setpriv --reuid=" + user + " --regid=12345 --clear-groups sh -c \"umask 002; '" +
+            TARVEL_CLI + "' --workspace '" + workspace.path() + "' " + arguments + "\"";
+        return std::system(command.c_str());
+    };
+    ASSERT_EQ(as("12345", "new SH"), 0);
+    ASSERT_EQ(as("12345", "set SH mode=1"), 0);
+    EXPECT_EQ(fs::status((workspace / "PROJECTS/SH/.tarvel-lock")).permissions(), fs::perms(0664));
+    EXPECT_EQ(as("23456", "set SH rtu.parity=ODD"), 0);
+    fs::permissions((workspace / "PROJECTS/SH/.tarvel-lock"), fs::perms(0644));
+    EXPECT_EQ(as("23456", "set SH ascii.parity=EVEN"), 0);
+    const auto shown = nlohmann::json::parse(cli("show SH --json").out);
+    EXPECT_EQ(shown["mode"], 1);
+    EXPECT_EQ(shown["rtu"]["parity"], "ODD");
+    EXPECT_EQ(shown["ascii"]["parity"], "EVEN");
+}
+
+#endif  // _WIN32
 
 }  // namespace
