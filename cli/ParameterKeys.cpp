@@ -80,8 +80,13 @@ std::optional<std::string> applyParameter(GeneralParameters& parameters, const s
     const auto choose = [&](const std::vector<std::string>& items, const std::string& what,
                             int& target) -> std::optional<std::string> {
         const auto position = positionOf(items, value);
-        if (!position)
-            return "'" + shortQuote(value) + "' is not " + what + " for " + key;
+        if (!position) {
+            // Appended piece by piece: GCC 12 takes "'" + a temporary for an
+            // overlapping copy (-Wrestrict) in the 32-bit build.
+            std::string refusal(1, '\'');
+            refusal += shortQuote(value) + "' is not " + what + " for " + key;
+            return refusal;
+        }
         target = *position;
         return std::nullopt;
     };

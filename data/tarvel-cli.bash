@@ -1,6 +1,7 @@
-# bash completion for tarvel-cli: its commands, options and set's keys, and the
-# projects of the workspace (the one --workspace names on the same line, else
-# the program's own), hidden folders left out.
+# bash completion for tarvel-cli: its commands, options, set's keys and their
+# values, the ports that `tarvel-cli ports` finds, and the projects of the
+# workspace (the one --workspace names on the same line, else the program's
+# own), hidden folders left out. Names are escaped as the shell reads them.
 
 _tarvel_cli_workspace() {
     local i word
@@ -23,15 +24,30 @@ _tarvel_cli_workspace() {
     fi
 }
 
+# The projects whose names start with what is typed so far, which may hold
+# the backslashes of an escaped blank.
 _tarvel_cli_projects() {
-    local projects name
+    local projects name typed=${1//\\/}
     projects="$(_tarvel_cli_workspace)/PROJECTS"
     [[ -d $projects ]] || return
     for name in "$projects"/*/; do
         name=${name%/}
         name=${name##*/}
-        [[ $name == "$1"* && $name != .* && $name != '*' ]] && COMPREPLY+=("$name")
+        [[ $name == "$typed"* && $name != .* && $name != '*' ]] &&
+            COMPREPLY+=("$(printf '%q' "$name")")
     done
+}
+
+# The values a key takes, as the dialog's lists have them, one a line.
+_tarvel_cli_values() {
+    case $1 in
+        mode) printf '%s\n' 0 1 ;;
+        *.line) printf '%s\n' RS232 RS485 ;;
+        *.baud) printf '%s\n' 1200 2400 4800 9600 19200 38400 57600 115200 ;;
+        *.parity) printf '%s\n' NONE ODD EVEN ;;
+        *.data) printf '%s\n' 5 6 7 8 ;;
+        *.stop) printf '%s\n' 1 2 ;;
+    esac
 }
 
 _tarvel_cli() {
@@ -49,14 +65,18 @@ _tarvel_cli() {
             return
             ;;
         --port)
-            COMPREPLY=($(compgen -W "$(printf 'COM%s ' {1..64})" -- "$cur"))
+            COMPREPLY=($(compgen -W "$(tarvel-cli ports 2>/dev/null | cut -d' ' -f1)" -- "$cur"))
             return
             ;;
     esac
     local command= i
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-            --workspace | --port | --from) ((i++)) ;;
+            # Their value follows, after a "=" word when written --opt=value.
+            --workspace | --port | --from)
+                [[ ${COMP_WORDS[i + 1]} == = ]] && ((i++))
+                ((i++))
+                ;;
             -* | =) ;;
             *)
                 command=${COMP_WORDS[i]}
@@ -85,6 +105,11 @@ _tarvel_cli() {
             # The project first, then its keys.
             if ((COMP_CWORD <= i + 1)); then
                 _tarvel_cli_projects "$cur"
+                return
+            fi
+            # After KEY=, the key's values.
+            if [[ ${COMP_WORDS[COMP_CWORD]} == = || ${COMP_WORDS[COMP_CWORD - 1]} == = ]]; then
+                COMPREPLY=($(compgen -W "$(_tarvel_cli_values "$prev")" -- "$cur"))
                 return
             fi
             local side field keys=mode
