@@ -15,34 +15,48 @@ Forms& forms() {
 
 namespace {
 
-// The registered window, built first when there is none; the main window
-// owns it from then on.
+// The window in its slot, built first when the slot is empty: a child of the
+// main window, which owns it from then on. The slot empties itself when the
+// window goes.
 template <class Window, class Build>
-Window& builtOnFirstUse(Window* Forms::*entry, Build build) {
-    if (!(forms().*entry))
-        build(forms().main);
-    return *(forms().*entry);
+Window& builtOnFirstUse(Window* Forms::*slot, Build build) {
+    if (!(forms().*slot)) {
+        Window* window = build(forms().main);
+        forms().*slot = window;
+        QObject::connect(window, &QObject::destroyed, [slot] { forms().*slot = nullptr; });
+    }
+    return *(forms().*slot);
 }
 
 }  // namespace
 
 TFsaveproj& newProjectDialog() {
-    return builtOnFirstUse(&Forms::saveproj, [](QWidget* owner) { new TFsaveproj(owner); });
+    return builtOnFirstUse(&Forms::saveproj, [](TFTarveleFirmWare* owner) {
+        auto* dialog = new TFsaveproj(owner);
+        dialog->projectPaths = owner;
+        return dialog;
+    });
 }
 
 TFpargen& generalParameterDialog() {
-    return builtOnFirstUse(&Forms::pargen, [](QWidget* owner) { new TFpargen(owner); });
+    return builtOnFirstUse(&Forms::pargen,
+                           [](TFTarveleFirmWare* owner) { return new TFpargen(owner); });
 }
 
 TFSetVar& translateTable() {
-    return builtOnFirstUse(&Forms::setVar, [](QWidget* owner) { new TFSetVar(owner); });
+    return builtOnFirstUse(&Forms::setVar,
+                           [](TFTarveleFirmWare* owner) { return new TFSetVar(owner); });
 }
 
 TFAbout2& aboutBox() {
-    return builtOnFirstUse(&Forms::about, [](QWidget* owner) { new TFAbout2(owner); });
+    return builtOnFirstUse(&Forms::about,
+                           [](TFTarveleFirmWare* owner) { return new TFAbout2(owner); });
 }
 
 TFBootSer& serialUpdateWizard() {
-    return builtOnFirstUse(
-        &Forms::bootSer, [](QWidget* owner) { new TFBootSer(platform::systemSerialApi(), owner); });
+    return builtOnFirstUse(&Forms::bootSer, [](TFTarveleFirmWare* owner) {
+        auto* wizard = new TFBootSer(platform::systemSerialApi(), owner);
+        wizard->updaterRunner = owner;
+        return wizard;
+    });
 }

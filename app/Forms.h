@@ -7,11 +7,12 @@ class TFSetVar;
 class TFAbout2;
 class TFBootSer;
 
-// The program's windows. The main window is built at start-up; each other
-// window is built the first time it is asked for, as a child of the main
-// window, and then lives until the program ends, so that dialogs keep their
-// controls' values between showings. A window registers itself here when it
-// is constructed, so that the others can reach it.
+// The program's windows. The main window is built at start-up and put here
+// by the program's entry; each other window is built the first time it is
+// asked for, by the functions below, as a child of the main window, with the
+// main window's services it needs handed over, and then lives until the
+// program ends, so that dialogs keep their controls' values between showings.
+// Only these functions fill the slots; no window puts itself here.
 struct Forms {
     TFTarveleFirmWare* main = nullptr;
     TFsaveproj* saveproj = nullptr;

@@ -42,7 +42,6 @@ QLabel* addLabel(QWidget* parent, const QString& text) {
 }  // namespace
 
 TFAbout2::TFAbout2(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint) {
-    forms().about = this;
     setObjectName(QStringLiteral("FAbout2"));
     setWindowTitle(QStringLiteral("About..."));
     applyWindowLook(*this);
@@ -77,11 +76,6 @@ TFAbout2::TFAbout2(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::MSWindowsFi
     Label4->setCursor(Qt::PointingHandCursor);
     Label4->onClick = [this] { runGuarded([this] { Label4Click(); }); };
     Image2->onClick = Label4->onClick;
-}
-
-TFAbout2::~TFAbout2() {
-    if (forms().about == this)
-        forms().about = nullptr;
 }
 
 void TFAbout2::FormShow() {

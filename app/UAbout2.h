@@ -11,7 +11,6 @@ class QLabel;
 class TFAbout2 : public QDialog {
   public:
     explicit TFAbout2(QWidget* parent = nullptr);
-    ~TFAbout2() override;
 
     ClickableLabel* Image2;
     QLabel* Label1;

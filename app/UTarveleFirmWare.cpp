@@ -49,7 +49,6 @@ QLabel* makeGreyBoldLabel(const QString& text, QWidget* parent) {
 TFTarveleFirmWare::TFTarveleFirmWare(const std::string& workspaceRoot)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::MSWindowsFixedSizeDialogHint) {
-    forms().main = this;
     setObjectName(QStringLiteral("FTarveleFirmWare"));
     applyWindowLook(*this);
 
@@ -88,11 +87,6 @@ TFTarveleFirmWare::TFTarveleFirmWare(const std::string& workspaceRoot)
     Label6->onClick = [this] { runGuarded([this] { Label6Click(); }); };
 
     FormCreate(workspaceRoot);
-}
-
-TFTarveleFirmWare::~TFTarveleFirmWare() {
-    if (forms().main == this)
-        forms().main = nullptr;
 }
 
 void TFTarveleFirmWare::FormCreate(const std::string& workspaceRoot) {

@@ -1,9 +1,10 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <string>
 
-#include <functional>
+#include "app/MainWindowServices.h"
 #include "documents/XmlDocument.h"
 #include "update/UpdaterLauncher.h"
 
@@ -12,18 +13,15 @@ class ClickableLabel;
 class QLabel;
 
 // The main window: the hub of the workflow and host of the workspace state.
-class TFTarveleFirmWare : public QWidget {
+class TFTarveleFirmWare : public QWidget, public UpdaterRunner, public ProjectPathsKeeper {
   public:
     explicit TFTarveleFirmWare(const std::string& workspaceRoot);
-    ~TFTarveleFirmWare() override;
 
-    void SetProjectPaths();
-    // Starts program and waits until it ends or the time limit of waitSettings
-    // has passed. Meanwhile every window keeps painting, all operator input is
-    // thrown away, and progress is called with the time waited so far.
+    void SetProjectPaths() override;
+    // The time limit is that of waitSettings.
     RunOutcome RunAndWait(const std::string& program, const platform::ProgramArguments& arguments,
                           bool hidden,
-                          const std::function<void(std::uint32_t elapsedMs)>& progress = {});
+                          const std::function<void(std::uint32_t elapsedMs)>& progress) override;
 
     // The document the device image is built from.
     XmlDocument XML3;

@@ -22,7 +22,6 @@
 
 TFsaveproj::TFsaveproj(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
-    forms().saveproj = this;
     setObjectName(QStringLiteral("Fsaveproj"));
     applyWindowLook(*this);
     setFixedSize(319, 91);
@@ -53,11 +52,6 @@ TFsaveproj::TFsaveproj(QWidget* parent)
             done(QDialog::Rejected);
     });
     FormCreate();
-}
-
-TFsaveproj::~TFsaveproj() {
-    if (forms().saveproj == this)
-        forms().saveproj = nullptr;
 }
 
 void TFsaveproj::FormCreate() {
@@ -114,7 +108,7 @@ void TFsaveproj::BitBtn1Click() {
                 // folder being built, which becomes the project only when
                 // whole.
                 state.projectFolder = folder;
-                forms().main->SetProjectPaths();
+                projectPaths->SetProjectPaths();
                 generalParameterDialog().SetDefaults();
                 generalParameterDialog().BitBtn1Click(TFpargen::OkFor::NewProject);
                 translateTable().bitbtn1Click();
@@ -133,5 +127,5 @@ void TFsaveproj::BitBtn1Click() {
     }
     state.projectName = newProjectName;
     state.projectFolder = projectFolderFor(destinationFolder, newProjectName);
-    forms().main->SetProjectPaths();
+    projectPaths->SetProjectPaths();
 }

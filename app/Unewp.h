@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <string>
 
+#include "app/MainWindowServices.h"
+
 class FlatButton;
 class QLabel;
 class QLineEdit;
@@ -12,7 +14,9 @@ class QLineEdit;
 class TFsaveproj : public QDialog {
   public:
     explicit TFsaveproj(QWidget* parent = nullptr);
-    ~TFsaveproj() override;
+
+    // Who recomputes the document paths for the new project: the main window.
+    ProjectPathsKeeper* projectPaths = nullptr;
 
     QLabel* Label1;
     QLineEdit* Edit1;

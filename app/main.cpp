@@ -1,4 +1,5 @@
 #include "app/FolderUtils.h"
+#include "app/Forms.h"
 #include "app/TarvelApplication.h"
 #include "app/UTarveleFirmWare.h"
 #include "app/Workspace.h"
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
     const std::string root = workspaceRootFor(platform::executableFolder());
     ForceFolder(root);  // the user's own workspace, once installed
     TFTarveleFirmWare mainWindow(root);
+    forms().main = &mainWindow;
     mainWindow.show();
     return application.exec();
 }

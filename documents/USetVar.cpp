@@ -5,13 +5,7 @@
 #include "common/Messages.h"
 
 TFSetVar::TFSetVar(QWidget* parent) : QWidget(parent, Qt::Window) {
-    forms().setVar = this;
     setObjectName(QStringLiteral("FSetVar"));
-}
-
-TFSetVar::~TFSetVar() {
-    if (forms().setVar == this)
-        forms().setVar = nullptr;
 }
 
 bool TFSetVar::CollectRows() {

@@ -11,7 +11,6 @@
 class TFSetVar : public QWidget {
   public:
     explicit TFSetVar(QWidget* parent = nullptr);
-    ~TFSetVar() override;
 
     TranslateCells Cells;
     std::vector<TMyRec> TableRows;

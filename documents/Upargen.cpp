@@ -44,7 +44,6 @@ void selectPosition(QComboBox* list, int position) {
 
 TFpargen::TFpargen(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
-    forms().pargen = this;
     setObjectName(QStringLiteral("Fpargen"));
     setWindowTitle(QStringLiteral("General Parameter"));
     applyWindowLook(*this);
@@ -91,11 +90,6 @@ TFpargen::TFpargen(QWidget* parent)
     bitbtn2 = new FlatButton(QStringLiteral("Cancel"), this);
     bitbtn2->setGeometry(372, 259, 69, 23);
     connect(bitbtn2, &QPushButton::clicked, this, &QDialog::reject);
-}
-
-TFpargen::~TFpargen() {
-    if (forms().pargen == this)
-        forms().pargen = nullptr;
 }
 
 TFpargen::SideControls TFpargen::rtuControls() const {

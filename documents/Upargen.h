@@ -20,7 +20,6 @@ class RadioGroup;
 class TFpargen : public QDialog {
   public:
     explicit TFpargen(QWidget* parent = nullptr);
-    ~TFpargen() override;
 
     RadioGroup* RG_Mode;
     QGroupBox* GroupBox3;

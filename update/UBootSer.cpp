@@ -39,7 +39,6 @@ TFBootSer::TFBootSer(std::shared_ptr<platform::SerialApi> api, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint),
       Comm1(api, mainThreadHandOver()),
       api_(std::move(api)) {
-    forms().bootSer = this;
     setObjectName(QStringLiteral("FBootSer"));
     setWindowTitle(QStringLiteral("Update Firmware from Serial (RS232)"));
     applyWindowLook(*this);
@@ -95,11 +94,6 @@ TFBootSer::TFBootSer(std::shared_ptr<platform::SerialApi> api, QWidget* parent)
     bind(LbButton4, &TFBootSer::LbButton4Click);
     bind(LbButton5, &TFBootSer::LbButton5Click);
     connect(LbButton3, &QPushButton::clicked, this, &QDialog::reject);
-}
-
-TFBootSer::~TFBootSer() {
-    if (forms().bootSer == this)
-        forms().bootSer = nullptr;
 }
 
 std::array<QWidget*, 11> TFBootSer::stepsPageControls() const {
@@ -191,7 +185,7 @@ void TFBootSer::LbButton4Click() {
         LabelStatus->setText(QString::fromStdString(text));
     };
     showStatus(runningText(0));
-    const RunOutcome outcome = forms().main->RunAndWait(
+    const RunOutcome outcome = updaterRunner->RunAndWait(
         updaterProgramPath(state.root), command, false,
         [&showStatus](std::uint32_t elapsedMs) { showStatus(runningText(elapsedMs)); });
     showStatus(outcomeText(outcome));

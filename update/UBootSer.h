@@ -4,6 +4,7 @@
 #include <array>
 #include <memory>
 
+#include "app/MainWindowServices.h"
 #include "update/CommInt.h"
 
 class FlatButton;
@@ -18,7 +19,9 @@ class TFBootSer : public QDialog {
   public:
     explicit TFBootSer(std::shared_ptr<platform::SerialApi> api = platform::systemSerialApi(),
                        QWidget* parent = nullptr);
-    ~TFBootSer() override;
+
+    // Who runs the updater for Execute: the main window.
+    UpdaterRunner* updaterRunner = nullptr;
 
     QLabel* Label1;
     QLabel* Label2;

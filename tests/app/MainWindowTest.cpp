@@ -20,6 +20,7 @@
 #include "support/FakeSerialApi.h"
 #include "support/MessageRecorder.h"
 #include "support/TempFolder.h"
+#include "support/WindowSlot.h"
 #include "update/UBootSer.h"
 
 namespace {
@@ -57,6 +58,7 @@ class MainWindowTest : public QObject {
     void layoutAfterShow() {
         TempFolder root;
         TFTarveleFirmWare window(root.path());
+        const WindowInSlot mainInSlot(&Forms::main, window);
         window.show();
         QCOMPARE(window.windowTitle(), kBase);
         QCOMPARE(window.frameGeometry().size(), QSize(574, 205));
@@ -95,6 +97,7 @@ class MainWindowTest : public QObject {
         std::filesystem::create_directories(root / "PROJECTS/Doomed");
         writeFile(root / "Tarvel.ini", "[lastproj]\nprojectname=Doomed\n");
         TFTarveleFirmWare window(root.path());
+        const WindowInSlot mainInSlot(&Forms::main, window);
         Workspace& state = workspace();
         QCOMPARE(window.windowTitle(), kBase + QString::fromStdString(" : " + native("/Doomed")));
 
@@ -132,6 +135,7 @@ class MainWindowTest : public QObject {
         TempFolder root;
         {
             TFTarveleFirmWare window(root.path());
+            const WindowInSlot mainInSlot(&Forms::main, window);
             window.show();
             QTest::mouseClick(window.LbButton1, Qt::LeftButton);
             QVERIFY(!window.isVisible());
@@ -142,6 +146,7 @@ class MainWindowTest : public QObject {
                                      std::filesystem::perm_options::replace);
         MessageRecorder recorder;
         TFTarveleFirmWare window(root.path());
+        const WindowInSlot mainInSlot(&Forms::main, window);
         window.show();
         QTest::mouseClick(window.LbButton1, Qt::LeftButton);
         QVERIFY(!window.isVisible());
@@ -152,7 +157,10 @@ class MainWindowTest : public QObject {
     void updateDeviceWritesTheImageOnlyInsideAProject() {
         TempFolder root;
         TFTarveleFirmWare window(root.path());
+        const WindowInSlot mainInSlot(&Forms::main, window);
         TFBootSer wizard(std::make_shared<FakeSerialApi>());
+        const WindowInSlot wizardInSlot(&Forms::bootSer, wizard);
+        wizard.updaterRunner = &window;
         Workspace& state = workspace();
         MessageRecorder recorder;
         for (const std::string& folder : {state.projectsFolder, std::string()}) {
@@ -209,7 +217,10 @@ class MainWindowTest : public QObject {
     void updateDeviceWritesNothingThroughAnotherUsersLink() {
         TempFolder root;
         TFTarveleFirmWare window(root.path());
+        const WindowInSlot mainInSlot(&Forms::main, window);
         TFBootSer wizard(std::make_shared<FakeSerialApi>());
+        const WindowInSlot wizardInSlot(&Forms::bootSer, wizard);
+        wizard.updaterRunner = &window;
         std::filesystem::create_directories(root / "PROJECTS/P/bin");
         writeFile(root / "victim", "precious");
         if (!makeAnotherUsersLink(root / "victim", root / "PROJECTS/P/bin/bank.bin"))

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/BuildMarker.h"
+#include "app/Forms.h"
 #include "app/TarvelApplication.h"
 #include "app/UTarveleFirmWare.h"
 #include "app/Unewp.h"
@@ -57,9 +58,17 @@ class NewProjectTest : public QObject {
         dialog = std::make_unique<TFsaveproj>();
         pargen = std::make_unique<TFpargen>();
         setVar = std::make_unique<TFSetVar>();
+        putInSlots();
+    }
+
+    // As the program's entry and builders wire them.
+    void putInSlots() {
+        forms() = Forms{mainWindow.get(), dialog.get(), pargen.get(), setVar.get()};
+        dialog->projectPaths = mainWindow.get();
     }
 
     void cleanup() {
+        forms() = Forms{};
         setVar.reset();
         pargen.reset();
         dialog.reset();
@@ -249,6 +258,7 @@ class NewProjectTest : public QObject {
         fs::create_directories(projects() + "/Old");
         writeFile(*root / "Tarvel.ini", "[lastproj]\nprojectname=Old\n");
         mainWindow = std::make_unique<TFTarveleFirmWare>(root->path());
+        putInSlots();
         QCOMPARE(mainWindow->windowTitle().toStdString(),
                  std::string(kCaptionBase) + " : " + native("/Old"));
 

@@ -7,6 +7,7 @@
 #include <QtTest>
 #include <filesystem>
 
+#include "app/Forms.h"
 #include "app/TarvelApplication.h"
 #include "app/UTarveleFirmWare.h"
 #include "app/Workspace.h"
@@ -66,11 +67,16 @@ class SerialWizardTest : public QObject {
         api = std::make_shared<FakeSerialApi>();
         api->devices = {"\\\\.\\COM3", "\\\\.\\COM10", "\\\\.\\COM2", "COM3", "COM10", "COM2"};
         wizard = std::make_unique<TFBootSer>(api);
+        // As the program's entry and builders wire them.
+        forms().main = mainWindow.get();
+        forms().bootSer = wizard.get();
+        wizard->updaterRunner = mainWindow.get();
         wizard->show();
         QCoreApplication::processEvents();  // the look for the updater's files
     }
 
     void cleanup() {
+        forms() = Forms{};
         wizard.reset();
         mainWindow.reset();
         root.reset();
