@@ -13,12 +13,19 @@
 class ProjectLock;
 
 // A refusal or failure: the project, file or port concerned and the message,
-// printed as "tarvel-cli: SUBJECT: MESSAGE".
+// printed as "tarvel-cli: SUBJECT: MESSAGE". A name is quoted up to 60
+// characters, as every value is; a file's path is printed whole.
 class CliError : public AppError {
   public:
     CliError(std::string subject, const std::string& message)
         : AppError(message), subject(std::move(subject)) {}
+    static CliError aboutFile(const std::string& path, const std::string& message) {
+        CliError error(path, message);
+        error.subjectIsPath = true;
+        return error;
+    }
     std::string subject;
+    bool subjectIsPath = false;
 };
 
 // What one run of the command line works with.
@@ -42,6 +49,8 @@ class Cli {
     // "tarvel-cli: SUBJECT: MESSAGE" on standard error; the last one is what
     // a failure's JSON says.
     void tell(const std::string& about, const std::string& message) const;
+    // The same about a file, whose path is printed whole.
+    void tellAboutFile(const std::string& path, const std::string& message) const;
     void noteFailure(const std::string& about, const std::string& message) const;
     bool printedJson() const { return printedJson_; }
     // {"version": 1, "error": {"name": SUBJECT or null, "message": MESSAGE}}.

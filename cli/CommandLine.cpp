@@ -32,7 +32,7 @@ std::string framed(const std::string& subject, const std::string& message) {
     std::string text;
     std::istringstream lines(message);
     for (std::string line; std::getline(lines, line);)
-        text += kProgram + (subject.empty() ? "" : shortQuote(subject) + ": ") + line + "\n";
+        text += kProgram + (subject.empty() ? "" : subject + ": ") + line + "\n";
     return text;
 }
 
@@ -41,7 +41,7 @@ void prepareWorkspace(Cli& cli, const std::string& root) {
     if (!FolderExists(root)) {
         std::string reason;
         if (!platform::createFolder(root, &reason))
-            throw CliError{root, "cannot make the workspace: " + reason};
+            throw CliError::aboutFile(root, "cannot make the workspace: " + reason);
         cli.err << kProgram << "created workspace " << root << '\n';
     }
     prepareWorkspaceFolders(cli.workspace, root);
@@ -96,8 +96,13 @@ void Cli::printJson(const Json& object) const {
 }
 
 void Cli::tell(const std::string& about, const std::string& message) const {
-    err << framed(about, message);
-    noteFailure(about, message);
+    err << framed(shortQuote(about), message);
+    noteFailure(shortQuote(about), message);
+}
+
+void Cli::tellAboutFile(const std::string& path, const std::string& message) const {
+    err << framed(path, message);
+    noteFailure(path, message);
 }
 
 void Cli::noteFailure(const std::string& about, const std::string& message) const {
@@ -106,9 +111,8 @@ void Cli::noteFailure(const std::string& about, const std::string& message) cons
 
 void Cli::printFailureJson() const {
     const auto& [about, message] = lastFailure_;
-    printJson({{"error",
-                {{"name", about.empty() ? Json(nullptr) : Json(shortQuote(about))},
-                 {"message", message}}}});
+    printJson(
+        {{"error", {{"name", about.empty() ? Json(nullptr) : Json(about)}, {"message", message}}}});
 }
 
 std::string Cli::projectFolder(const std::string& name) {
@@ -130,7 +134,7 @@ std::string Cli::readFileOrInput(const std::string& file) const {
         std::string message;
         const auto text = platform::readFileContents(file, &message);
         if (!text)
-            throw CliError{file, message};
+            throw CliError::aboutFile(file, message);
         return *text;
     }
     std::string text;
@@ -138,7 +142,7 @@ std::string Cli::readFileOrInput(const std::string& file) const {
     while (std::cin.read(buffer, sizeof buffer) || std::cin.gcount() > 0) {
         text.append(buffer, static_cast<std::size_t>(std::cin.gcount()));
         if (text.size() > platform::kLargestReadFile)
-            throw CliError{file, "standard input is larger than 16 MiB"};
+            throw CliError::aboutFile(file, "standard input is larger than 16 MiB");
     }
     return text;
 }
@@ -179,7 +183,10 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
         cli.noteFailure("", e.what());
         status = 2;
     } catch (const CliError& e) {
-        cli.tell(e.subject, e.what());
+        if (e.subjectIsPath)
+            cli.tellAboutFile(e.subject, e.what());
+        else
+            cli.tell(e.subject, e.what());
     } catch (const std::exception& e) {
         // As the windows' general error report words it.
         cli.tell(cli.subject, reportText(e.what()));

@@ -71,7 +71,7 @@ class Apply {
                 throw CsvError{1, "there is no header line"};
             columns = columnsOf(rows.front());
         } catch (const CsvError& e) {
-            throw CliError{file_, "line " + std::to_string(e.line) + ": " + e.what()};
+            throw CliError::aboutFile(file_, "line " + std::to_string(e.line) + ": " + e.what());
         }
         std::vector<Plan> plans;
         std::set<std::string> names;
@@ -80,7 +80,7 @@ class Apply {
             try {
                 plans.push_back(check(*row, columns, names));
             } catch (const std::exception& e) {
-                cli_.tell(file_, "line " + std::to_string(row->line) + ": " + e.what());
+                cli_.tellAboutFile(file_, "line " + std::to_string(row->line) + ": " + e.what());
                 refused = true;
             }
         }
@@ -117,7 +117,7 @@ class Apply {
         std::vector<std::string> keys;
         for (const auto& change : plan.changes) keys.push_back(change.first);
         for (const std::string& warning : unsentFraming(plan.parameters, keys))
-            cli_.tell(file_, "line " + std::to_string(row.line) + ": " + warning);
+            cli_.tellAboutFile(file_, "line " + std::to_string(row.line) + ": " + warning);
         return plan;
     }
 
@@ -155,7 +155,10 @@ class Apply {
                 changeUnderLock(plan);
             }
         } catch (const std::exception& e) {
-            cli_.tell(current ? current->name : file_, reportText(e.what()));
+            if (current)
+                cli_.tell(current->name, reportText(e.what()));
+            else
+                cli_.tellAboutFile(file_, reportText(e.what()));
             summarize(plans);
             return 1;
         }
@@ -169,7 +172,7 @@ class Apply {
         const ProjectLock lock(plan.folder, plan.name);
         GeneralParameters parameters = cli_.readParameters(plan.folder);
         if (const auto problem = applyChanges(parameters, plan)) {
-            cli_.tell(file_, "line " + std::to_string(plan.line) + ": " + *problem);
+            cli_.tellAboutFile(file_, "line " + std::to_string(plan.line) + ": " + *problem);
             refusedUnderLock_ = true;
             return;
         }

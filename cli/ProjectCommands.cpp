@@ -79,9 +79,9 @@ std::vector<std::pair<std::string, std::string>> requestedChanges(
         const std::string text = cli.readFileOrInput(*from);
         const Json object = Json::parse(text, nullptr, false);
         if (object.is_discarded())
-            throw CliError{*from, "is not JSON"};
+            throw CliError::aboutFile(*from, "is not JSON");
         if (const auto problem = keyValuesFromJson(object, changes))
-            throw CliError{*from, *problem};
+            throw CliError::aboutFile(*from, *problem);
         return changes;
     }
     if (operands.size() < 2)
@@ -191,8 +191,8 @@ int decodeCommand(Cli& cli) {
     const std::string path = cli.arguments.operands(1).front();
     const std::string bytes = cli.readFileOrInput(path);
     if (bytes.size() != 4 && bytes.size() != 19)
-        throw CliError{path, "is not a device image: " + std::to_string(bytes.size()) +
-                                 " bytes, where one has 4 or 19"};
+        throw CliError::aboutFile(path, "is not a device image: " + std::to_string(bytes.size()) +
+                                            " bytes, where one has 4 or 19");
     if (cli.json())
         cli.printJson(imageJson(bytes));
     else

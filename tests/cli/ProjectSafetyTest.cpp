@@ -153,6 +153,10 @@ TEST_F(ProjectSafetyTest, HostileInputIsRefusedInAFewWords) {
     }
     EXPECT_FALSE(fs::exists(projects("P")));
 
+    const Result longName = run({"new", std::string(100000, 'n')});
+    EXPECT_EQ(longName.status, 1);
+    EXPECT_LT(longName.err.size(), 1024u);
+
     std::istringstream flood(std::string((16 << 20) + 1, ','));
     std::streambuf* const input = std::cin.rdbuf(flood.rdbuf());
     const Result piped = run({"apply", "-"});
