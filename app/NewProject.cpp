@@ -9,6 +9,7 @@
 #include "app/ProjectNames.h"
 #include "app/ProjectPaths.h"
 #include "common/AppError.h"
+#include "common/ShortQuote.h"
 #include "documents/GeneralParameters.h"
 #include "documents/TranslateTable.h"
 #include "documents/XmlDocument.h"
@@ -98,7 +99,10 @@ std::string makeBuildFolder(const std::string& parent, const std::string& candid
 ProjectUnderConstruction::ProjectUnderConstruction(const std::string& destinationFolder,
                                                    const std::string& name,
                                                    std::set<std::string>* clearedFolders)
-    : name_(name), candidate_(newProjectCandidate(destinationFolder, name)) {
+    : name_(name),
+      candidate_(newProjectCandidate(destinationFolder, name)),
+      // A name in a message is cut to 60 characters; the folder it is in is not.
+      shownCandidate_(newProjectCandidate(destinationFolder, shortQuote(name))) {
     const std::size_t split =
         candidate_.find_last_of(platform::kPathSeparator == '/' ? "/" : "/\\");
     parent_ = candidate_.substr(0, split);
@@ -108,7 +112,7 @@ ProjectUnderConstruction::ProjectUnderConstruction(const std::string& destinatio
         refuseForeignLinks(parent_, outerName);
     if (!clearedFolders || clearedFolders->insert(parent_).second)
         clearAbandonedBuilds(parent_);
-    build_ = makeBuildFolder(parent_, candidate_, name_);
+    build_ = makeBuildFolder(parent_, shownCandidate_, name_);
     platform::setHidden(build_, true);
     // The project is made inside the build folder, beside the marker, so
     // that renaming it into place takes no marker along.
@@ -117,7 +121,7 @@ ProjectUnderConstruction::ProjectUnderConstruction(const std::string& destinatio
     if (!platform::createFolder(folder_, &reason) ||
         !platform::createFolder(ProjectPaths(folder_).bin, &reason)) {
         platform::removeTree(build_);
-        throw AppError("The project " + name_ + " could not be created: " + reason);
+        throw AppError("The project " + shortQuote(name_) + " could not be created: " + reason);
     }
 }
 
@@ -130,7 +134,7 @@ bool ProjectUnderConstruction::commit(bool sync) {
     if (!platform::renameFolderWithoutReplacing(folder_, candidate_, &reason, sync)) {
         if (platform::entryExists(candidate_))
             return false;
-        throw AppError("Cannot create the project folder " + candidate_ + ": " + reason);
+        throw AppError("Cannot create the project folder " + shownCandidate_ + ": " + reason);
     }
     // What is left, the marker, goes now, or with the next build beside it.
     platform::removeTree(build_);
@@ -143,7 +147,7 @@ bool createProjectFolder(const std::string& destinationFolder, const std::string
     try {
         fill(project.folder());
     } catch (const std::exception& e) {
-        throw AppError("The project " + name + " could not be created: " + e.what());
+        throw AppError("The project " + shortQuote(name) + " could not be created: " + e.what());
     }
     // What fill wrote reaches the disk before the project appears.
     platform::syncFileSystem(project.folder());

@@ -61,6 +61,7 @@ class ProjectUnderConstruction {
   private:
     std::string name_;
     std::string candidate_;
+    std::string shownCandidate_;
     std::string parent_;
     std::string build_;   // the hidden build folder, with its marker
     std::string folder_;  // the project inside it

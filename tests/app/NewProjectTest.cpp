@@ -9,6 +9,7 @@
 #include "app/UTarveleFirmWare.h"
 #include "app/Unewp.h"
 #include "app/Workspace.h"
+#include "common/ShortQuote.h"
 #include "controls/FlatButton.h"
 #include "controls/RadioGroup.h"
 #include "documents/USetVar.h"
@@ -199,9 +200,11 @@ class NewProjectTest : public QObject {
         const Case cases[] = {
             {"Nope/Deeper", "Cannot create the project folder " + projects() +
                                 "/Nope/Deeper: No such file or directory"},
-            {tooLong, "Cannot create the project folder " + projects() + "/" + tooLong +
+            // A name in a message is cut to 60 characters.
+            {tooLong, "Cannot create the project folder " + projects() + "/" + shortQuote(tooLong) +
                           ": File name too long"},
-            {tooDeep, "The project " + tooDeep + " could not be created: Cannot write "},
+            {tooDeep,
+             "The project " + shortQuote(tooDeep) + " could not be created: Cannot write "},
         };
         const Workspace before = workspace();
         for (const Case& c : cases) {
