@@ -3,7 +3,6 @@
 #include <QPainter>
 #include <QPixmap>
 
-#include "app/Forms.h"
 #include "app/Version.h"
 #include "app/WebAddress.h"
 #include "common/ActionGuard.h"

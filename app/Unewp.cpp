@@ -8,7 +8,6 @@
 #include "app/FolderUtils.h"
 #include "app/Forms.h"
 #include "app/NewProject.h"
-#include "app/UTarveleFirmWare.h"
 #include "app/Workspace.h"
 #include "common/ActionGuard.h"
 #include "common/AppError.h"

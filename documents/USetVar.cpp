@@ -1,6 +1,5 @@
 #include "documents/USetVar.h"
 
-#include "app/Forms.h"
 #include "app/Workspace.h"
 #include "common/Messages.h"
 

@@ -7,7 +7,6 @@
 #include <QRadioButton>
 
 #include "app/CurrentProjectLock.h"
-#include "app/Forms.h"
 #include "app/ProjectLock.h"
 #include "app/Workspace.h"
 #include "common/ActionGuard.h"

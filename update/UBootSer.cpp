@@ -4,8 +4,6 @@
 #include <QComboBox>
 #include <QLabel>
 
-#include "app/Forms.h"
-#include "app/UTarveleFirmWare.h"
 #include "app/Workspace.h"
 #include "common/ActionGuard.h"
 #include "common/Messages.h"
