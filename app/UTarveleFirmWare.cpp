@@ -70,6 +70,8 @@ TFTarveleFirmWare::TFTarveleFirmWare(const std::string& workspaceRoot)
     about->setToolTip(QStringLiteral("About"));
     about->setAccessibleName(QStringLiteral("About"));
     button(LbButton1, "LbButton1", QStringLiteral("X"), &TFTarveleFirmWare::LbButton1Click);
+    LbButton1->setToolTip(QStringLiteral("Close"));
+    LbButton1->setAccessibleName(QStringLiteral("Close"));
 
     New->setIcon(paintedIcon(Picture::NewFile));
     open->setIcon(paintedIcon(Picture::OpenFolder));

@@ -54,6 +54,7 @@ TFBootSer::TFBootSer(std::shared_ptr<platform::SerialApi> api, QWidget* parent)
     LbButton5->setGeometry(152, 96, 23, 22);
     LbButton5->setIcon(paintedIcon(Picture::Refresh));
     LbButton5->setToolTip(QStringLiteral("Update COM Port List"));
+    LbButton5->setAccessibleName(QStringLiteral("Update COM Port List"));
     LbButton1 = new FlatButton(QStringLiteral("Connect"), this);
     LbButton1->setGeometry(184, 96, 81, 21);
     Label5 = addLabel(this, "4 - Turn ON the Device", 24, 128);
@@ -182,7 +183,9 @@ void TFBootSer::LbButton4Click() {
     const auto showStatus = [this](const std::string& text) {
         LabelStatus->setText(QString::fromStdString(text));
     };
-    showStatus(runningText(0));
+    // "Updater running" shows only once it has started, with the wait's first
+    // look; until then the line says nothing, not an earlier run's end.
+    showStatus({});
     const RunOutcome outcome = updaterRunner->RunAndWait(
         updaterProgramPath(state.root), command, false,
         [&showStatus](std::uint32_t elapsedMs) { showStatus(runningText(elapsedMs)); });

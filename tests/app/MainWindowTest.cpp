@@ -89,6 +89,9 @@ class MainWindowTest : public QObject {
         QCOMPARE(window.Label3->text(), QStringLiteral("Step 3"));
         QCOMPARE(window.palette().color(QPalette::Window), QColor(0xF8, 0xF7, 0xED));
         QVERIFY(!(window.windowFlags() & Qt::WindowCloseButtonHint));
+        // A screen reader names the buttons that show only a picture or a letter.
+        QCOMPARE(window.about->accessibleName(), QStringLiteral("About"));
+        QCOMPARE(window.LbButton1->accessibleName(), QStringLiteral("Close"));
     }
 
     void generalParameterGuardAndOpenProject() {
