@@ -2,15 +2,35 @@
 
 #include "common/ReportText.h"
 
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QString>
 
 namespace messages {
 namespace {
 
+// The room a title bar takes beside its caption: the icon and the buttons.
+constexpr int kTitleBarControlsWidth = 120;
+
+// Windows widens a box until its caption fits; Qt sizes a box by its text
+// alone, so a short text got a caption that the window manager cut
+// ("Firm...arvel"). Title bars mostly set their caption in bold.
+void makeRoomForTheCaption(QMessageBox& box) {
+    QFont captionFont = box.font();
+    captionFont.setBold(true);
+    const int width =
+        QFontMetrics(captionFont).horizontalAdvance(box.windowTitle()) + kTitleBarControlsWidth;
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 void showBox(QMessageBox::Icon icon, const char* caption, const std::string& text) {
     QMessageBox box(icon, QString::fromUtf8(caption), QString::fromStdString(text),
                     QMessageBox::Ok);
+    makeRoomForTheCaption(box);
     box.exec();
 }
 

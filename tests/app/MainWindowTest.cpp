@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileSystemModel>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QTimer>
@@ -14,6 +15,7 @@
 #include "app/UAbout2.h"
 #include "app/UTarveleFirmWare.h"
 #include "app/Workspace.h"
+#include "common/Messages.h"
 #include "controls/ClickableLabel.h"
 #include "controls/FlatButton.h"
 #include "controls/WindowLook.h"
@@ -249,6 +251,25 @@ class MainWindowTest : public QObject {
                      {{8, 31, 8, 8}, {558, 166}},    // a thick desktop frame
                      {{400, 300, 400, 0}, {0, 0}}};  // never negative
         for (const auto& c : cases) QCOMPARE(innerSizeFor(QSize(574, 205), c.frame), c.inner);
+    }
+
+    // A box with a short text is still wide enough for its caption, bold,
+    // beside a title bar's icon and buttons, so no window manager cuts it.
+    void aShortBoxHasRoomForItsCaption() {
+        int boxWidth = 0;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                boxWidth = box->width();
+                box->accept();
+            }
+        });
+        closer.start(10);
+        messages::showPlain("Name project not valid");
+        closer.stop();
+        QFont bold = QApplication::font();
+        bold.setBold(true);
+        QVERIFY(boxWidth >= QFontMetrics(bold).horizontalAdvance("Firmware Tarvel") + 100);
     }
 
     void aboutBoxLayoutIsRestoredAtEveryShowing() {
