@@ -54,6 +54,7 @@ class OuterSizeKeeper : public QObject {
         outer_ = outer;
         apply();
     }
+    QSize outer() const { return outer_; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -111,10 +112,79 @@ void setOuterSize(QWidget& window, int width, int height) {
     keeper->setOuter(QSize(width, height));
 }
 
-void centreOnScreen(QWidget& window) {
+namespace {
+
+// The size the window has with its frame: its outer size where one is kept
+// (the window manager may not have applied it yet), else what it has now.
+QSize sizeWithFrame(const QWidget& window) {
+    if (const auto* keeper = static_cast<const OuterSizeKeeper*>(
+            window.findChild<QObject*>(OuterSizeKeeper::kName, Qt::FindDirectChildrenOnly)))
+        return keeper->outer();
+    return window.frameGeometry().size();
+}
+
+void moveToScreenCentre(QWidget& window) {
     if (const QScreen* screen = window.screen()) {
-        const QRect area = screen->availableGeometry();
-        window.move(area.center() - QPoint(window.frameGeometry().width() / 2,
-                                           window.frameGeometry().height() / 2));
+        const QSize size = sizeWithFrame(window);
+        window.move(screen->availableGeometry().center() -
+                    QPoint(size.width() / 2, size.height() / 2));
     }
+}
+
+QMargins frameOf(const QWidget& window) {
+    const QWindow* handle = window.windowHandle();
+    return handle ? handle->frameMargins() : QMargins();
+}
+
+// Centres a window again once the window manager has told its frame: a
+// window centred before its first mapping was centred without its title
+// bar, and sat half a title bar off centre. Goes once it has acted.
+class CentringOnceFramed : public QObject {
+  public:
+    static constexpr const char* kName = "centringOnceFramed";
+
+    explicit CentringOnceFramed(QWidget& window)
+        : QObject(&window), window_(window), frameWhenCentred_(frameOf(window)) {
+        setObjectName(kName);
+        window.installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != &window_)
+            return false;
+        switch (event->type()) {
+            case QEvent::Move:
+            case QEvent::Resize:
+            case QEvent::WindowActivate:
+            case QEvent::Paint:
+                if (frameOf(window_) != frameWhenCentred_) {
+                    window_.removeEventFilter(this);
+                    // Not from inside the event: move once it is over.
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this] {
+                            moveToScreenCentre(window_);
+                            deleteLater();
+                        },
+                        Qt::QueuedConnection);
+                }
+                break;
+            default:
+                break;
+        }
+        return false;
+    }
+
+  private:
+    QWidget& window_;
+    QMargins frameWhenCentred_;
+};
+
+}  // namespace
+
+void centreOnScreen(QWidget& window) {
+    moveToScreenCentre(window);
+    delete window.findChild<QObject*>(CentringOnceFramed::kName, Qt::FindDirectChildrenOnly);
+    new CentringOnceFramed(window);
 }
