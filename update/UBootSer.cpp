@@ -180,7 +180,10 @@ void TFBootSer::LbButton4Click() {
                                 CB_RProj->isChecked()};
     const platform::ProgramArguments command = updaterCommandLine(
         CB_Com->currentText().toStdString(), options, state.root, state.projectFolder);
-    const auto showStatus = [this](const std::string& text) {
+    const auto showStatus = [this](const std::string& text, bool failed = false) {
+        // An end with another code than 0 is drawn in red, so that it does not
+        // look like a success at a glance; it is still only shown.
+        LabelStatus->setStyleSheet(failed ? QStringLiteral("color: #C00000") : QString());
         LabelStatus->setText(QString::fromStdString(text));
     };
     // "Updater running" shows only once it has started, with the wait's first
@@ -189,7 +192,8 @@ void TFBootSer::LbButton4Click() {
     const RunOutcome outcome = updaterRunner->RunAndWait(
         updaterProgramPath(state.root), command, false,
         [&showStatus](std::uint32_t elapsedMs) { showStatus(runningText(elapsedMs)); });
-    showStatus(outcomeText(outcome));
+    showStatus(outcomeText(outcome),
+               outcome.kind == RunOutcome::Kind::Ended && outcome.exitCode != 0);
 }
 
 void TFBootSer::FormClose() {

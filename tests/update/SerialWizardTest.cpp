@@ -261,6 +261,7 @@ class SerialWizardTest : public QObject {
         QVERIFY(wizard->CB_Firm->isChecked() && wizard->CB_RFirm->isChecked());
         QVERIFY(mainWindow->isVisible());
         QCOMPARE(wizard->LabelStatus->text(), QStringLiteral("Updater ended with exit code 3"));
+        QCOMPARE(wizard->LabelStatus->styleSheet(), QStringLiteral("color: #C00000"));
         QVERIFY2(statuses.size() >= 3, qPrintable(statuses.join(" | ")));
         QCOMPARE(statuses.front(), QStringLiteral("Updater running\u2026 0 s"));
         QVERIFY(statuses.contains(QStringLiteral("Updater running\u2026 1 s")));
