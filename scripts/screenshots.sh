@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Takes the operator's guide's pictures from the program itself, under Xvfb
+# with openbox, so that they never drift from the program: the main window,
+# New project, General Parameter, the wizard with its box for a missing
+# updater, and the About box, into docs/images/. Installs the packages it
+# declares (xvfb, x11-utils, openbox, xdotool, imagemagick) when missing, as the other
+# scripts do, and builds the program (release) when it is not built.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh xvfb x11-utils openbox xdotool imagemagick
+cmake --preset release -DTARVEL_BUILD_TESTS=OFF >/dev/null
+cmake --build --preset release --target Tarvel >/dev/null
+
+images=docs/images
+mkdir -p "$images"
+workspace=$(mktemp -d)
+cp build/release/Tarvel "$workspace/"
+display=:$((90 + RANDOM % 100))
+cleanup() {
+  kill "${pids[@]}" 2>/dev/null || true
+  rm -rf "$workspace"
+}
+pids=()
+trap cleanup EXIT
+
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=$display
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+openbox >/dev/null 2>&1 &
+pids+=($!)
+sleep 1
+(cd "$workspace" && exec ./Tarvel) >/dev/null 2>&1 &
+pids+=($!)
+
+# The visible window captioned $1, once it is there. Keys go to the window
+# that has the focus, as the operator's would.
+window() { xdotool search --sync --onlyvisible --name "$1" | head -1; }
+# A picture of the window with its frame, as the operator sees it.
+shoot() {
+  local id=$1 file=$2
+  sleep 0.5
+  local frame
+  frame=$(xwininfo -id "$id" -children | awk '/Parent window id/ {print $4}')
+  [[ $frame == 0x* && $frame != "$(xwininfo -root | awk '/Window id/ {print $4}')" ]] || frame=$id
+  import -window "$frame" -strip "$images/$file"
+  echo "$images/$file: $(stat -c %s "$images/$file") bytes"
+}
+# Clicks at x,y inside the window.
+click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
+
+main=$(window "Mirelo Tarvel")
+shoot "$main" main-window.png
+
+click "$main" 153 49            # New project
+dialog=$(window "New project")
+xdotool type "Line-7"
+shoot "$dialog" new-project.png
+xdotool key Tab space   # OK: the project is made
+sleep 0.5
+
+click "$main" 153 93            # General Parameter
+parameters=$(window "General Parameter")
+shoot "$parameters" general-parameter.png
+xdotool key Escape
+sleep 0.5
+
+click "$main" 153 137           # Update Device
+box=$(window "Firmware Tarvel")
+shoot "$box" missing-updater.png
+xdotool key Return
+sleep 0.5
+box=$(window "Firmware Tarvel")  # the master file is missing too
+xdotool key Return
+wizard=$(window "Update Firmware from Serial")
+shoot "$wizard" update-wizard.png
+xdotool key Escape
+sleep 0.5
+
+click "$main" 503 30            # About
+about=$(window "About")
+shoot "$about" about.png
