@@ -51,6 +51,17 @@ void answerFolderPicker(const QString& path, bool confirm) {
     });
 }
 
+// A main window and its wizard in a workspace of their own, wired as the
+// program's builders wire them.
+struct MainWindowAndWizard {
+    TempFolder root;
+    TFTarveleFirmWare main{root.path()};
+    WindowInSlot<TFTarveleFirmWare> mainInSlot{&Forms::main, main};
+    TFBootSer wizard{std::make_shared<FakeSerialApi>()};
+    WindowInSlot<TFBootSer> wizardInSlot{&Forms::bootSer, wizard};
+    MainWindowAndWizard() { wizard.updaterRunner = &main; }
+};
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -160,12 +171,10 @@ class MainWindowTest : public QObject {
     }
 
     void updateDeviceWritesTheImageOnlyInsideAProject() {
-        TempFolder root;
-        TFTarveleFirmWare window(root.path());
-        const WindowInSlot mainInSlot(&Forms::main, window);
-        TFBootSer wizard(std::make_shared<FakeSerialApi>());
-        const WindowInSlot wizardInSlot(&Forms::bootSer, wizard);
-        wizard.updaterRunner = &window;
+        MainWindowAndWizard windows;
+        const TempFolder& root = windows.root;
+        TFTarveleFirmWare& window = windows.main;
+        TFBootSer& wizard = windows.wizard;
         Workspace& state = workspace();
         MessageRecorder recorder;
         for (const std::string& folder : {state.projectsFolder, std::string()}) {
@@ -220,12 +229,10 @@ class MainWindowTest : public QObject {
     // Root's Update Device writes no image through a link that the project's
     // owner made to a file of root's.
     void updateDeviceWritesNothingThroughAnotherUsersLink() {
-        TempFolder root;
-        TFTarveleFirmWare window(root.path());
-        const WindowInSlot mainInSlot(&Forms::main, window);
-        TFBootSer wizard(std::make_shared<FakeSerialApi>());
-        const WindowInSlot wizardInSlot(&Forms::bootSer, wizard);
-        wizard.updaterRunner = &window;
+        MainWindowAndWizard windows;
+        const TempFolder& root = windows.root;
+        TFTarveleFirmWare& window = windows.main;
+        TFBootSer& wizard = windows.wizard;
         std::filesystem::create_directories(root / "PROJECTS/P/bin");
         writeFile(root / "victim", "precious");
         if (!makeAnotherUsersLink(root / "victim", root / "PROJECTS/P/bin/bank.bin"))

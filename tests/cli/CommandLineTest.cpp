@@ -9,7 +9,7 @@
 #include <unistd.h>
 #endif
 
-#include "cli/CommandLine.h"
+#include "cli/CliRun.h"
 #include "support/Environment.h"
 #include "support/FakeSerialApi.h"
 #include "support/TempFolder.h"
@@ -18,11 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
+using Result = CliResult;
 
 // The words of a command line as a POSIX shell splits them: at blanks, with
 // '...' keeping blanks and the like inside one word.
@@ -56,13 +52,7 @@ class CommandLineTest : public testing::Test {
   protected:
     TempFolder workspace;
 
-    Result run(const std::vector<std::string>& arguments) {
-        std::ostringstream out;
-        std::ostringstream err;
-        const CliEnvironment environment{"", std::make_shared<FakeSerialApi>(), false, {}};
-        const int status = runCommandLine(arguments, out, err, environment);
-        return {status, out.str(), err.str()};
-    }
+    Result run(const std::vector<std::string>& arguments) { return runCli(arguments); }
     Result cli(const std::string& arguments) {
         std::vector<std::string> all = {"--workspace", workspace.path()};
         for (const std::string& word : words(arguments)) all.push_back(word);
@@ -308,12 +298,8 @@ class UpdateCommandTest : public testing::Test {
 
     Result run(std::vector<std::string> arguments, std::uint32_t timeLimitMs = 150000) {
         arguments.insert(arguments.begin(), {"--workspace", workspace.path()});
-        std::ostringstream out;
-        std::ostringstream err;
-        const CliEnvironment environment{"", serial, false,
-                                         WaitSettings{.timeLimitMs = timeLimitMs}};
-        const int status = runCommandLine(arguments, out, err, environment);
-        return {status, out.str(), err.str()};
+        return runCli(arguments,
+                      CliEnvironment{"", serial, false, WaitSettings{.timeLimitMs = timeLimitMs}});
     }
 };
 

@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "cli/CommandLine.h"
+#include "cli/CliRun.h"
 #include "support/FakeSerialApi.h"
 #include "support/TempFolder.h"
 
@@ -13,11 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
+using Result = CliResult;
 
 class CommandTableTest : public testing::Test {
   protected:
@@ -26,11 +22,7 @@ class CommandTableTest : public testing::Test {
 
     Result run(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), {"--workspace", workspace});
-        std::ostringstream out;
-        std::ostringstream err;
-        const CliEnvironment environment{"", std::make_shared<FakeSerialApi>(), false, {}};
-        const int status = runCommandLine(arguments, out, err, environment);
-        return {status, out.str(), err.str()};
+        return runCli(arguments);
     }
 };
 

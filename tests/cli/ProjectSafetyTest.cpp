@@ -8,7 +8,7 @@
 
 #include "app/BuildMarker.h"
 #include "app/ProjectLock.h"
-#include "cli/CommandLine.h"
+#include "cli/CliRun.h"
 #include "documents/GeneralParameters.h"
 #include "documents/XmlDocument.h"
 #include "platform/FileSystem.h"
@@ -18,11 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
+using Result = CliResult;
 
 class ProjectSafetyTest : public testing::Test {
   protected:
@@ -30,10 +26,7 @@ class ProjectSafetyTest : public testing::Test {
 
     Result run(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), {"--workspace", workspace.path()});
-        std::ostringstream out;
-        std::ostringstream err;
-        const int status = runCommandLine(arguments, out, err, CliEnvironment{});
-        return {status, out.str(), err.str()};
+        return runCli(arguments);
     }
     std::string projects(const std::string& path = "") {
         return workspace / ("PROJECTS" + (path.empty() ? "" : "/" + path));
