@@ -9,15 +9,18 @@ if(WIN32)
   # The zip unpacks into the folder that becomes the workspace: the programs
   # and their papers side by side.
   install(TARGETS ${tarvel_programs} RUNTIME DESTINATION . COMPONENT programs)
-  install(FILES README.md LICENSE THIRD-PARTY-NOTICES.md docs/cli.md DESTINATION .
-          COMPONENT programs)
+  # The README's links lead into docs/, so the pages go along in that folder.
+  install(FILES README.md LICENSE THIRD-PARTY-NOTICES.md DESTINATION . COMPONENT programs)
+  install(DIRECTORY docs/ DESTINATION docs COMPONENT programs)
   set(CPACK_PACKAGE_FILE_NAME "tarvel-${PROJECT_VERSION}-windows-10-11-x64")
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 else()
   install(TARGETS ${tarvel_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
           COMPONENT programs)
-  install(FILES README.md LICENSE THIRD-PARTY-NOTICES.md docs/cli.md
+  install(FILES README.md LICENSE THIRD-PARTY-NOTICES.md
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tarvel COMPONENT programs)
+  install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tarvel/docs
+          COMPONENT programs)
 endif()
 
 if(NOT WIN32 AND TARGET Tarvel)
