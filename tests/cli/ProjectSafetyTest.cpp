@@ -58,10 +58,10 @@ TEST_F(ProjectSafetyTest, NamesHaveOneSpellingThatWindowsAccepts) {
 }
 
 TEST_F(ProjectSafetyTest, FoldersThatAreNotAbandonedBuildsSurviveEveryWayOfMakingProjects) {
-    ASSERT_EQ(run({"new", "Seed"}).status, 0);
+    ASSERT_EQ(run({"new", "Source"}).status, 0);
     fs::create_directories(projects(".archive.new-2024"));
     writeFile(projects(".archive.new-2024/keep.txt"), "mine");
-    ASSERT_EQ(run({"copy", "Seed", ".g.new-3001"}).status, 0);
+    ASSERT_EQ(run({"copy", "Source", ".g.new-3001"}).status, 0);
     BuildMarker dead = markerOfThisProcess(newBuildFolderName(), "Killed");
     dead.processId = 999999999;
     fs::create_directories(projects(dead.folder));
@@ -69,7 +69,7 @@ TEST_F(ProjectSafetyTest, FoldersThatAreNotAbandonedBuildsSurviveEveryWayOfMakin
 
     writeFile(workspace / "fleet.csv", "name,mode\nFleet,1\n");
     for (const std::vector<std::string>& command : {std::vector<std::string>{"new", "Fresh"},
-                                                    {"copy", "Seed", "Copied"},
+                                                    {"copy", "Source", "Copied"},
                                                     {"apply", workspace / "fleet.csv"}})
         ASSERT_EQ(run(command).status, 0) << command.front();
     EXPECT_EQ(readFile(projects(".archive.new-2024/keep.txt")), "mine");

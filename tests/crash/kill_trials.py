@@ -8,7 +8,7 @@ down by strace, so that kills land inside each step. After every kill:
 - after the next write of the same kind, which runs to its end, nothing is
   left over: no build folder, no build marker, no temporary file.
 
-usage: tests/crash/kill_trials.py TARVEL-CLI [seconds, default 60] [seed]
+usage: tests/crash/kill_trials.py TARVEL-CLI [seconds, default 60] [start of the random choices]
 Exits 1 when a trial breaks one of these.
 """
 import os
@@ -22,8 +22,8 @@ import time
 
 cli = os.path.abspath(sys.argv[1])
 budget = float(sys.argv[2]) if len(sys.argv) > 2 else 60.0
-seed = int(sys.argv[3]) if len(sys.argv) > 3 else random.randrange(1 << 30)
-chance = random.Random(seed)
+first_choice = int(sys.argv[3]) if len(sys.argv) > 3 else random.randrange(1 << 30)
+chance = random.Random(first_choice)
 slowing = shutil.which("strace")
 workspace = tempfile.mkdtemp(prefix="tarvel-kill-")
 projects = os.path.join(workspace, "PROJECTS")
@@ -165,7 +165,8 @@ def main():
         next_write(kind, arguments)
         check_whole(after + ", then the next write")
         check_no_leftovers(after + ", then the next write")
-    print(f"{trials} kill -9 trials ({slowed_trials} with slowed system calls), seed {seed}: "
+    print(f"{trials} kill -9 trials ({slowed_trials} with slowed system calls), "
+          f"random start {first_choice}: "
           f"{len(problems)} problems")
     for problem in problems[:20]:
         print("  " + problem)
