@@ -21,7 +21,7 @@ namespace {
 template <class Window, class Build>
 Window& builtOnFirstUse(Window* Forms::*slot, Build build) {
     if (!(forms().*slot)) {
-        Window* window = build(forms().main);
+        Window* window = build(forms().mainWindow);
         forms().*slot = window;
         QObject::connect(window, &QObject::destroyed, [slot] { forms().*slot = nullptr; });
     }

@@ -14,7 +14,8 @@ class TFBootSer;
 // program ends, so that dialogs keep their controls' values between showings.
 // Only these functions fill the slots; no window puts itself here.
 struct Forms {
-    TFTarveleFirmWare* main = nullptr;
+    // Not "main": Qt for Windows defines main as a macro for its entry point.
+    TFTarveleFirmWare* mainWindow = nullptr;
     TFsaveproj* saveproj = nullptr;
     TFpargen* pargen = nullptr;
     TFSetVar* setVar = nullptr;

@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     const std::string root = workspaceRootFor(platform::executableFolder());
     ForceFolder(root);  // the user's own workspace, once installed
     TFTarveleFirmWare mainWindow(root);
-    forms().main = &mainWindow;
+    forms().mainWindow = &mainWindow;
     mainWindow.show();
     return application.exec();
 }

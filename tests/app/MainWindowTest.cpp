@@ -55,11 +55,11 @@ void answerFolderPicker(const QString& path, bool confirm) {
 // program's builders wire them.
 struct MainWindowAndWizard {
     TempFolder root;
-    TFTarveleFirmWare main{root.path()};
-    WindowInSlot<TFTarveleFirmWare> mainInSlot{&Forms::main, main};
+    TFTarveleFirmWare mainWindow{root.path()};
+    WindowInSlot<TFTarveleFirmWare> mainInSlot{&Forms::mainWindow, mainWindow};
     TFBootSer wizard{std::make_shared<FakeSerialApi>()};
     WindowInSlot<TFBootSer> wizardInSlot{&Forms::bootSer, wizard};
-    MainWindowAndWizard() { wizard.updaterRunner = &main; }
+    MainWindowAndWizard() { wizard.updaterRunner = &mainWindow; }
 };
 
 }  // namespace
@@ -71,7 +71,7 @@ class MainWindowTest : public QObject {
     void layoutAfterShow() {
         TempFolder root;
         TFTarveleFirmWare window(root.path());
-        const WindowInSlot mainInSlot(&Forms::main, window);
+        const WindowInSlot mainInSlot(&Forms::mainWindow, window);
         window.show();
         QCOMPARE(window.windowTitle(), kBase);
         QCOMPARE(window.frameGeometry().size(), QSize(574, 205));
@@ -113,7 +113,7 @@ class MainWindowTest : public QObject {
         std::filesystem::create_directories(root / "PROJECTS/Doomed");
         writeFile(root / "Tarvel.ini", "[lastproj]\nprojectname=Doomed\n");
         TFTarveleFirmWare window(root.path());
-        const WindowInSlot mainInSlot(&Forms::main, window);
+        const WindowInSlot mainInSlot(&Forms::mainWindow, window);
         Workspace& state = workspace();
         QCOMPARE(window.windowTitle(), kBase + QString::fromStdString(" : " + native("/Doomed")));
 
@@ -151,7 +151,7 @@ class MainWindowTest : public QObject {
         TempFolder root;
         {
             TFTarveleFirmWare window(root.path());
-            const WindowInSlot mainInSlot(&Forms::main, window);
+            const WindowInSlot mainInSlot(&Forms::mainWindow, window);
             window.show();
             QTest::mouseClick(window.LbButton1, Qt::LeftButton);
             QVERIFY(!window.isVisible());
@@ -162,7 +162,7 @@ class MainWindowTest : public QObject {
                                      std::filesystem::perm_options::replace);
         MessageRecorder recorder;
         TFTarveleFirmWare window(root.path());
-        const WindowInSlot mainInSlot(&Forms::main, window);
+        const WindowInSlot mainInSlot(&Forms::mainWindow, window);
         window.show();
         QTest::mouseClick(window.LbButton1, Qt::LeftButton);
         QVERIFY(!window.isVisible());
@@ -173,7 +173,7 @@ class MainWindowTest : public QObject {
     void updateDeviceWritesTheImageOnlyInsideAProject() {
         MainWindowAndWizard windows;
         const TempFolder& root = windows.root;
-        TFTarveleFirmWare& window = windows.main;
+        TFTarveleFirmWare& window = windows.mainWindow;
         TFBootSer& wizard = windows.wizard;
         Workspace& state = workspace();
         MessageRecorder recorder;
@@ -231,7 +231,7 @@ class MainWindowTest : public QObject {
     void updateDeviceWritesNothingThroughAnotherUsersLink() {
         MainWindowAndWizard windows;
         const TempFolder& root = windows.root;
-        TFTarveleFirmWare& window = windows.main;
+        TFTarveleFirmWare& window = windows.mainWindow;
         TFBootSer& wizard = windows.wizard;
         std::filesystem::create_directories(root / "PROJECTS/P/bin");
         writeFile(root / "victim", "precious");

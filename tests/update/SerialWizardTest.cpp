@@ -68,7 +68,7 @@ class SerialWizardTest : public QObject {
         api->devices = {"\\\\.\\COM3", "\\\\.\\COM10", "\\\\.\\COM2", "COM3", "COM10", "COM2"};
         wizard = std::make_unique<TFBootSer>(api);
         // As the program's entry and builders wire them.
-        forms().main = mainWindow.get();
+        forms().mainWindow = mainWindow.get();
         forms().bootSer = wizard.get();
         wizard->updaterRunner = mainWindow.get();
         wizard->show();
