@@ -103,9 +103,7 @@ ProjectUnderConstruction::ProjectUnderConstruction(const std::string& destinatio
       candidate_(newProjectCandidate(destinationFolder, name)),
       // A name in a message is cut to 60 characters; the folder it is in is not.
       shownCandidate_(newProjectCandidate(destinationFolder, shortQuote(name))) {
-    const std::size_t split =
-        candidate_.find_last_of(platform::kPathSeparator == '/' ? "/" : "/\\");
-    parent_ = candidate_.substr(0, split);
+    parent_ = platform::parentFolder(candidate_).value_or(std::string());
     // A project made inside another is never made through another user's link.
     const std::string outerName = name.substr(0, std::min(name.size(), name.find_last_of("/\\")));
     if (outerName != name)

@@ -39,11 +39,6 @@ std::size_t namePartCount(const std::string& projectName) {
     return parts;
 }
 
-std::string parentOf(const std::string& path) {
-    const std::size_t split = path.find_last_of(platform::kPathSeparator == '/' ? "/" : "/\\");
-    return split == std::string::npos ? std::string() : path.substr(0, split);
-}
-
 // The lock file's mode: that of the documents beside it.
 std::optional<unsigned> documentMode(const std::string& projectFolder) {
     const ProjectPaths paths(projectFolder);
@@ -59,7 +54,8 @@ std::optional<unsigned> documentMode(const std::string& projectFolder) {
 void refuseForeignLinks(const std::string& projectFolder, const std::string& projectName) {
     std::vector<std::string> folders{projectFolder};
     for (std::size_t part = 1; part < namePartCount(projectName); ++part)
-        folders.insert(folders.begin(), parentOf(folders.front()));
+        folders.insert(folders.begin(),
+                       platform::parentFolder(folders.front()).value_or(std::string()));
     const ProjectPaths project(projectFolder);
     std::vector<std::string> paths = folders;
     paths.insert(paths.end(),

@@ -70,6 +70,10 @@ void removeTree(const std::string& path);
 // Removes the folder only when it is empty.
 void removeEmptyFolder(const std::string& path);
 
+// The folder part of path, before its last separator ("/", and on Windows
+// "\\" too), or nothing when path has no separator.
+std::optional<std::string> parentFolder(const std::string& path);
+
 // The names in a folder, hidden ones included; empty when it cannot be read.
 std::vector<std::string> folderEntries(const std::string& folder);
 

@@ -11,6 +11,13 @@ void removeTree(const std::string& path) {
     std::filesystem::remove_all(path, ignored);
 }
 
+std::optional<std::string> parentFolder(const std::string& path) {
+    const std::size_t split = path.find_last_of(kPathSeparator == '/' ? "/" : "/\\");
+    if (split == std::string::npos)
+        return std::nullopt;
+    return path.substr(0, split);
+}
+
 std::vector<std::string> folderEntries(const std::string& folder) {
     std::vector<std::string> names;
     std::error_code error;

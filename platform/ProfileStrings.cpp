@@ -103,9 +103,9 @@ std::string lineEnding(const std::vector<std::string>& lines) {
 // Another program may be writing the same file right now, so only those whose
 // maker no longer runs go.
 void removeAbandonedReplacements(const std::string& file) {
-    const std::size_t split = file.find_last_of(kPathSeparator == '/' ? "/" : "/\\");
-    const std::string folder = split == std::string::npos ? "." : file.substr(0, split);
-    const std::string name = split == std::string::npos ? file : file.substr(split + 1);
+    const auto parent = parentFolder(file);
+    const std::string folder = parent.value_or(".");
+    const std::string name = parent ? file.substr(parent->size() + 1) : file;
     for (const std::string& entry : folderEntries(folder)) {
         unsigned long owner = 0;
         if (isReplacementLeftover(entry, name, &owner) && owner != 0 && !processRunning(owner))
