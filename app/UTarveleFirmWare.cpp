@@ -176,7 +176,7 @@ RunOutcome TFTarveleFirmWare::RunAndWait(const std::string& program,
     // failed launch must take its keys and clicks.
     std::optional<UserInputEater> eater;
     WaitSettings settings = waitSettings;
-    settings.onLaunched = [&eater] { eater.emplace(); };
+    settings.onLaunched = [&eater](platform::LaunchedProgram&) { eater.emplace(); };
     settings.whileWaiting = progress;
     // Paints, and answers the window manager, so no window looks hung.
     settings.waitForWake = waitInEventLoop;

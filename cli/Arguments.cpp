@@ -4,10 +4,18 @@
 
 namespace {
 
-const std::set<std::string> kValueOptions = {"--workspace", "--port", "--from"};
-const std::set<std::string> kFlags = {"--json",           "--help",       "--version",
-                                      "--no-firmware",    "--no-project", "--no-read-firmware",
-                                      "--no-read-project"};
+const std::set<std::string> kValueOptions = {"--workspace", "--port", "--from",  "--log",
+                                             "--retries",   "--redo", "--watch", "--on-result"};
+const std::set<std::string> kFlags = {"--json",
+                                      "--help",
+                                      "--version",
+                                      "--no-firmware",
+                                      "--no-project",
+                                      "--no-read-firmware",
+                                      "--no-read-project",
+                                      "--yes",
+                                      "--wait-port",
+                                      "--csv"};
 const std::map<std::string, std::string> kShortFlags = {{"-h", "--help"}, {"-V", "--version"}};
 
 // What each command takes besides the options every command takes.
@@ -15,6 +23,10 @@ const std::map<std::string, std::set<std::string>> kCommandOptions = {
     {"set", {"--from"}},
     {"update",
      {"--port", "--no-firmware", "--no-read-firmware", "--no-project", "--no-read-project"}},
+    {"station",
+     {"--port", "--wait-port", "--watch", "--log", "--yes", "--retries", "--on-result", "--redo",
+      "--no-firmware", "--no-read-firmware", "--no-project", "--no-read-project"}},
+    {"audit", {"--csv"}},
 };
 const std::set<std::string> kCommonOptions = {"--workspace", "--json", "--help", "--version"};
 

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <istream>
+#include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "app/Workspace.h"
 #include "cli/Arguments.h"
@@ -75,6 +78,17 @@ class Cli {
     mutable std::pair<std::string, std::string> lastFailure_;
 };
 
+// A row of a CSV file once applied: its line, project, folder and image.
+struct AppliedRow {
+    std::size_t line;
+    std::string name;
+    std::string folder;
+    std::string image;
+};
+// Checks and applies the file as apply does; its rows in the file's order,
+// or nothing when it refused or failed (and told why).
+std::optional<std::vector<AppliedRow>> applyQueue(Cli& cli, const std::string& file);
+
 int newCommand(Cli& cli);
 int copyCommand(Cli& cli);
 int showCommand(Cli& cli);
@@ -84,3 +98,5 @@ int decodeCommand(Cli& cli);
 int applyCommand(Cli& cli);
 int portsCommand(Cli& cli);
 int updateCommand(Cli& cli);
+int stationCommand(Cli& cli);
+int auditCommand(Cli& cli);

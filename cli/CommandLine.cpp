@@ -71,7 +71,8 @@ int run(Cli& cli) {
         {"show", {showCommand, true}},      {"set", {setCommand, true}},
         {"apply", {applyCommand, true}},    {"image", {imageCommand, true}},
         {"decode", {decodeCommand, false}}, {"ports", {portsCommand, false}},
-        {"update", {updateCommand, true}}};
+        {"update", {updateCommand, true}},  {"station", {stationCommand, true}},
+        {"audit", {auditCommand, false}}};
     const auto command = kCommands.find(arguments.command());
     if (command == kCommands.end())
         throw UsageError{"unknown command " + arguments.command(), programUsage()};

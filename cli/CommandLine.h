@@ -18,6 +18,8 @@ struct CliEnvironment {
     // Whether a progress line may be drawn on standard error.
     bool progressOnTerminal = false;
     WaitSettings wait;
+    // Where the station reads the operator's answers; none: end of input.
+    std::istream* input = nullptr;
 };
 
 // Runs one tarvel-cli command (arguments without the program name), writing

@@ -111,3 +111,19 @@ std::vector<CsvRow> parseCsv(const std::string& input, const CsvLimits& limits) 
         endRow(line);
     return rows;
 }
+
+std::string csvLine(const std::vector<std::string>& cells) {
+    std::string line;
+    for (const std::string& cell : cells) {
+        if (!line.empty())
+            line += ',';
+        if (cell.find_first_of(",;\"\r\n") == std::string::npos) {
+            line += cell;
+            continue;
+        }
+        line += '"';
+        for (const char c : cell) line += c == '"' ? std::string("\"\"") : std::string(1, c);
+        line += '"';
+    }
+    return line + "\r\n";
+}

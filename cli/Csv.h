@@ -34,3 +34,7 @@ struct CsvLimits {
 // after the start, a quote inside an unquoted cell or after a quoted one, an
 // unclosed quote, and more rows or cells than the limits allow.
 std::vector<CsvRow> parseCsv(const std::string& text, const CsvLimits& limits = {});
+
+// One line of CSV, ended by CRLF: a cell holding a separator, a quote or a
+// line break is quoted.
+std::string csvLine(const std::vector<std::string>& cells);

@@ -86,8 +86,16 @@ class Apply {
         }
         if (refused)
             return 1;
-        return write(plans);
+        const int status = write(plans);
+        if (status == 0) {
+            for (const Plan& plan : plans)
+                rows_.push_back({plan.line, plan.name, plan.folder, imageOf(plan.name)});
+        }
+        return status;
     }
+
+    // Once run returned 0: every row, in the file's order.
+    const std::vector<AppliedRow>& rows() const { return rows_; }
 
   private:
     Plan check(const CsvRow& row, const std::vector<std::string>& columns,
@@ -215,14 +223,30 @@ class Apply {
         std::string image;
     };
 
+    const std::string& imageOf(const std::string& name) const {
+        for (const Applied& entry : applied_) {
+            if (entry.name == name)
+                return entry.image;
+        }
+        throw AppError("no image for " + name);
+    }
+
     Cli& cli_;
     std::string file_;
     std::map<std::string, std::string> images_;
     std::vector<Applied> applied_;
     bool refusedUnderLock_ = false;
+    std::vector<AppliedRow> rows_;
 };
 
 }  // namespace
+
+std::optional<std::vector<AppliedRow>> applyQueue(Cli& cli, const std::string& file) {
+    Apply apply(cli, file);
+    if (apply.run() != 0)
+        return std::nullopt;
+    return apply.rows();
+}
 
 int applyCommand(Cli& cli) {
     return Apply(cli, cli.arguments.operands(1).front()).run();

@@ -10,7 +10,8 @@ int main(int argc, char** argv) {
     const CliEnvironment environment{workspaceRootFor(platform::executableFolder()),
                                      platform::systemSerialApi(),
                                      platform::standardErrorIsTerminal(),
-                                     {}};
+                                     {},
+                                     &std::cin};
     return runCommandLine(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr,
                           environment);
 }

@@ -45,3 +45,18 @@ bool isValidUtf8(std::string_view text) {
     }
     return true;
 }
+
+std::string withInvalidBytesReplaced(std::string_view text) {
+    std::string valid;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = utf8SequenceLength(text, at);
+        if (length == 0) {
+            valid += "\xEF\xBF\xBD";
+            ++at;
+        } else {
+            valid.append(text, at, length);
+            at += length;
+        }
+    }
+    return valid;
+}

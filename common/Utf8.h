@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 // The length of the well-formed UTF-8 sequence at text[at], or 0 where none
@@ -10,6 +11,9 @@ std::size_t utf8SequenceLength(std::string_view text, std::size_t at);
 
 // True when all of text is well-formed UTF-8.
 bool isValidUtf8(std::string_view text);
+
+// text with each byte that starts no well-formed sequence replaced by U+FFFD.
+std::string withInvalidBytesReplaced(std::string_view text);
 
 // The byte order mark U+FEFF in UTF-8.
 inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";

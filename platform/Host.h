@@ -24,4 +24,8 @@ bool sameBoot(const std::string& a, const std::string& b);
 // with that id. A process id is reused; the pair of both is not.
 std::optional<std::uint64_t> processStartTime(unsigned long processId);
 
+// Who runs this process, as the login told it (POSIX: $USER or $LOGNAME,
+// else "uid N"; Windows: %USERNAME%).
+std::string currentUserName();
+
 }  // namespace platform

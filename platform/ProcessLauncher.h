@@ -27,15 +27,21 @@ class LaunchedProgram {
     virtual std::optional<int> exitCode() = 0;
     // The process number (POSIX) or the process handle (Windows).
     virtual std::intptr_t nativeHandle() const = 0;
+    // The process id, as processStartTime takes it.
+    virtual unsigned long processId() const = 0;
 };
 
 // Starts path with its arguments in the current folder, its window shown or
 // hidden. Returns nothing when the launch fails. Where the platform itself
 // tells the operator (the Windows shell does), unreported stays empty;
 // otherwise it receives the text to show ("Cannot start <path>: <reason>").
+// With an outputFile, the program's standard output and error are appended to
+// that file (made when missing) and it gets no window of its own: a file, not
+// a pipe, so that it may outlive this program without a broken pipe.
 std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
                                                const ProgramArguments& arguments, bool hidden,
-                                               std::string& unreported);
+                                               std::string& unreported,
+                                               const std::string& outputFile = {});
 
 // An auto-reset event that other programs may open by name; it disappears
 // with its last user.

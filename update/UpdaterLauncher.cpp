@@ -31,12 +31,13 @@ RunOutcome runAndWait(const std::string& program, const platform::ProgramArgumen
     platform::NamedEvent event("HandleCed");
     RunOutcome notStarted;
     const auto launched =
-        platform::launchProgram(program, arguments, hidden, notStarted.launchError);
+        platform::launchProgram(program, arguments, hidden, notStarted.launchError,
+                                settings.outputFile);
     event.reset();
     if (!launched)
         return notStarted;
     if (settings.onLaunched)
-        settings.onLaunched();
+        settings.onLaunched(*launched);
     platform::RunWait wakes(*launched, event);
     const std::uint32_t start = now();
     for (;;) {

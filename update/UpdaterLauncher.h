@@ -15,7 +15,10 @@ struct WaitSettings {
     std::function<void(std::uint32_t elapsedMs)> whileWaiting = {};
     // Called once the program has started, after the launch call returned
     // (on Windows the shell may have shown its own box inside that call).
-    std::function<void()> onLaunched = {};
+    std::function<void(platform::LaunchedProgram& program)> onLaunched = {};
+    // Where the program's standard output and error go (appended); empty:
+    // where this program's go.
+    std::string outputFile = {};
     // Waits at most so many milliseconds for the program's end or its event;
     // the windows wait inside their event loop. Empty: RunWait::wait.
     std::function<void(platform::RunWait& wait, unsigned timeoutMs)> waitForWake = {};

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -46,6 +47,16 @@ std::optional<std::uint64_t> processStartTime(unsigned long processId) {
     if (state != std::string::npos && (line[state] == 'Z' || line[state] == 'X'))
         return std::nullopt;
     return start;
+}
+
+std::string currentUserName() {
+    // No user database lookup: the program is linked statically.
+    for (const char* name : {"USER", "LOGNAME"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return value;
+    }
+    return "uid " + std::to_string(geteuid());
 }
 
 }  // namespace platform

@@ -55,6 +55,7 @@ class PosixProgram final : public LaunchedProgram {
     }
 
     std::intptr_t nativeHandle() const override { return pid_; }
+    unsigned long processId() const override { return static_cast<unsigned long>(pid_); }
 
   private:
     pid_t pid_;
@@ -89,15 +90,32 @@ sem_t* semaphore(void* handle) {
 
 std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
                                                const ProgramArguments& arguments, bool /*hidden*/,
-                                               std::string& unreported) {
+                                               std::string& unreported,
+                                               const std::string& outputFile) {
     std::vector<std::string> argv_strings = arguments.arguments;
     argv_strings.insert(argv_strings.begin(), path);
     std::vector<char*> argv;
     for (std::string& argument : argv_strings) argv.push_back(argument.data());
     argv.push_back(nullptr);
 
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    int output = -1;
+    if (!outputFile.empty()) {
+        output = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+        if (output < 0) {
+            unreported = "Cannot write " + outputFile + ": " + std::strerror(errno);
+            posix_spawn_file_actions_destroy(&actions);
+            return nullptr;
+        }
+        posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, output, STDERR_FILENO);
+    }
     pid_t pid = 0;
-    const int error = posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), environ);
+    const int error = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (output >= 0)
+        close(output);
     if (error != 0) {
         // No shell reports a failed launch here.
         unreported = "Cannot start " + path + ": " + std::strerror(error);

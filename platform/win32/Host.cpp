@@ -55,4 +55,9 @@ std::optional<std::uint64_t> processStartTime(unsigned long processId) {
     return start;
 }
 
+std::string currentUserName() {
+    const char* name = std::getenv("USERNAME");
+    return name ? name : "";
+}
+
 }  // namespace platform

@@ -24,16 +24,55 @@ class Win32Program final : public LaunchedProgram {
     std::intptr_t nativeHandle() const override {
         return reinterpret_cast<std::intptr_t>(process_);
     }
+    unsigned long processId() const override { return GetProcessId(process_); }
 
   private:
     HANDLE process_;
 };
 
+// The program without a window, its output appended to outputFile; the
+// shell cannot hand a program other standard handles.
+std::unique_ptr<LaunchedProgram> launchWithOutputFile(const std::string& path,
+                                                      const ProgramArguments& arguments,
+                                                      std::string& unreported,
+                                                      const std::string& outputFile) {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE output = CreateFileA(outputFile.c_str(), FILE_APPEND_DATA,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                &inheritable, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (output == INVALID_HANDLE_VALUE) {
+        unreported =
+            "Cannot write " + outputFile + " (error " + std::to_string(GetLastError()) + ")";
+        return nullptr;
+    }
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = output;
+    startup.hStdError = output;
+    std::string commandLine = "\"" + path + "\" " + arguments.parameters;
+    PROCESS_INFORMATION started{};
+    const BOOL launched = CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                         CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started);
+    const DWORD error = GetLastError();
+    CloseHandle(output);
+    if (!launched) {
+        unreported = "Cannot start " + path + " (error " + std::to_string(error) + ")";
+        return nullptr;
+    }
+    CloseHandle(started.hThread);
+    return std::make_unique<Win32Program>(started.hProcess);
+}
+
 }  // namespace
 
 std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
                                                const ProgramArguments& arguments, bool hidden,
-                                               std::string& /*unreported*/) {
+                                               std::string& unreported,
+                                               const std::string& outputFile) {
+    if (!outputFile.empty())
+        return launchWithOutputFile(path, arguments, unreported, outputFile);
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS;

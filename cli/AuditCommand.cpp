@@ -1,0 +1,115 @@
+// audit: checks a station's log and tells each project's last outcome.
+#include <fstream>
+#include <iterator>
+#include <map>
+
+#include "cli/AuditLog.h"
+#include "cli/Cli.h"
+#include "cli/Csv.h"
+
+namespace {
+
+// Each project's last record, in the order projects first appear.
+std::vector<Json> lastRecords(const std::vector<AuditRecord>& records) {
+    std::vector<Json> last;
+    std::map<std::string, std::size_t> at;
+    for (const AuditRecord& record : records) {
+        const std::string project = record.json["project"];
+        const auto [found, added] = at.emplace(project, last.size());
+        if (added)
+            last.push_back(record.json);
+        else
+            last[found->second] = record.json;
+    }
+    return last;
+}
+
+std::string text(const Json& value) {
+    return value.is_string() ? value.get<std::string>() : value.is_null() ? "" : value.dump();
+}
+
+// What an operator reads of an adapter: its description and serial, or its
+// place on the bus.
+std::string adapterText(const Json& adapter) {
+    if (!adapter.is_object())
+        return "";
+    std::string words = text(adapter.value("description", Json()));
+    const std::string serial = text(adapter.value("serial", Json()));
+    const std::string place = text(adapter.value("usbPath", Json()));
+    const std::string which = !serial.empty() ? "serial " + serial
+                              : place.empty() ? ""
+                                              : "at " + place;
+    return words.empty() ? which : which.empty() ? words : words + ", " + which;
+}
+
+// A project's last state: the result's outcome, or "unfinished" while an
+// attempt runs or after a station died before its result.
+struct Entry {
+    std::string project, outcome, time, port, adapter, image, exitCode;
+};
+
+Entry entryOf(const Json& record) {
+    const bool result = record["event"] == "result";
+    return {record["project"],
+            result ? text(record.value("outcome", Json())) : "unfinished",
+            text(record.value(result ? "ended" : "started", Json())),
+            text(record.value("port", Json())),
+            adapterText(record.value("adapter", Json())),
+            text(record.value("image", Json())),
+            result ? text(record.value("exitCode", Json())) : ""};
+}
+
+}  // namespace
+
+int auditCommand(Cli& cli) {
+    const std::string file = cli.arguments.operands(1).front();
+    const bool csv = cli.arguments.flag("--csv");
+    if (csv && cli.json())
+        cli.arguments.refuse("give --json or --csv, not both");
+    std::ifstream stream(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(stream)),
+                            std::istreambuf_iterator<char>());
+    if (!stream.is_open() || stream.bad())
+        throw CliError::aboutFile(file, "cannot read the log");
+    AuditChain chain;
+    if (const auto problem = chain.take(bytes))
+        throw CliError::aboutFile(
+            file, "line " + std::to_string(problem->line) + ": " + problem->message);
+    if (!chain.torn().empty())
+        cli.tellAboutFile(file, "line " + std::to_string(chain.nextLine()) +
+                                    " is torn (a crash while it was written); ignored");
+
+    std::vector<Entry> entries;
+    for (const Json& record : lastRecords(chain.records())) entries.push_back(entryOf(record));
+    if (cli.json()) {
+        Json projects = Json::array();
+        for (const Entry& e : entries)
+            projects.push_back({{"project", e.project},
+                                {"outcome", e.outcome},
+                                {"time", e.time},
+                                {"port", e.port},
+                                {"adapter", e.adapter},
+                                {"image", e.image},
+                                {"exitCode", e.exitCode}});
+        cli.printJson({{"records", chain.records().size()},
+                       {"head", chain.head().empty() ? Json() : Json(chain.head())},
+                       {"projects", projects}});
+        return 0;
+    }
+    if (csv) {
+        cli.out << "project,outcome,time,port,adapter,image,exitCode\r\n";
+        for (const Entry& e : entries)
+            cli.out << csvLine(
+                {e.project, e.outcome, e.time, e.port, e.adapter, e.image, e.exitCode});
+        return 0;
+    }
+    for (const Entry& e : entries) {
+        cli.out << e.project << "  " << e.outcome << "  " << e.time << "  " << e.port;
+        if (!e.adapter.empty())
+            cli.out << "  (" << e.adapter << ")";
+        cli.out << "  " << e.image << '\n';
+    }
+    cli.out << chain.records().size() << " records, chain whole; last line's SHA-256 "
+            << (chain.head().empty() ? "none" : chain.head()) << '\n';
+    return 0;
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/ParameterKeys.h"
+#include "platform/AppendFile.h"
+
+// The station's record: JSON lines, each naming in "prev" the SHA-256 of the
+// line before it (its bytes without the line break), or null on the first,
+// so that an edit, an insertion or a cut before the last line shows.
+inline constexpr int kAuditVersion = 1;
+
+struct AuditRecord {
+    std::size_t line;
+    Json json;
+};
+
+// The first line that breaks the log: what it is, and its number.
+struct AuditProblem {
+    std::size_t line;
+    std::string message;
+};
+
+// Reads a log's bytes in order, checking each whole line and the chain. Bytes
+// after the last line break are a torn line (a crash mid-write): not taken.
+class AuditChain {
+  public:
+    // Takes the bytes that follow those taken so far; the first problem, if
+    // any, stops the reading there.
+    std::optional<AuditProblem> take(std::string_view bytes);
+
+    const std::vector<AuditRecord>& records() const { return records_; }
+    // The SHA-256 of the last whole line, or empty before the first.
+    const std::string& head() const { return head_; }
+    // The bytes of whole lines taken, and the torn line's bytes after them.
+    std::uint64_t wholeBytes() const { return wholeBytes_; }
+    const std::string& torn() const { return pending_; }
+    std::size_t nextLine() const { return records_.size() + 1; }
+    // Forgets the torn line, once it has been cut from the log.
+    void dropTorn() { pending_.clear(); }
+
+  private:
+    std::vector<AuditRecord> records_;
+    std::string head_;
+    std::uint64_t wholeBytes_ = 0;
+    std::string pending_;
+};
+
+// A log that stations append to, each under the log's lock after reading what
+// the others appended. A failure to read, lock or write raises CliError about
+// the log's file.
+class AuditLog {
+  public:
+    // Opens the log, made when missing. tell receives what a reader must know
+    // of it: a torn last line, and where its bytes were put.
+    AuditLog(std::string path, std::function<void(const std::string&)> tell);
+
+    // Runs work with the lock held, after taking what others appended; work
+    // may append.
+    void withLock(const std::function<void()>& work);
+    // With the lock held: appends record, its "prev" set.
+    void append(Json record);
+
+    const std::vector<AuditRecord>& records() const { return chain_.records(); }
+    const std::string& path() const { return path_; }
+    // Where the updater's output of each attempt is kept: "<log>.d".
+    std::string outputFolder() const { return path_ + ".d"; }
+    // Its name alone, as records give it.
+    std::string outputFolderName() const;
+
+  private:
+    void catchUp();
+    // A torn line is kept in the output folder, then cut from the log, so
+    // that the next line starts on a line of its own.
+    void setTornLineAside();
+
+    std::string path_;
+    std::function<void(const std::string&)> tell_;
+    std::unique_ptr<platform::AppendFile> file_;
+    AuditChain chain_;
+    bool locked_ = false;
+};

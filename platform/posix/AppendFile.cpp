@@ -1,0 +1,79 @@
+#include "platform/AppendFile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace platform {
+
+std::unique_ptr<AppendFile> AppendFile::open(const std::string& path, std::string& reason) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return nullptr;
+    }
+    return std::unique_ptr<AppendFile>(new AppendFile(fd));
+}
+
+AppendFile::~AppendFile() {
+    close(static_cast<int>(handle_));
+}
+
+bool AppendFile::lock(std::string& reason) {
+    while (flock(static_cast<int>(handle_), LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            reason = std::strerror(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+void AppendFile::unlock() {
+    flock(static_cast<int>(handle_), LOCK_UN);
+}
+
+bool AppendFile::readFrom(std::uint64_t offset, std::string& bytes, std::string& reason) {
+    bytes.clear();
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = pread(static_cast<int>(handle_), buffer, sizeof buffer,
+                                  static_cast<off_t>(offset + bytes.size()));
+        if (got == 0)
+            return true;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            reason = std::strerror(errno);
+            return false;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
+bool AppendFile::append(std::string_view bytes, std::string& reason) {
+    const ssize_t written = write(static_cast<int>(handle_), bytes.data(), bytes.size());
+    if (written != static_cast<ssize_t>(bytes.size())) {
+        reason = written < 0 ? std::strerror(errno) : "the disk is full";
+        return false;
+    }
+    if (fsync(static_cast<int>(handle_)) != 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool AppendFile::truncate(std::uint64_t size, std::string& reason) {
+    if (ftruncate(static_cast<int>(handle_), static_cast<off_t>(size)) != 0 ||
+        fsync(static_cast<int>(handle_)) != 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,79 @@
+#include "platform/SerialAdapter.h"
+
+#include <windows.h>
+// after <windows.h>, whose types they use
+#include <devguid.h>
+#include <setupapi.h>
+
+#include <algorithm>
+#include <cctype>
+
+namespace platform {
+namespace {
+
+std::optional<std::string> registryProperty(HDEVINFO devices, SP_DEVINFO_DATA& device,
+                                            DWORD property) {
+    char text[1024] = {};
+    if (!SetupDiGetDeviceRegistryPropertyA(devices, &device, property, nullptr,
+                                           reinterpret_cast<BYTE*>(text), sizeof text - 1, nullptr))
+        return std::nullopt;
+    return std::string(text);  // a multi-string's first string
+}
+
+// The port name ("COM3") a device of the Ports class has in its own key.
+std::string portNameOf(HDEVINFO devices, SP_DEVINFO_DATA& device) {
+    const HKEY key =
+        SetupDiOpenDevRegKey(devices, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+    if (key == INVALID_HANDLE_VALUE)
+        return {};
+    char name[64] = {};
+    DWORD size = sizeof name - 1;
+    DWORD type = 0;
+    RegQueryValueExA(key, "PortName", nullptr, &type, reinterpret_cast<BYTE*>(name), &size);
+    RegCloseKey(key);
+    return type == REG_SZ ? std::string(name) : std::string();
+}
+
+// The four hex digits after "VID_" or "PID_" in a hardware id.
+std::optional<std::string> idAfter(const std::string& hardwareId, const char* tag) {
+    std::string upper = hardwareId;
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    const std::size_t at = upper.find(tag);
+    if (at == std::string::npos || at + 8 > upper.size())
+        return std::nullopt;
+    std::string id = hardwareId.substr(at + 4, 4);
+    std::transform(id.begin(), id.end(), id.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return id;
+}
+
+}  // namespace
+
+std::optional<SerialAdapter> serialAdapterFor(const std::string& port, const std::string&,
+                                              const std::string&) {
+    const HDEVINFO devices =
+        SetupDiGetClassDevsA(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+    if (devices == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    std::optional<SerialAdapter> found;
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    for (DWORD index = 0; !found && SetupDiEnumDeviceInfo(devices, index, &device); ++index) {
+        if (_stricmp(portNameOf(devices, device).c_str(), port.c_str()) != 0)
+            continue;
+        const auto hardwareId = registryProperty(devices, device, SPDRP_HARDWAREID);
+        if (!hardwareId || !idAfter(*hardwareId, "VID_"))
+            break;  // no USB adapter
+        SerialAdapter adapter;
+        adapter.vendorId = idAfter(*hardwareId, "VID_");
+        adapter.productId = idAfter(*hardwareId, "PID_");
+        adapter.description = registryProperty(devices, device, SPDRP_FRIENDLYNAME);
+        adapter.usbPath = registryProperty(devices, device, SPDRP_LOCATION_INFORMATION);
+        found = adapter;
+    }
+    SetupDiDestroyDeviceInfoList(devices);
+    return found;
+}
+
+}  // namespace platform
