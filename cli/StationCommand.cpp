@@ -343,7 +343,10 @@ class Station {
         record["exitCode"] = nullptr;
         record["output"] = "";
         waitForInterruptedUpdaters(device);
-        if (const auto problem = testOpen(port)) {
+        // A port given by name is opened, and handed to the updater, as the
+        // wizard does; a port that appeared by its path.
+        const std::string& opened = watch_ ? device : port;
+        if (const auto problem = testOpen(opened)) {
             say(std::string(kPortCannotBeOpened) + " " + *problem);
             finish(record, "port-error", "");
             return {"port-error"};
@@ -366,10 +369,10 @@ class Station {
             finish(record, "failed", e.what());
             return {"failed"};
         }
-        return runUpdater(row, port, record);
+        return runUpdater(row, opened, record);
     }
 
-    AttemptEnd runUpdater(const AppliedRow& row, const std::string& port, Json& record) {
+    AttemptEnd runUpdater(const AppliedRow& row, const std::string& opened, Json& record) {
         platform::createFolder(log_->outputFolder());
         const std::string name = fileNamePart(record["started"].get<std::string>()) + "-" +
                                  std::to_string(platform::currentProcessId()) + "-" +
@@ -391,7 +394,7 @@ class Station {
         OutputEcho echo(cli_, outputFile);
         settings.whileWaiting = [&](std::uint32_t elapsedMs) { echo.show(elapsedMs); };
         const RunOutcome outcome = runAndWait(updaterProgramPath(cli_.workspace.root),
-                                              updaterCommand(port, row.folder), false, settings);
+                                              updaterCommand(opened, row.folder), false, settings);
         echo.finish();
         if (!outcome.launchError.empty())
             say(outcome.launchError);
@@ -408,7 +411,8 @@ class Station {
         finish(record, result, kept.empty() ? outcome.launchError : kept);
         showVerdict(result == "ok");
         if (result == "timeout") {
-            cli_.tell(port, "the updater still runs and holds the port: the station stops");
+            cli_.tell(record["port"],
+                      "the updater still runs and holds the port: the station stops");
             return {result, Next::Stop};
         }
         return {result};

@@ -1,0 +1,296 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "cli/CliRun.h"
+#include "platform/FileSystem.h"
+#include "platform/Host.h"
+#include "support/Environment.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::ordered_json;
+
+std::vector<Json> logRecords(const std::string& path) {
+    std::vector<Json> records;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) records.push_back(Json::parse(line));
+    return records;
+}
+
+// "event:project:outcome" of each record, for one comparison per run.
+std::vector<std::string> events(const std::vector<Json>& records) {
+    std::vector<std::string> list;
+    for (const Json& r : records)
+        list.push_back(r["event"].get<std::string>() + ":" + r["project"].get<std::string>() +
+                       (r.contains("outcome") ? ":" + r["outcome"].get<std::string>() : ""));
+    return list;
+}
+
+// A bench of three converters, in the process itself, on the fake serial
+// layer and the stand-in updater.
+class StationTest : public testing::Test {
+  protected:
+    TempFolder workspace;
+    std::shared_ptr<FakeSerialApi> serial = std::make_shared<FakeSerialApi>();
+    std::string queue = workspace / "queue.csv";
+    std::string log = workspace / "queue.audit.jsonl";
+    std::string images = workspace / "images.bin";
+    std::string argsFile = workspace / "args.txt";
+    std::uint32_t timeLimitMs = 150000;
+
+    void SetUp() override {
+        fs::copy_file(FAKE_UPDATER, workspace / "Ser_40917_Update.exe");
+        writeFile(workspace / "MASTER/sim40917.sim", "");
+        writeFile(queue, "name,rtu.baud\nLine-1,9600\nLine-2,19200\nLine-3,38400\n");
+        setEnvironment("TARVEL_ARGS_FILE", argsFile);
+        setEnvironment("TARVEL_IMAGES_FILE", images);
+        setEnvironment("TARVEL_UPDATER_EXIT_CODES", "0");
+        serial->devices = {"COM3"};
+    }
+    void TearDown() override {
+        for (const char* name : {"TARVEL_ARGS_FILE", "TARVEL_IMAGES_FILE", "TARVEL_UPDATER_SAY",
+                                 "TARVEL_UPDATER_EXIT_CODES", "TARVEL_UPDATER_SLEEP_MS"})
+            clearEnvironment(name);
+    }
+
+    CliResult run(std::vector<std::string> arguments, const std::string& answers = "") {
+        arguments.insert(arguments.begin(), {"--workspace", workspace.path()});
+        std::istringstream input(answers);
+        CliEnvironment environment{"", serial, false, WaitSettings{.timeLimitMs = timeLimitMs}};
+        environment.input = &input;
+        return runCli(arguments, environment);
+    }
+    CliResult station(const std::string& answers = "", std::vector<std::string> more = {}) {
+        std::vector<std::string> arguments = {"station", queue, "--port", "COM3"};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        return run(arguments, answers);
+    }
+    int updaterRuns() {
+        const std::string args = fs::exists(argsFile) ? readFile(argsFile) : "";
+        int runs = 0;
+        for (std::size_t at = 0; (at = args.find("--end--", at)) != std::string::npos; ++at) ++runs;
+        return runs;
+    }
+    // A start record of a station that is not this test's.
+    void appendStart(const std::string& project, unsigned long pid, std::uint64_t pidStart) {
+        std::vector<Json> records = fs::exists(log) ? logRecords(log) : std::vector<Json>{};
+        ASSERT_TRUE(records.empty());  // the first line: prev null
+        const auto here = platform::thisHost();
+        Json start = {{"version", 1},         {"event", "start"},
+                      {"project", project},   {"port", "COM3"},
+                      {"device", "COM3"},     {"host", here.host},
+                      {"boot", here.boot},    {"pid", pid},
+                      {"pidStart", pidStart}, {"started", "2026-12-10T00:00:00.000Z"},
+                      {"prev", nullptr}};
+        writeFile(log, start.dump() + "\n");
+    }
+};
+
+TEST_F(StationTest, ProvisionsTheQueueRecordsEachAttemptAndResumesWithThePendingRow) {
+    setEnvironment("TARVEL_UPDATER_EXIT_CODES", "0 2 0");
+    setEnvironment("TARVEL_UPDATER_SAY", "Device not responding");
+    const CliResult first = station("", {"--yes"});
+    EXPECT_EQ(first.status, 1) << first.err;  // Line-2 is pending
+    EXPECT_EQ(first.out,
+              "created Line-1\ncreated Line-2\ncreated Line-3\n"
+              "ok      Line-1\npending Line-2\nok      Line-3\n");
+    EXPECT_NE(first.err.find("Line-2 (2 of 3)\n1 - Turn OFF the Device\n"), std::string::npos);
+    EXPECT_NE(first.err.find("Device not responding\nUpdater ended with exit code 2\nFAIL\n"),
+              std::string::npos);
+    const std::vector<Json> records = logRecords(log);
+    EXPECT_EQ(events(records),
+              (std::vector<std::string>{"start:Line-1", "updater:Line-1", "result:Line-1:ok",
+                                        "start:Line-2", "updater:Line-2", "result:Line-2:failed",
+                                        "start:Line-3", "updater:Line-3", "result:Line-3:ok"}));
+    EXPECT_EQ(records[5]["exitCode"], 2);
+    EXPECT_EQ(records[5]["output"], "Device not responding\n");
+    EXPECT_EQ(records[2]["row"], 2);
+    EXPECT_EQ(records[2]["options"], Json({"FW", "FR", "PW", "PR"}));
+#ifndef _WIN32  // the C runtime there reads the bin folder's closing \" as a quote
+    // Each updater was handed its own project's image, byte for byte.
+    std::string written;
+    for (const char* name : {"Line-1", "Line-2", "Line-3"})
+        written += readFile(workspace / ("PROJECTS/" + std::string(name) + "/bin/bank.bin"));
+    EXPECT_EQ(readFile(images), written);
+#endif
+    const CliResult audit = run({"audit", log});
+    EXPECT_EQ(audit.status, 0) << audit.err;
+    EXPECT_NE(audit.out.find("Line-2  failed  "), std::string::npos) << audit.out;
+
+    // Fixed: only the pending row is written again.
+    setEnvironment("TARVEL_UPDATER_EXIT_CODES", "0 2 0 0");
+    const CliResult second = station("", {"--yes"});
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(updaterRuns(), 4);
+    EXPECT_EQ(events(logRecords(log)).back(), "result:Line-2:ok");
+}
+
+// What an operator answers at each step, and what the log then holds.
+TEST_F(StationTest, AnswersSkipRetryAndQuit) {
+    const struct {
+        const char* answers;
+        const char* exitCodes;
+        std::vector<std::string> options;
+        std::vector<std::string> events;  // the first ones
+    } cases[] = {
+        // Line-1 skipped before its claim; Line-2 fails, retried, passes; then q.
+        {"s\n\n\n\n\nq\n",
+         "2 0",
+         {},
+         {"start:Line-2", "updater:Line-2", "result:Line-2:failed", "start:Line-2",
+          "updater:Line-2", "result:Line-2:ok"}},
+        // Skipped with the device on; the end of input quits.
+        {"\ns\n", "0", {}, {"start:Line-1", "result:Line-1:skipped"}},
+        // Unattended: one retry, then the row is let go and the next taken.
+        {"",
+         "2 2 0",
+         {"--yes", "--retries", "1"},
+         {"start:Line-1", "updater:Line-1", "result:Line-1:failed", "start:Line-1",
+          "updater:Line-1", "result:Line-1:failed", "start:Line-2"}},
+    };
+    for (const auto& c : cases) {
+        fs::remove(log);
+        fs::remove(argsFile);
+        setEnvironment("TARVEL_UPDATER_EXIT_CODES", c.exitCodes);
+        const CliResult result = station(c.answers, c.options);
+        EXPECT_EQ(result.status, 1) << c.answers;
+        auto got = events(logRecords(log));
+        got.resize(std::min(got.size(), c.events.size()));
+        EXPECT_EQ(got, c.events) << c.answers << result.err;
+    }
+}
+
+TEST_F(StationTest, APortErrorRunsNoUpdaterAndATimeoutStopsTheStation) {
+    serial->failCall("escapeCommFunction", 1);  // DTR refused
+    const CliResult refused = station("\nq\n");
+    EXPECT_NE(refused.err.find("Error!! Com Port cannot be open."), std::string::npos);
+    EXPECT_EQ(events(logRecords(log)),
+              (std::vector<std::string>{"start:Line-1", "result:Line-1:port-error"}));
+    EXPECT_EQ(updaterRuns(), 0);
+    serial->succeedCall("escapeCommFunction");
+
+    fs::remove(log);
+    timeLimitMs = 100;
+    setEnvironment("TARVEL_UPDATER_SLEEP_MS", "1500");
+    const CliResult late = station("", {"--yes"});
+    EXPECT_EQ(late.status, 1);
+    EXPECT_EQ(events(logRecords(log)), (std::vector<std::string>{"start:Line-1", "updater:Line-1",
+                                                                 "result:Line-1:timeout"}));
+    EXPECT_EQ(updaterRuns(), 1);  // never another write while the port is in use
+}
+
+TEST_F(StationTest, AnAttemptOfADeadStationIsInterruptedOneOfALiveStationIsLeftToIt) {
+    // pid 0 runs no station: dead. This process is a live station.
+    const unsigned long self = platform::currentProcessId();
+    appendStart("Line-1", 0, 0);
+    const CliResult resumed = station("", {"--yes"});
+    EXPECT_EQ(resumed.status, 0) << resumed.err;
+    EXPECT_EQ(events(logRecords(log))[1], "result:Line-1:interrupted");
+    EXPECT_EQ(updaterRuns(), 3);
+
+    fs::remove(log);
+    appendStart("Line-2", self, platform::processStartTime(self).value());
+    const CliResult shared = station("", {"--yes"});
+    EXPECT_EQ(shared.status, 1);  // Line-2 is the other station's, still pending
+    for (const Json& record : logRecords(log))
+        EXPECT_TRUE(record["project"] != "Line-2" || record["event"] == "start");
+}
+
+TEST_F(StationTest, ATornLineIsSetAsideAndTheChainGoesOn) {
+    ASSERT_EQ(station("", {"--yes"}).status, 0);
+    std::string text = readFile(log);
+    writeFile(log, text + text.substr(0, 40));  // a crash mid-write
+    writeFile(queue, "name\nLine-4\n");
+    const CliResult more = station("", {"--yes"});
+    EXPECT_EQ(more.status, 0) << more.err;
+    EXPECT_NE(more.err.find("line 10 is torn"), std::string::npos) << more.err;
+    EXPECT_EQ(run({"audit", log}).status, 0);
+    EXPECT_EQ(events(logRecords(log)).size(), 12u);
+}
+
+TEST_F(StationTest, ARowDoneWithAnotherImageIsNamedAndRedoneOnlyWhenAsked) {
+    writeFile(queue, "name,rtu.baud\nLine-1,9600\n");
+    ASSERT_EQ(station("", {"--yes"}).status, 0);
+    writeFile(queue, "name,rtu.baud\nLine-1,19200\n");
+    const CliResult changed = station("", {"--yes"});
+    EXPECT_EQ(changed.status, 0);
+    EXPECT_NE(changed.err.find("Line-1 was provisioned on 20"), std::string::npos);
+    EXPECT_NE(changed.err.find(" with another image; --redo Line-1 provisions it again.\n"),
+              std::string::npos);
+    EXPECT_EQ(updaterRuns(), 1);
+    EXPECT_EQ(station("", {"--yes", "--redo", "Line-1"}).status, 0);
+    EXPECT_EQ(updaterRuns(), 2);
+}
+
+// One changed byte, a cut line, a line that is no record: each is named.
+TEST_F(StationTest, AuditNamesTheFirstLineThatBreaksTheChain) {
+    setEnvironment("TARVEL_UPDATER_EXIT_CODES", "0");
+    ASSERT_EQ(station("", {"--yes"}).status, 0);
+    const std::string text = readFile(log);
+    const std::size_t line4 = [&] {
+        std::size_t at = 0;
+        for (int i = 0; i < 3; ++i) at = text.find('\n', at) + 1;
+        return at;
+    }();
+    const std::size_t line5 = text.find('\n', line4) + 1;
+    std::string changed = text;
+    changed[text.find("Line-2", line4) + 5] = '7';
+    const struct {
+        std::string text;
+        const char* message;
+    } cases[] = {
+        {changed, ": line 5: the chain is broken"},
+        {text.substr(0, line4) + text.substr(line5), ": line 4: the chain is broken"},
+        {text.substr(0, line4) + "{}\n" + text.substr(line4), ": line 4: not a record"},
+        {"[1,2\n", ": line 1: not a JSON line"},
+    };
+    for (const auto& c : cases) {
+        writeFile(log, c.text);
+        const CliResult audit = run({"audit", log});
+        EXPECT_EQ(audit.status, 1);
+        EXPECT_EQ(audit.err.rfind("tarvel-cli: " + log + c.message, 0), 0u) << audit.err;
+    }
+}
+
+#ifndef _WIN32
+TEST_F(StationTest, TheHookGetsTheOutcomeAndItsStatusIsRecorded) {
+    writeFile(queue, "name\nLine-1\n");
+    const std::string said = workspace / "hook.txt";
+    const CliResult result = station(
+        "",
+        {"--yes", "--no-firmware", "--on-result",
+         "echo \"$TARVEL_PROJECT $TARVEL_OUTCOME $TARVEL_EXIT_CODE\" > '" + said + "'; exit 4"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(readFile(said), "Line-1 ok 0\n");
+    EXPECT_EQ(logRecords(log).back()["onResultExit"], 4);
+    EXPECT_EQ(logRecords(log).back()["options"], Json({"NO", "FR", "PW", "PR"}));
+}
+
+// A rig that gives each converter its own adapter.
+TEST_F(StationTest, WaitPortTakesOnlyAPortThatAppearsAfterTheStart) {
+    writeFile(queue, "name\nLine-1\n");
+    const std::string ports = workspace / "by-id";
+    fs::create_directory(ports);
+    fs::create_symlink("/dev/null", ports + "/usb-old-port0");
+    fs::create_symlink("/dev/null", ports + "/.udev-tmp");
+    serial->devices = {ports + "/usb-old-port0", ports + "/usb-new-port0"};
+    std::thread plugIn([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        fs::create_symlink("/dev/null", ports + "/.usb-new-port0.tmp");
+        fs::rename(ports + "/.usb-new-port0.tmp", ports + "/usb-new-port0");
+    });
+    const CliResult result = run({"station", queue, "--wait-port", "--watch", ports, "--yes"});
+    plugIn.join();
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(logRecords(log).front()["port"], "usb-new-port0");
+    EXPECT_EQ(logRecords(log).front()["device"], ports + "/usb-new-port0");
+}
+#endif
+
+}  // namespace
