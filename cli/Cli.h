@@ -12,6 +12,7 @@
 #include "cli/ParameterKeys.h"
 #include "common/AppError.h"
 #include "documents/GeneralParameters.h"
+#include "platform/SerialAdapter.h"
 
 class ProjectLock;
 
@@ -77,6 +78,10 @@ class Cli {
     mutable bool printedJson_ = false;
     mutable std::pair<std::string, std::string> lastFailure_;
 };
+
+// The adapter behind a port as JSON: vid, pid, serial, usbPath, byId and
+// description, each a string or null; null for a port that is no USB adapter.
+Json adapterJson(const std::optional<platform::SerialAdapter>& adapter);
 
 // A row of a CSV file once applied: its line, project, folder and image.
 struct AppliedRow {

@@ -7,6 +7,7 @@
 #include "update/ComPortDiscovery.h"
 #include "update/CommInt.h"
 #include "update/PortConnection.h"
+#include "update/PortDescription.h"
 #include "update/UpdaterCommandLine.h"
 
 namespace {
@@ -16,6 +17,17 @@ constexpr const char* kNoAccessHint =
 
 }  // namespace
 
+Json adapterJson(const std::optional<platform::SerialAdapter>& adapter) {
+    if (!adapter)
+        return nullptr;
+    const auto part = [](const std::optional<std::string>& value) {
+        return value ? Json(*value) : Json(nullptr);
+    };
+    return {{"vid", part(adapter->vendorId)},  {"pid", part(adapter->productId)},
+            {"serial", part(adapter->serial)}, {"usbPath", part(adapter->usbPath)},
+            {"byId", part(adapter->byId)},     {"description", part(adapter->description)}};
+}
+
 int portsCommand(Cli& cli) {
     cli.arguments.operands(0);
     Json list = Json::array();
@@ -24,8 +36,12 @@ int portsCommand(Cli& cli) {
         const std::string name = "COM" + std::to_string(port.number);
         const std::string state = port.held ? platform::unopenablePortState(name) : "free";
         noAccess = noAccess || state == "no access";
-        list.push_back(
-            {{"name", name}, {"device", platform::portDevicePath(port.number)}, {"state", state}});
+        const auto adapter = platform::serialAdapterFor(name);
+        list.push_back({{"name", name},
+                        {"device", platform::portDevicePath(port.number)},
+                        {"state", state},
+                        {"description", adapter ? adapterSummary(*adapter) : ""},
+                        {"adapter", adapterJson(adapter)}});
     }
     if (cli.json()) {
         cli.printJson({{"ports", list}});
@@ -33,7 +49,10 @@ int portsCommand(Cli& cli) {
     }
     for (const Json& port : list) {
         cli.out << port["name"].get<std::string>() << "  " << port["device"].get<std::string>()
-                << "  " << port["state"].get<std::string>() << '\n';
+                << "  " << port["state"].get<std::string>();
+        if (const std::string description = port["description"]; !description.empty())
+            cli.out << "  " << description;
+        cli.out << '\n';
     }
     if (noAccess)
         cli.tell("hint", kNoAccessHint);

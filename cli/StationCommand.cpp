@@ -39,17 +39,6 @@ enum class Answer { Go, Skip, Quit };
 // What the queue does after a row.
 enum class Next { Row, Quit, Stop };
 
-Json adapterJson(const std::optional<platform::SerialAdapter>& adapter) {
-    if (!adapter)
-        return nullptr;
-    const auto part = [](const std::optional<std::string>& value) {
-        return value ? Json(*value) : Json(nullptr);
-    };
-    return {{"vid", part(adapter->vendorId)},  {"pid", part(adapter->productId)},
-            {"serial", part(adapter->serial)}, {"usbPath", part(adapter->usbPath)},
-            {"byId", part(adapter->byId)},     {"description", part(adapter->description)}};
-}
-
 // The four option tokens as the updater gets them.
 Json optionTokens(const platform::ProgramArguments& command) {
     return Json(

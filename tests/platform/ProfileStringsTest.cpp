@@ -125,7 +125,8 @@ TEST(ProfileStrings, AWriteClearsLeftoversOfKilledWritersOnly) {
         "Tarvel.ini.tmp" + std::to_string(platform::currentProcessId()) + "-0-1";
 #else
     const std::string dead = ".Tarvel.ini.999999999-0";
-    const std::string running = ".Tarvel.ini." + std::to_string(platform::currentProcessId()) + "-0";
+    const std::string running =
+        ".Tarvel.ini." + std::to_string(platform::currentProcessId()) + "-0";
 #endif
     writeFile(folder / dead, "x");
     writeFile(folder / running, "x");

@@ -1,0 +1,16 @@
+#include "update/PortDescription.h"
+
+std::string adapterSummary(const platform::SerialAdapter& adapter) {
+    std::string details;
+    const auto add = [&details](const std::string& part) {
+        details += (details.empty() ? "" : ", ") + part;
+    };
+    if (adapter.vendorId && adapter.productId)
+        add(*adapter.vendorId + ":" + *adapter.productId);
+    if (adapter.serial)
+        add("serial " + *adapter.serial);
+    else if (adapter.usbPath)
+        add("at " + *adapter.usbPath);
+    const std::string name = adapter.description.value_or("USB serial adapter");
+    return details.empty() ? name : name + " (" + details + ")";
+}
