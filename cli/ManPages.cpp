@@ -11,8 +11,9 @@
 
 namespace {
 
-const std::vector<std::string> kCommands = {"new",   "copy",   "show",  "set",   "apply",
-                                            "image", "decode", "ports", "update"};
+const std::vector<std::string> kCommands = {"new",    "copy",  "show",   "set",
+                                            "apply",  "image", "decode", "ports",
+                                            "update", "station", "audit"};
 
 // Text as roff takes it literally: backslashes doubled, no line starting a request.
 std::string literal(const std::string& text) {
@@ -63,7 +64,7 @@ const char* const kJson =
     "apply:  {\"version\": 1, \"applied\": [{\"name\": \"Line-9\", \"created\": true,\n"
     "         \"image\": \"04 00 ...\"}], \"notApplied\": []}\n"
     "ports:  {\"version\": 1, \"ports\": [{\"name\": \"COM1\", \"device\": \"/dev/ttyS0\",\n"
-    "         \"state\": \"free\"}]}\n"
+    "         \"state\": \"free\", \"description\": \"\", \"adapter\": null}]}\n"
     "update: {\"version\": 1, \"name\": \"Line-7\", \"port\": \"COM1\", \"outcome\": \"ended\",\n"
     "         \"text\": \"Updater ended with exit code 0\", \"exitCode\": 0}\n";
 
@@ -94,7 +95,7 @@ std::string cliPage() {
             "0  done\n"
             "1  refused or failed; the message on standard error as \"tarvel-cli: NAME: message\"\n"
             "   (update also when the updater ends with a code other than 0 or still runs\n"
-            "   at the limit)\n"
+            "   at the limit; station when a row is still pending)\n"
             "2  a usage error, with the usage\n");
     page += ".SH FILES\n" + block(kFiles);
     page += ".SH SEE ALSO\nTarvel(1)\n";

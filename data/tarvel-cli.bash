@@ -60,8 +60,15 @@ _tarvel_cli() {
             COMPREPLY=($(compgen -d -- "$cur"))
             return
             ;;
-        --from)
+        --from | --log)
             COMPREPLY=($(compgen -f -- "$cur"))
+            return
+            ;;
+        --watch)
+            COMPREPLY=($(compgen -d -- "$cur"))
+            return
+            ;;
+        --retries | --on-result | --redo)
             return
             ;;
         --port)
@@ -73,7 +80,7 @@ _tarvel_cli() {
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
             # Their value follows, after a "=" word when written --opt=value.
-            --workspace | --port | --from)
+            --workspace | --port | --from | --log | --watch | --retries | --on-result | --redo)
                 [[ ${COMP_WORDS[i + 1]} == = ]] && ((i++))
                 ((i++))
                 ;;
@@ -89,17 +96,19 @@ _tarvel_cli() {
         case $command in
             update) options+=" --port --no-firmware --no-read-firmware --no-project --no-read-project" ;;
             set) options+=" --from" ;;
+            station) options+=" --port --wait-port --watch --log --yes --retries --on-result --redo --no-firmware --no-read-firmware --no-project --no-read-project" ;;
+            audit) options+=" --csv" ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         return
     fi
     if [[ -z $command ]]; then
-        COMPREPLY=($(compgen -W "new copy show set apply image decode ports update" -- "$cur"))
+        COMPREPLY=($(compgen -W "new copy show set apply image decode ports update station audit" -- "$cur"))
         return
     fi
     local IFS=$'\n'
     case $command in
-        apply | decode) COMPREPLY=($(compgen -f -- "$cur")) ;;
+        apply | decode | station | audit) COMPREPLY=($(compgen -f -- "$cur")) ;;
         ports | new) ;;
         set)
             # The project first, then its keys.
