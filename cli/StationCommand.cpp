@@ -65,11 +65,12 @@ bool sameAttempt(const Json& a, const Json& b) {
            a.value("pidStart", std::uint64_t{0}) == b.value("pidStart", std::uint64_t{0});
 }
 
-// What the log tells of one project.
+// What the log tells of one project: records of the log, valid until the
+// next append.
 struct RowRecords {
-    std::optional<Json> lastOk;
-    std::optional<Json> openStart;    // a start without its result
-    std::optional<Json> openUpdater;  // that attempt's updater
+    const Json* lastOk = nullptr;
+    const Json* openStart = nullptr;    // a start without its result
+    const Json* openUpdater = nullptr;  // that attempt's updater
 };
 
 class Station {
@@ -148,19 +149,19 @@ class Station {
             RowRecords& row = rows[json["project"].get<std::string>()];
             const std::string event = json["event"];
             if (event == "start") {
-                row.openStart = json;
-                row.openUpdater.reset();
+                row.openStart = &json;
+                row.openUpdater = nullptr;
             } else if (event == "updater") {
                 if (row.openStart && sameAttempt(*row.openStart, json))
-                    row.openUpdater = json;
+                    row.openUpdater = &json;
             } else {
                 if (row.openStart && sameAttempt(*row.openStart, json)) {
-                    row.openStart.reset();
-                    row.openUpdater.reset();
+                    row.openStart = nullptr;
+                    row.openUpdater = nullptr;
                 }
                 const bool redone = record.line < redoBeforeLine_ && json["project"] == redo_;
                 if (json.value("outcome", "") == "ok" && !redone)
-                    row.lastOk = json;
+                    row.lastOk = &json;
             }
         }
         return rows;
@@ -192,10 +193,18 @@ class Station {
     // and its updater, if it still runs, is remembered so that its port is
     // left alone until it ends.
     void recordInterruptedAttempts() {
+        std::vector<std::pair<Json, const Json*>> interrupted;  // each start and its updater
         for (const auto& [project, row] : rowRecords()) {
-            if (!row.openStart || stationRuns(*row.openStart))
-                continue;
-            Json result = *row.openStart;
+            if (row.openStart && !stationRuns(*row.openStart))
+                interrupted.emplace_back(*row.openStart, row.openUpdater);
+        }
+        for (const auto& [start, updater] : interrupted) {
+            if (updater && updaterRuns(*updater))
+                runningUpdaters_.push_back(*updater);
+        }
+        for (const auto& [start, updater] : interrupted) {
+            const std::string project = start["project"];
+            Json result = start;
             result["event"] = "result";
             result["outcome"] = "interrupted";
             result["exitCode"] = nullptr;
@@ -203,10 +212,8 @@ class Station {
             result["output"] = "";
             result["recordedBy"] = identity();
             log_->append(result);
-            cli_.tell(project, "its attempt of " + row.openStart->value("started", "") +
+            cli_.tell(project, "its attempt of " + start.value("started", "") +
                                    " was interrupted; it is pending again");
-            if (row.openUpdater && updaterRuns(*row.openUpdater))
-                runningUpdaters_.push_back(*row.openUpdater);
         }
     }
 
