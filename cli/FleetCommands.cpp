@@ -148,16 +148,23 @@ class Apply {
             if (!building.empty())
                 platform::syncFileSystem(cli_.workspace.projectsFolder);
             std::set<std::string> parents;
+            // Another apply (a second station on the same queue) may have
+            // made a project since the checks: it is changed as it stands.
+            std::set<std::string> madeMeanwhile;
             for (auto& [plan, project] : building) {
                 current = plan;
-                if (!project->commit(false))
-                    throw AppError(kProjectExistsMessage);
+                if (!project->commit(false)) {
+                    if (!FolderExists(plan->folder))
+                        throw AppError(kProjectExistsMessage);
+                    madeMeanwhile.insert(plan->name);
+                    continue;
+                }
                 parents.insert(project->parent());
                 applied_.push_back({plan->name, true, images_[plan->name]});
             }
             for (const std::string& parent : parents) platform::syncFolder(parent);
             for (const Plan& plan : plans) {
-                if (!plan.exists)
+                if (!plan.exists && !madeMeanwhile.count(plan.name))
                     continue;
                 current = &plan;
                 changeUnderLock(plan);

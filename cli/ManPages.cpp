@@ -11,8 +11,8 @@
 
 namespace {
 
-const std::vector<std::string> kCommands = {"new",    "copy",  "show",   "set",
-                                            "apply",  "image", "decode", "ports",
+const std::vector<std::string> kCommands = {"new",    "copy",    "show",   "set",
+                                            "apply",  "image",   "decode", "ports",
                                             "update", "station", "audit"};
 
 // Text as roff takes it literally: backslashes doubled, no line starting a request.

@@ -69,8 +69,9 @@ bool sameAttempt(const Json& a, const Json& b) {
 // next append.
 struct RowRecords {
     const Json* lastOk = nullptr;
-    const Json* openStart = nullptr;    // a start without its result
-    const Json* openUpdater = nullptr;  // that attempt's updater
+    const Json* openStart = nullptr;        // a start without its result
+    const Json* openUpdater = nullptr;      // that attempt's updater
+    const Json* timedOutUpdater = nullptr;  // the updater of an attempt that timed out
 };
 
 class Station {
@@ -88,6 +89,11 @@ class Station {
         });
         log_->withLock([this] {
             redoBeforeLine_ = log_->records().size() + 1;
+            // An updater that outlived its time limit may hold its port still.
+            for (const auto& [project, row] : rowRecords()) {
+                if (row.timedOutUpdater && updaterRuns(*row.timedOutUpdater))
+                    runningUpdaters_.push_back(*row.timedOutUpdater);
+            }
             recordInterruptedAttempts();
         });
         warnOfOtherImages();
@@ -156,6 +162,8 @@ class Station {
                     row.openUpdater = &json;
             } else {
                 if (row.openStart && sameAttempt(*row.openStart, json)) {
+                    if (json.value("outcome", "") == "timeout")
+                        row.timedOutUpdater = row.openUpdater;
                     row.openStart = nullptr;
                     row.openUpdater = nullptr;
                 }
@@ -232,20 +240,40 @@ class Station {
     }
 
     // The first row that is neither done, nor being provisioned by a live
-    // station, nor let go by this one in this run.
+    // station, nor let go by this one in this run. While none is free but
+    // another station on this host still works on one, its outcome is
+    // awaited: the row may come free again.
     std::optional<std::size_t> nextRow() {
-        std::optional<std::size_t> next;
-        log_->withLock([&] {
-            const auto records = rowRecords();
-            for (std::size_t i = 0; i < rows_.size() && !next; ++i) {
-                const auto found = records.find(rows_[i].name);
-                const bool done = found != records.end() && found->second.lastOk;
-                const bool taken = found != records.end() && found->second.openStart;
-                if (!done && !taken && !letGo_.count(rows_[i].name))
-                    next = i;
-            }
-        });
-        return next;
+        std::string awaited;
+        for (;;) {
+            std::optional<std::size_t> next;
+            std::string busy;
+            log_->withLock([&] {
+                recordInterruptedAttempts();  // a station may have died meanwhile
+                const auto records = rowRecords();
+                const std::string here = platform::thisHost().host;
+                for (std::size_t i = 0; i < rows_.size() && !next; ++i) {
+                    const auto found = records.find(rows_[i].name);
+                    if (letGo_.count(rows_[i].name) || found == records.end()) {
+                        if (!letGo_.count(rows_[i].name))
+                            next = i;
+                        continue;
+                    }
+                    const RowRecords& row = found->second;
+                    if (!row.lastOk && !row.openStart)
+                        next = i;
+                    else if (!row.lastOk && busy.empty() &&
+                             row.openStart->value("host", "") == here)
+                        busy = rows_[i].name;
+                }
+            });
+            if (next || busy.empty())
+                return next;
+            if (busy != awaited)
+                say("Waiting for " + busy + ", which another station provisions");
+            awaited = busy;
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        }
     }
 
     // ---- One converter -------------------------------------------------
@@ -457,7 +485,7 @@ class Station {
             if (updater.value("device", "") != device || !updaterRuns(updater))
                 continue;
             say("The updater (process " + std::to_string(updater.value("updaterPid", 0UL)) +
-                ") of an interrupted attempt still runs on " + device + "; waiting for its end");
+                ") of an earlier attempt still runs on " + device + "; waiting for its end");
             while (updaterRuns(updater))
                 std::this_thread::sleep_for(std::chrono::milliseconds(500));
         }

@@ -6,8 +6,10 @@
 #include <thread>
 
 #include "cli/CliRun.h"
+#include "common/UtcTime.h"
 #include "platform/FileSystem.h"
 #include "platform/Host.h"
+#include "platform/ProcessLauncher.h"
 #include "support/Environment.h"
 #include "support/TempFolder.h"
 
@@ -78,15 +80,20 @@ class StationTest : public testing::Test {
         return runs;
     }
     // A start record of a station that is not this test's.
-    void appendStart(const std::string& project, unsigned long pid, std::uint64_t pidStart) {
-        std::vector<Json> records = fs::exists(log) ? logRecords(log) : std::vector<Json>{};
-        ASSERT_TRUE(records.empty());  // the first line: prev null
-        const auto here = platform::thisHost();
-        Json start = {{"version", 1},         {"event", "start"},
-                      {"project", project},   {"port", "COM3"},
-                      {"device", "COM3"},     {"host", here.host},
-                      {"boot", here.boot},    {"pid", pid},
-                      {"pidStart", pidStart}, {"started", "2026-12-10T00:00:00.000Z"},
+    // The log's only line: a start of another station, on this host unless
+    // another is named.
+    void writeStart(const std::string& project, unsigned long pid, std::uint64_t pidStart,
+                    std::string host = platform::thisHost().host) {
+        Json start = {{"version", 1},
+                      {"event", "start"},
+                      {"project", project},
+                      {"port", "COM3"},
+                      {"device", "COM3"},
+                      {"host", host},
+                      {"boot", platform::thisHost().boot},
+                      {"pid", pid},
+                      {"pidStart", pidStart},
+                      {"started", isoUtc(utcNowMs())},
                       {"prev", nullptr}};
         writeFile(log, start.dump() + "\n");
     }
@@ -186,20 +193,37 @@ TEST_F(StationTest, APortErrorRunsNoUpdaterAndATimeoutStopsTheStation) {
 }
 
 TEST_F(StationTest, AnAttemptOfADeadStationIsInterruptedOneOfALiveStationIsLeftToIt) {
-    // pid 0 runs no station: dead. This process is a live station.
-    const unsigned long self = platform::currentProcessId();
-    appendStart("Line-1", 0, 0);
+    // Process 0 runs no station: its attempt was interrupted.
+    writeStart("Line-1", 0, 0);
     const CliResult resumed = station("", {"--yes"});
     EXPECT_EQ(resumed.status, 0) << resumed.err;
     EXPECT_EQ(events(logRecords(log))[1], "result:Line-1:interrupted");
     EXPECT_EQ(updaterRuns(), 3);
 
+    // Another host's station, started just now, keeps its row.
     fs::remove(log);
-    appendStart("Line-2", self, platform::processStartTime(self).value());
+    writeStart("Line-2", 1, 1, "another-bench");
     const CliResult shared = station("", {"--yes"});
-    EXPECT_EQ(shared.status, 1);  // Line-2 is the other station's, still pending
+    EXPECT_EQ(shared.status, 1);
+    EXPECT_EQ(events(logRecords(log)).size(), 1u + 3 + 3);
     for (const Json& record : logRecords(log))
         EXPECT_TRUE(record["project"] != "Line-2" || record["event"] == "start");
+
+    // A station of this host is awaited: it ends without a result, so the
+    // row comes free and is provisioned.
+    fs::remove(log);
+    setEnvironment("TARVEL_UPDATER_SLEEP_MS", "1000");
+    std::string unreported;
+    const auto other = platform::launchProgram(FAKE_UPDATER, {}, true, unreported);
+    clearEnvironment("TARVEL_UPDATER_SLEEP_MS");
+    ASSERT_TRUE(other) << unreported;
+    writeStart("Line-3", other->processId(),
+               platform::processStartTime(other->processId()).value());
+    const CliResult awaited = station("", {"--yes"});
+    EXPECT_EQ(awaited.status, 0) << awaited.err;
+    EXPECT_NE(awaited.err.find("Waiting for Line-3, which another station provisions"),
+              std::string::npos);
+    EXPECT_EQ(events(logRecords(log)).back(), "result:Line-3:ok");
 }
 
 TEST_F(StationTest, ATornLineIsSetAsideAndTheChainGoesOn) {
