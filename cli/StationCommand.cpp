@@ -25,6 +25,7 @@
 #include "platform/SerialAdapter.h"
 #include "platform/SerialNames.h"
 #include "update/CommInt.h"
+#include "update/OutputFollower.h"
 #include "update/PortConnection.h"
 #include "update/UpdaterCommandLine.h"
 
@@ -431,7 +432,7 @@ class Station {
             result = "timeout";
         }
         say(outcomeText(outcome));
-        const std::string kept = lastBytes(outputFile);
+        const std::string kept = echo.kept();
         finish(record, result, kept.empty() ? outcome.launchError : kept);
         showVerdict(result == "ok");
         if (result == "timeout") {
@@ -563,7 +564,8 @@ class Station {
     // Shows the updater's new lines, and on a terminal the seconds.
     class OutputEcho {
       public:
-        OutputEcho(Cli& cli, std::string file) : cli_(cli), file_(std::move(file)) {}
+        OutputEcho(Cli& cli, const std::string& file)
+            : cli_(cli), output_(file, kKeptOutputBytes) {}
         void show(std::uint32_t elapsedMs) {
             const bool terminal = cli_.environment.progressOnTerminal;
             if (terminal)
@@ -578,26 +580,29 @@ class Station {
                 cli_.err << "\r\x1b[K";
             printNewLines(true);
         }
+        // The updater's last bytes, as the record keeps them.
+        std::string kept() const { return withInvalidBytesReplaced(output_.tail()); }
 
       private:
+        // Whole lines only while it runs; the rest at its end.
         void printNewLines(bool all) {
-            const std::string text = platform::readFileContents(file_).value_or("");
-            if (text.size() <= shown_)
+            pending_ += output_.readNew();
+            const std::size_t lastBreak = pending_.rfind('\n');
+            const std::size_t end = all                              ? pending_.size()
+                                    : lastBreak == std::string::npos ? 0
+                                                                     : lastBreak + 1;
+            if (end == 0)
                 return;
-            std::size_t end = all ? text.size() : text.rfind('\n');
-            if (end == std::string::npos || end < shown_)
-                return;
-            if (!all)
-                ++end;
-            std::string lines = withInvalidBytesReplaced(text.substr(shown_, end - shown_));
+            std::string lines = withInvalidBytesReplaced(pending_.substr(0, end));
+            std::erase(lines, '\r');  // a Windows updater's CRLF; the stream adds its own
             if (!lines.empty() && lines.back() != '\n')
                 lines += '\n';
             cli_.err << lines;
-            shown_ = end;
+            pending_.erase(0, end);
         }
         Cli& cli_;
-        std::string file_;
-        std::size_t shown_ = 0;
+        OutputFollower output_;
+        std::string pending_;
     };
 
     // ---- Pieces --------------------------------------------------------
@@ -605,12 +610,6 @@ class Station {
     platform::ProgramArguments updaterCommand(const std::string& port,
                                               const std::string& folder) const {
         return updaterCommandLine(port, options_, cli_.workspace.root, folder);
-    }
-
-    static std::string lastBytes(const std::string& file) {
-        const std::string text = platform::readFileContents(file).value_or("");
-        return withInvalidBytesReplaced(
-            text.size() > kKeptOutputBytes ? text.substr(text.size() - kKeptOutputBytes) : text);
     }
 
     static Json identity() {

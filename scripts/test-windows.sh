@@ -156,6 +156,22 @@ for file in pargen.xml var.xml bin/bank.bin; do
     status=1
   fi
 done
+
+# A whole station run on a port that cannot be opened (COM200 is absent;
+# whether Wine's COM1 raises DTR depends on the machine): the attempt must be
+# recorded as a port error, with no updater run.
+echo "== tarvel-cli.exe station records a port it cannot open"
+printf 'name\nBench-1\n' >"$smoke/queue.csv"
+"$wine64" build/mingw/tarvel-cli.exe --workspace "Z:$smoke/windows" station "Z:$smoke/queue.csv" \
+  --port COM200 --yes </dev/null >/dev/null 2>&1 || true
+if grep -q '"event":"result".*"outcome":"port-error"' "$smoke/queue.audit.jsonl" &&
+  ! grep -q '"event":"updater"' "$smoke/queue.audit.jsonl"; then
+  echo "  station: port-error recorded"
+  passed=$((passed + 1))
+else
+  echo "  station: no port-error record in $smoke/queue.audit.jsonl" >&2
+  status=1 && failed=$((failed + 1))
+fi
 rm -rf "$smoke"
 
 # The whole program, against the Qt that scripts/build-mingw-qt.sh built.
