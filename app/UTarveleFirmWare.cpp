@@ -26,6 +26,7 @@
 #include "platform/EventLoopWait.h"
 #include "platform/Shell.h"
 #include "update/UBootSer.h"
+#include "update/UpdaterOutputWindow.h"
 
 namespace {
 
@@ -177,10 +178,26 @@ RunOutcome TFTarveleFirmWare::RunAndWait(const std::string& program,
     std::optional<UserInputEater> eater;
     WaitSettings settings = waitSettings;
     settings.onLaunched = [&eater](platform::LaunchedProgram&) { eater.emplace(); };
-    settings.whileWaiting = progress;
+    // Windows gives a console updater a console window; elsewhere its output
+    // gets a window of ours, read each time the wait looks at the updater.
+    std::optional<UpdaterOutputCapture> output;
+#ifndef _WIN32
+    if (!hidden) {
+        output.emplace(program);
+        settings.outputFile = output->path();
+    }
+#endif
+    settings.whileWaiting = [&](std::uint32_t elapsedMs) {
+        if (output)
+            output->look();
+        if (progress)
+            progress(elapsedMs);
+    };
     // Paints, and answers the window manager, so no window looks hung.
     settings.waitForWake = waitInEventLoop;
     const RunOutcome outcome = runAndWait(program, arguments, hidden, settings);
+    if (output)
+        output->look();  // what it wrote last
     eater.reset();
     if (!outcome.launchError.empty())
         messages::showError(outcome.launchError);

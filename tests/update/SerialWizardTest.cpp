@@ -16,6 +16,7 @@
 #include "support/MessageRecorder.h"
 #include "support/TempFolder.h"
 #include "update/UBootSer.h"
+#include "update/UpdaterOutputWindow.h"
 
 namespace {
 
@@ -336,6 +337,49 @@ class SerialWizardTest : public QObject {
         QVERIFY(wizard->isVisible() && wizard->Panel1->isVisible());
         QCOMPARE(wizard->LabelStatus->text(), QStringLiteral("Updater could not be started"));
     }
+
+#ifndef _WIN32
+    // A console updater's messages get a window of their own, during the run
+    // and after it; the wait still wakes only on its tick, the end or the event.
+    void anUpdatersOutputGetsItsOwnWindowWhileTheWaitStaysOnItsTick() {
+        const auto outputWindows = [] {
+            QList<QWidget*> found;
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                if (window->objectName() == "UpdaterOutput" && window->isVisible())
+                    found.push_back(window);
+            }
+            return found;
+        };
+        qputenv("TARVEL_UPDATER_SAY", "Device not responding");
+        qputenv("TARVEL_UPDATER_SLEEP_MS", "2500");
+        qputenv("TARVEL_UPDATER_EXIT_CODE", "2");
+        int looks = 0;
+        bool shownDuringTheRun = false;
+        const RunOutcome outcome = mainWindow->RunAndWait(
+            updaterPath(), {}, false, [&](std::uint32_t elapsedMs) {
+                ++looks;
+                if (elapsedMs >= 1000)
+                    shownDuringTheRun = shownDuringTheRun || outputWindows().size() == 1;
+            });
+        qunsetenv("TARVEL_UPDATER_SAY");
+        QCOMPARE(outcome.exitCode, 2);
+        QVERIFY(shownDuringTheRun);
+        QVERIFY(looks <= 2500 / 1000 + 2);  // one a second, and the first
+        const QList<QWidget*> after = outputWindows();
+        QCOMPARE(after.size(), 1);
+        QCOMPARE(after.front()->windowTitle(), QStringLiteral("Ser_40917_Update.exe"));
+        QCOMPARE(static_cast<UpdaterOutputWindow*>(after.front())->text(),
+                 QStringLiteral("Device not responding\n"));
+        after.front()->close();
+
+        qputenv("TARVEL_UPDATER_SLEEP_MS", "0");
+        mainWindow->RunAndWait(updaterPath(), {}, false, {});
+        qunsetenv("TARVEL_UPDATER_SLEEP_MS");
+        qunsetenv("TARVEL_UPDATER_EXIT_CODE");
+        QCoreApplication::processEvents();
+        QVERIFY(outputWindows().isEmpty());  // it wrote nothing
+    }
+#endif
 
     void closingWhileConnectedReleasesThePort() {
         connectPort();
