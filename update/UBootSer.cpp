@@ -13,6 +13,7 @@
 #include "update/ComPortDiscovery.h"
 #include "update/MainThreadHandOver.h"
 #include "update/PortConnection.h"
+#include "update/PortDescription.h"
 #include "update/UpdaterCommandLine.h"
 #include "update/UpdaterLauncher.h"
 
@@ -130,7 +131,15 @@ void TFBootSer::showEvent(QShowEvent* event) {
 void TFBootSer::RefillPortList() {
     const std::vector<std::string> ports = discoverComPorts(*api_);
     CB_Com->clear();
-    for (const std::string& port : ports) CB_Com->addItem(QString::fromStdString("COM" + port));
+    for (const std::string& port : ports) {
+        // The text is what the updater gets; the tooltip says which device it is.
+        const std::string name = "COM" + port;
+        CB_Com->addItem(QString::fromStdString(name));
+        CB_Com->setItemData(
+            CB_Com->count() - 1,
+            QString::fromStdString(portTooltip(name, platform::serialAdapterFor(name))),
+            Qt::ToolTipRole);
+    }
     if (CB_Com->count() > 0)
         CB_Com->setCurrentIndex(0);
 }

@@ -47,6 +47,9 @@ TEST_F(SerialAdapterTest, TellsAUsbAdapterByItsIdsSerialPlaceAndLink) {
     EXPECT_EQ(adapter->usbPath, "1-1.2");
     EXPECT_EQ(adapter->byId, dev + "/serial/by-id/usb-FTDI_FT232R-if00-port0");
     EXPECT_EQ(adapterSummary(*adapter), "FTDI FT232R USB UART (0403:6001, serial A50285BI)");
+    EXPECT_EQ(portTooltip("COM33", adapter),
+              "/dev/ttyUSB0\nFTDI FT232R USB UART (0403:6001, serial A50285BI)");
+    EXPECT_EQ(portTooltip("COM1", std::nullopt), "/dev/ttyS0");
     // Reached by its COM name and through a link as well.
     EXPECT_EQ(platform::serialAdapterFor("COM33", sys, dev)->usbPath, "1-1.2");
     EXPECT_EQ(platform::serialAdapterFor(dev + "/serial/by-id/usb-FTDI_FT232R-if00-port0", sys, dev)

@@ -90,6 +90,13 @@ class SerialWizardTest : public QObject {
         QVERIFY(!wizard->connected());
         QCOMPARE(items(wizard->CB_Com), (QStringList{"COM2", "COM3", "COM10"}));
         QCOMPARE(wizard->CB_Com->currentIndex(), 0);
+        // Each entry tells its device (no USB adapter here).
+        QCOMPARE(wizard->CB_Com->itemData(2, Qt::ToolTipRole).toString(),
+#ifdef _WIN32
+                 QStringLiteral("\\\\.\\COM10"));
+#else
+                 QStringLiteral("/dev/ttyS9"));
+#endif
         QCOMPARE(wizard->LbButton5->toolTip(), QStringLiteral("Update COM Port List"));
         QCOMPARE(wizard->LbButton5->accessibleName(), QStringLiteral("Update COM Port List"));
         QCOMPARE(wizard->Label4->text(),
@@ -355,8 +362,8 @@ class SerialWizardTest : public QObject {
         qputenv("TARVEL_UPDATER_EXIT_CODE", "2");
         int looks = 0;
         bool shownDuringTheRun = false;
-        const RunOutcome outcome = mainWindow->RunAndWait(
-            updaterPath(), {}, false, [&](std::uint32_t elapsedMs) {
+        const RunOutcome outcome =
+            mainWindow->RunAndWait(updaterPath(), {}, false, [&](std::uint32_t elapsedMs) {
                 ++looks;
                 if (elapsedMs >= 1000)
                     shownDuringTheRun = shownDuringTheRun || outputWindows().size() == 1;
