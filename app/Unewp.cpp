@@ -30,6 +30,8 @@ TFsaveproj::TFsaveproj(QWidget* parent)
     Edit1 = new QLineEdit(this);
     Edit1->setFrame(false);
     Edit1->setGeometry(16, 16, 297, 21);
+    Label1->setBuddy(Edit1);  // a screen reader names the field by its label
+    Edit1->setAccessibleName(Label1->text());
     bitbtn1 = new FlatButton(QStringLiteral("OK"), this);
     bitbtn1->setGeometry(92, 59, 69, 23);
     bitbtn1->setIcon(paintedIcon(Picture::Ok));

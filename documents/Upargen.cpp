@@ -32,6 +32,7 @@ QComboBox* addList(QWidget* group, const QString& caption, const std::vector<std
     auto* list = new QComboBox(group);
     list->addItems(toStringList(items));
     list->setGeometry(104, top, 101, 21);
+    label->setBuddy(list);  // a screen reader names the list by its label
     return list;
 }
 
@@ -70,6 +71,8 @@ TFpargen::TFpargen(QWidget* parent)
         timeoutLabel->move(12, 151);
         timeout = new QLineEdit(group);
         timeout->setGeometry(104, 148, 101, 21);
+        timeoutLabel->setBuddy(timeout);
+        timeout->setAccessibleName(timeoutLabel->text());
         for (QRadioButton* button : {rs232, rs485}) {
             connect(button, &QRadioButton::toggled, this, [this, button](bool checked) {
                 if (checked)

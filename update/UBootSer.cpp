@@ -50,6 +50,7 @@ TFBootSer::TFBootSer(std::shared_ptr<platform::SerialApi> api, QWidget* parent)
     Label4 = addLabel(this, "3 - Select the  COM port and press the connect button", 24, 80);
     CB_Com = new QComboBox(this);
     CB_Com->setGeometry(44, 96, 101, 21);
+    Label4->setBuddy(CB_Com);  // a screen reader names the list by this step
     for (int n = 1; n <= 10; ++n) CB_Com->addItem(QStringLiteral("COM%1").arg(n));
     LbButton5 = new FlatButton(QString(), this);
     LbButton5->setGeometry(152, 96, 23, 22);
