@@ -37,6 +37,8 @@ if(NOT WIN32 AND TARGET Tarvel)
   install(FILES data/tarvel-cli.bash RENAME tarvel-cli
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT linux)
   install(FILES data/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tarvel COMPONENT linux)
+  install(FILES data/lintian-overrides RENAME tarvel
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides COMPONENT linux)
   file(WRITE ${CMAKE_BINARY_DIR}/installed "")
   install(FILES ${CMAKE_BINARY_DIR}/installed
           DESTINATION ${CMAKE_INSTALL_DATADIR}/tarvel COMPONENT linux)
@@ -45,20 +47,42 @@ if(NOT WIN32 AND TARGET Tarvel)
   add_executable(tarvel-man-pages cli/ManPages.cpp cli/Help.cpp)
   target_include_directories(tarvel-man-pages PRIVATE ${CMAKE_SOURCE_DIR})
   set(man_folder ${CMAKE_BINARY_DIR}/man)
+  # Compressed as Debian wants them; -n keeps the time and name out, so that
+  # two builds give the same bytes.
   add_custom_command(OUTPUT ${man_folder}/tarvel-cli.1 ${man_folder}/Tarvel.1
+                            ${man_folder}/tarvel-cli.1.gz ${man_folder}/Tarvel.1.gz
                      COMMAND ${CMAKE_COMMAND} -E make_directory ${man_folder}
                      COMMAND tarvel-man-pages ${man_folder}
+                     COMMAND sh -c "gzip -9nc tarvel-cli.1 >tarvel-cli.1.gz"
+                     COMMAND sh -c "gzip -9nc Tarvel.1 >Tarvel.1.gz"
+                     WORKING_DIRECTORY ${man_folder}
                      DEPENDS tarvel-man-pages
                      COMMENT "Manual pages")
-  add_custom_target(man_pages ALL DEPENDS ${man_folder}/tarvel-cli.1 ${man_folder}/Tarvel.1)
-  install(FILES ${man_folder}/tarvel-cli.1 ${man_folder}/Tarvel.1
+  add_custom_target(man_pages ALL DEPENDS ${man_folder}/tarvel-cli.1.gz ${man_folder}/Tarvel.1.gz)
+  install(FILES ${man_folder}/tarvel-cli.1.gz ${man_folder}/Tarvel.1.gz
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT linux)
+  # The version's notes, as Debian keeps them for a package of its own making.
+  set(changelog ${CMAKE_BINARY_DIR}/changelog.gz)
+  add_custom_command(OUTPUT ${changelog}
+                     COMMAND sh -c "gzip -9nc '${CMAKE_SOURCE_DIR}/data/changelog' >'${changelog}'"
+                     DEPENDS ${CMAKE_SOURCE_DIR}/data/changelog
+                     COMMENT "Changelog")
+  add_custom_target(changelog ALL DEPENDS ${changelog})
+  install(FILES ${changelog} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tarvel COMPONENT linux)
 endif()
 
 set(CPACK_PACKAGE_NAME tarvel)
 set(CPACK_PACKAGE_VENDOR "The Tarvel developers")
 set(CPACK_PACKAGE_CONTACT "The Tarvel developers <tarvel@users.noreply.github.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Configure a Modbus RTU / Modbus ASCII converter")
+# The package's long description; the summary above is its first line.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "Tarvel keeps one project folder per two-port serial protocol converter,
+edits its general parameters (operation mode; for each side RS232 or RS485,
+baud rate, parity, data bits, stop bits, time-out), stores them as XML,
+encodes them into the device image and runs the external serial updater
+over a COM port, guided by a wizard. tarvel-cli does the same from scripts,
+for batches of converters, and provisions a bench of them with an audit log.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)

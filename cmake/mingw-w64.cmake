@@ -14,12 +14,24 @@ set(CMAKE_C_COMPILER ${triple}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
 set(CMAKE_RC_COMPILER ${triple}-windres)
 # The cross-built libraries: the compilers' own, those that
-# scripts/test-windows.sh builds from Debian's source packages, and the Qt
-# that scripts/build-mingw-qt.sh builds.
+# scripts/test-windows.sh builds from Debian's source packages into the build
+# folder, and the Qt that scripts/build-mingw-qt.sh keeps in the user's cache,
+# found through TARVEL_MINGW_QT (a CMake or environment variable).
 # Normalised: a package's own absolute paths under a root must match it.
 get_filename_component(tarvel_build "${CMAKE_CURRENT_LIST_DIR}/../build" ABSOLUTE)
+if(NOT DEFINED TARVEL_MINGW_QT)
+  set(TARVEL_MINGW_QT "$ENV{TARVEL_MINGW_QT}")
+endif()
+if(NOT TARVEL_MINGW_QT)
+  if(DEFINED ENV{XDG_CACHE_HOME} AND NOT "$ENV{XDG_CACHE_HOME}" STREQUAL "")
+    set(TARVEL_MINGW_QT "$ENV{XDG_CACHE_HOME}/tarvel/mingw-qt/current")
+  else()
+    set(TARVEL_MINGW_QT "$ENV{HOME}/.cache/tarvel/mingw-qt/current")
+  endif()
+endif()
+get_filename_component(TARVEL_MINGW_QT "${TARVEL_MINGW_QT}" REALPATH)
 set(CMAKE_FIND_ROOT_PATH /usr/${triple} ${tarvel_build}/mingw-deps/${TARVEL_MINGW_ARCH}
-    ${tarvel_build}/mingw-qt/install)
+    ${TARVEL_MINGW_QT})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
