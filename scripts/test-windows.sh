@@ -6,7 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
-scripts/install-deps.sh g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 dpkg-dev
+scripts/install-deps.sh g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 dpkg-dev \
+  nsis xvfb x11-utils xdotool unzip
 wine64=/usr/lib/wine/wine64
 
 # expat is not packaged for MinGW: build it from Debian's source package.
@@ -48,6 +49,10 @@ for arch in x86_64 i686; do
     cp -r /usr/share/cmake/nlohmann_json "$deps/$arch/share/cmake/"
   fi
 done
+
+# What the Windows programs are held against: the Linux tarvel-cli.
+cmake --preset release -DTARVEL_BUILD_TESTS=OFF >/dev/null
+cmake --build --preset release --target tarvel-cli >/dev/null
 
 cmake --preset mingw-i686 >/dev/null
 cmake --build --preset mingw-i686
@@ -146,8 +151,7 @@ for step in "${steps[@]}"; do
   # shellcheck disable=SC2086
   "$wine64" build/mingw/tarvel-cli.exe --workspace "Z:$smoke/windows" $step >/dev/null
   # shellcheck disable=SC2086
-  "$root/build/release/tarvel-cli" --workspace "$smoke/linux" $step >/dev/null 2>&1 ||
-    build/debug/tarvel-cli --workspace "$smoke/linux" $step >/dev/null
+  "$root/build/release/tarvel-cli" --workspace "$smoke/linux" $step >/dev/null
 done
 for file in pargen.xml var.xml bin/bank.bin; do
   if cmp "$smoke/windows/PROJECTS/Smoke/$file" "$smoke/linux/PROJECTS/Smoke/$file"; then
@@ -174,19 +178,37 @@ else
 fi
 rm -rf "$smoke"
 
-# The whole program, against the Qt that scripts/build-mingw-qt.sh built.
-if [ -f build/mingw-qt/install/tarvel-build-key ]; then
+# The whole program, against the Qt that scripts/build-mingw-qt.sh keeps.
+qt="${TARVEL_MINGW_QT:-${XDG_CACHE_HOME:-$HOME/.cache}/tarvel/mingw-qt/current}"
+if [ -f "$qt/tarvel-build-key" ]; then
+  export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
   cmake --preset mingw-full >/dev/null
   cmake --build --preset mingw-full
-  (cd build/mingw-full && rm -f tarvel-*.zip && cpack -G ZIP >/dev/null && ls tarvel-*.zip)
+  (cd build/mingw-full && rm -f tarvel-*.zip tarvel-*-setup.exe && cpack -G ZIP >/dev/null)
+  zip=$(ls "$root"/build/mingw-full/tarvel-*.zip)
+  stage=$(mktemp -d)
+  unzip -q "$zip" -d "$stage"
+  find "$stage" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+  setup="${zip%.zip}-setup.exe"
+  makensis -V2 -DVERSION="$(sed -n 's/^project(Tarvel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)" \
+    -DSTAGE="$stage" -DOUTFILE="$setup" packaging/tarvel.nsi
+  rm -rf "$stage"
+  echo "packages: $zip $setup"
   run_gtest build/mingw-full/tests message_tests
   for program in main_window_test parameter_dialog_test new_project_test serial_wizard_test; do
     run_qtest build/mingw-full/tests "$program"
   done
+  echo "== $(basename "$setup") under Wine"
+  if scripts/windows-installer-trial.sh "$setup"; then
+    passed=$((passed + 1))
+  else
+    echo "  the installer trial failed" >&2
+    status=1 && failed=$((failed + 1))
+  fi
 else
   echo "(no Qt for MinGW: run scripts/build-mingw-qt.sh for the window program and its tests)"
 fi
 
-"$wine64" wineserver -k >/dev/null 2>&1 || true
+/usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true
 echo "$passed passed, $failed failed"
 exit $status

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Tries the Windows installer under Wine, in a Wine prefix of its own below
+# build/: a silent install into the user's programs folder (Start-menu entry
+# and uninstall entry included), Tarvel.exe started from there until its main
+# window shows (under an Xvfb of its own), a project made with the installed
+# tarvel-cli.exe, an upgrade over it, and a silent uninstall that removes the
+# programs and keeps the operator's projects.
+#
+# usage: scripts/windows-installer-trial.sh SETUP.exe
+set -euo pipefail
+cd "$(dirname "$0")/.."
+setup=$(realpath "$1")
+wine64=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver64
+export WINEPREFIX="$PWD/build/mingw/wineprefix-installer" WINEDEBUG=-all
+rm -rf "$WINEPREFIX"
+# Wine's desktop keeps the display of the first program of the prefix: every
+# program here runs on this Xvfb.
+display=:$((200 + RANDOM % 100))
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null; "$wineserver" -k >/dev/null 2>&1 || true' EXIT
+export DISPLAY=$display
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+"$wine64" wineboot --init >/dev/null 2>&1 || true
+
+user=$(ls "$WINEPREFIX/drive_c/users" | grep -v '^Public$' | head -1)
+folder="$WINEPREFIX/drive_c/users/$user/AppData/Local/Programs/Tarvel"
+key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarvel'
+"$wine64" "$setup" /S
+test -f "$folder/Tarvel.exe" && test -f "$folder/tarvel-cli.exe" && test -f "$folder/Uninstall.exe"
+test -f "$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tarvel.lnk"
+"$wine64" reg query "$key" /v Publisher | tr -d '\r' | grep -q "The Tarvel developers"
+echo "  installed into $folder, with its Start-menu and uninstall entries"
+
+(cd "$folder" && exec "$wine64" ./Tarvel.exe) >/dev/null 2>&1 &
+timeout 60 xdotool search --sync --onlyvisible --name "Mirelo Tarvel" >/dev/null
+test -d "$folder/MASTER" && test -d "$folder/PROJECTS"
+"$wineserver" -k >/dev/null 2>&1 || true
+echo "  Tarvel.exe showed its main window and made MASTER and PROJECTS beside itself"
+
+(cd "$folder" && "$wine64" ./tarvel-cli.exe new Field-1 >/dev/null)
+test -f "$folder/PROJECTS/Field-1/pargen.xml"
+# What the operator keeps beside the programs.
+printf '[lastproj]\r\nprojectname=Field-1\r\n' >"$folder/Tarvel.ini"
+printf 'the operator'"'"'s updater' >"$folder/Ser_40917_Update.exe"
+kept() { cat "$folder/Tarvel.ini" "$folder/Ser_40917_Update.exe" "$folder/PROJECTS/Field-1/pargen.xml"; }
+before=$(kept | sha256sum)
+"$wine64" "$setup" /S
+[ "$(kept | sha256sum)" = "$before" ]
+echo "  an upgrade over it kept the project, Tarvel.ini and the updater"
+
+"$wine64" "$folder/Uninstall.exe" /S
+# The uninstaller runs on from a copy of itself: wait for its work.
+for _ in $(seq 60); do [ -e "$folder/Tarvel.exe" ] || break; sleep 0.5; done
+for gone in Tarvel.exe tarvel-cli.exe README.md LICENSE docs; do test ! -e "$folder/$gone"; done
+[ "$(kept | sha256sum)" = "$before" ] && test -d "$folder/MASTER"
+! "$wine64" reg query "$key" >/dev/null 2>&1
+test ! -e "$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tarvel.lnk"
+echo "  uninstalled: the programs are gone; the project, MASTER, Tarvel.ini and the updater stay"
