@@ -193,9 +193,9 @@ TEST_F(StationTest, APortErrorRunsNoUpdaterAndATimeoutStopsTheStation) {
     setEnvironment("TARVEL_UPDATER_SLEEP_MS", "1500");
     const CliResult late = station("", {"--yes"});
     EXPECT_EQ(late.status, 1);
+    // Nothing more while the port is in use: Line-2 and Line-3 are not begun.
     EXPECT_EQ(events(logRecords(log)), (std::vector<std::string>{"start:Line-1", "updater:Line-1",
                                                                  "result:Line-1:timeout"}));
-    EXPECT_EQ(updaterRuns(), 1);  // never another write while the port is in use
 }
 
 TEST_F(StationTest, AnAttemptOfADeadStationIsInterruptedOneOfALiveStationIsLeftToIt) {
