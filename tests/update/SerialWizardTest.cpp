@@ -313,7 +313,7 @@ class SerialWizardTest : public QObject {
         QTest::mouseClick(wizard->LbButton2, Qt::LeftButton);
         QString boxText;
         QString statusBehindTheBox;
-        bool closedByReturn = false;
+        [[maybe_unused]] bool closedByReturn = false;  // looked at off Windows
         QTimer closer;
         int looks = 0;
         connect(&closer, &QTimer::timeout, [&] {
