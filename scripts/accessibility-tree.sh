@@ -13,21 +13,7 @@ if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] || [ "${1:-}" != --in-session ]; then
   exec dbus-run-session -- "$0" --in-session
 fi
 
-workspace=$(mktemp -d)
-cp build/release/Tarvel "$workspace/"
-display=:$((90 + RANDOM % 100))
-pids=()
-cleanup() {
-  kill "${pids[@]}" 2>/dev/null || true
-  rm -rf "$workspace"
-}
-trap cleanup EXIT
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >/dev/null 2>&1 &
-pids+=($!)
+source scripts/desktop-session.sh
 /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
 pids+=($!)
 sleep 1

@@ -13,22 +13,7 @@ cmake --build --preset release --target Tarvel >/dev/null
 
 images=docs/images
 mkdir -p "$images"
-workspace=$(mktemp -d)
-cp build/release/Tarvel "$workspace/"
-display=:$((90 + RANDOM % 100))
-cleanup() {
-  kill "${pids[@]}" 2>/dev/null || true
-  rm -rf "$workspace"
-}
-pids=()
-trap cleanup EXIT
-
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >/dev/null 2>&1 &
-pids+=($!)
+source scripts/desktop-session.sh
 sleep 1
 (cd "$workspace" && exec ./Tarvel) >/dev/null 2>&1 &
 pids+=($!)
