@@ -15,6 +15,8 @@ constexpr const char* kBuildFolderPrefix = ".tarvel-build-";
 constexpr const char* kMarkerHeader = "tarvel-build 1";
 constexpr std::size_t kRandomDigits = 16;
 constexpr std::int64_t kOtherHostBuildLifetimeSeconds = 24 * 60 * 60;
+// Longer than any build takes to write its marker, however busy the machine.
+constexpr std::int64_t kUnmarkedBuildLifetimeSeconds = 10 * 60;
 
 std::int64_t secondsNow() {
     return std::chrono::duration_cast<std::chrono::seconds>(
@@ -50,16 +52,14 @@ std::string newBuildFolderName() {
 }
 
 BuildMarker markerOfThisProcess(const std::string& folder, const std::string& project) {
-    const platform::HostIdentity here = platform::thisHost();
-    const unsigned long self = platform::currentProcessId();
-    return {folder,       here.host, here.boot, self, platform::processStartTime(self).value_or(0),
-            secondsNow(), project};
+    return {folder, platform::thisProcess(), secondsNow(), project};
 }
 
 std::string formatBuildMarker(const BuildMarker& marker) {
-    return std::string(kMarkerHeader) + "\nfolder=" + marker.folder + "\nhost=" + marker.host +
-           "\nboot=" + marker.boot + "\npid=" + std::to_string(marker.processId) +
-           "\nstart=" + std::to_string(marker.processStart) +
+    return std::string(kMarkerHeader) + "\nfolder=" + marker.folder +
+           "\nhost=" + marker.builder.host + "\nboot=" + marker.builder.boot +
+           "\npid=" + std::to_string(marker.builder.processId) +
+           "\nstart=" + platform::startText(marker.builder.start) +
            "\ncreated=" + std::to_string(marker.created) + "\nproject=" + marker.project + "\n";
 }
 
@@ -77,28 +77,27 @@ std::optional<BuildMarker> parseBuildMarker(const std::string& text) {
     }
     BuildMarker marker;
     marker.folder = fields["folder"];
-    marker.host = fields["host"];
-    marker.boot = fields["boot"];
+    marker.builder.host = fields["host"];
+    marker.builder.boot = fields["boot"];
     marker.project = fields["project"];
-    if (fields.size() != 7 || !isBuildFolderName(marker.folder) || marker.host.empty() ||
-        !parseNumber(fields["pid"], marker.processId) || marker.processId == 0 ||
-        !parseNumber(fields["start"], marker.processStart) ||
-        !parseNumber(fields["created"], marker.created))
+    const auto start = platform::parseStartText(fields["start"]);
+    if (fields.size() != 7 || !isBuildFolderName(marker.folder) || marker.builder.host.empty() ||
+        !parseNumber(fields["pid"], marker.builder.processId) || marker.builder.processId == 0 ||
+        !start || !parseNumber(fields["created"], marker.created))
         return std::nullopt;
+    marker.builder.start = *start;
     return marker;
 }
 
-bool isAbandonedBuild(const BuildMarker& marker, const platform::HostIdentity& here,
-                      std::int64_t now, const StartTimeLookup& startTime) {
-    if (marker.host != here.host)
+bool isAbandonedBuild(const BuildMarker& marker, const std::string& thisHostName, std::int64_t now,
+                      const LivenessLookup& liveness) {
+    if (marker.builder.host != thisHostName)
         return now - marker.created > kOtherHostBuildLifetimeSeconds;
-    if (!platform::sameBoot(marker.boot, here.boot))
-        return true;
-    return startTime(marker.processId) != marker.processStart;
+    return liveness(marker.builder) == platform::Liveness::Ended;
 }
 
 void clearAbandonedBuilds(const std::string& folder) {
-    const platform::HostIdentity here = platform::thisHost();
+    const std::string here = platform::thisHost().host;
     const std::int64_t now = secondsNow();
     for (const std::string& entry : platform::folderEntries(folder)) {
         if (!isBuildFolderName(entry))
@@ -107,17 +106,22 @@ void clearAbandonedBuilds(const std::string& folder) {
         if (!platform::isPlainFolder(build))
             continue;
         const std::string markerPath = build + platform::kPathSeparator + kBuildMarkerName;
-        if (!platform::entryExists(markerPath)) {
-            platform::removeEmptyFolder(build);
+        const bool markerExists = platform::entryExists(markerPath);
+        if (markerExists && !platform::isPlainFile(markerPath))
+            continue;
+        const auto text = markerExists ? platform::readFileContents(markerPath) : std::nullopt;
+        const auto marker = text ? parseBuildMarker(*text) : std::nullopt;
+        if (marker) {
+            if (marker->folder == entry && isAbandonedBuild(*marker, here, now))
+                platform::removeTree(build);
             continue;
         }
-        if (!platform::isPlainFile(markerPath))
+        const auto changed = platform::lastChangeSeconds(build);
+        if (!changed || now - *changed < kUnmarkedBuildLifetimeSeconds)
             continue;
-        const auto text = platform::readFileContents(markerPath);
-        const auto marker = text ? parseBuildMarker(*text) : std::nullopt;
-        if (marker ? marker->folder == entry &&
-                         isAbandonedBuild(*marker, here, now, platform::processStartTime)
-                   : platform::folderEntries(build) == std::vector<std::string>{kBuildMarkerName})
+        if (!markerExists)
+            platform::removeEmptyFolder(build);
+        else if (platform::folderEntries(build) == std::vector<std::string>{kBuildMarkerName})
             platform::removeTree(build);
     }
 }

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/Host.h"
+#include "platform/ProcessIdentity.h"
 
 // A project is built in a hidden folder beside its place and renamed into
 // place when whole. The folder holds, before anything else, this marker: who
@@ -13,10 +13,7 @@
 // nothing else ever is, whatever its name.
 struct BuildMarker {
     std::string folder;  // the build folder's own name
-    std::string host;
-    std::string boot;
-    unsigned long processId = 0;
-    std::uint64_t processStart = 0;
+    platform::ProcessIdentity builder;
     std::int64_t created = 0;  // seconds since 1970, UTC
     std::string project;
 };
@@ -34,17 +31,17 @@ std::string formatBuildMarker(const BuildMarker& marker);
 // Nothing for text that is not a whole marker.
 std::optional<BuildMarker> parseBuildMarker(const std::string& text);
 
-// When a process id's start time is asked: nothing when no such process runs.
-using StartTimeLookup = std::function<std::optional<std::uint64_t>(unsigned long)>;
+using LivenessLookup = std::function<platform::Liveness(const platform::ProcessIdentity&)>;
 
-// Whether the build has been abandoned: on this host, its process no longer
-// runs (another boot, or no process with that id and start time); on another
-// host, it began more than 24 hours ago.
-bool isAbandonedBuild(const BuildMarker& marker, const platform::HostIdentity& here,
-                      std::int64_t now, const StartTimeLookup& startTime);
+// Whether the build has been abandoned: on this host, its process has surely
+// ended (a process that may still run keeps its build); on another host, it
+// began more than 24 hours ago.
+bool isAbandonedBuild(const BuildMarker& marker, const std::string& thisHostName, std::int64_t now,
+                      const LivenessLookup& liveness = platform::liveness);
 
 // Removes the abandoned builds in folder: those with a valid marker that
 // isAbandonedBuild judges so, and folders of a build name that hold nothing
 // or only a marker that is not whole, which a build killed before or while
-// its marker was written leaves (they hold nothing of anyone's).
+// its marker was written leaves, once they are some minutes old: younger,
+// they may be a build whose marker is being written right now.
 void clearAbandonedBuilds(const std::string& folder);

@@ -20,8 +20,8 @@
 #include "common/Utf8.h"
 #include "platform/Console.h"
 #include "platform/FileSystem.h"
-#include "platform/Host.h"
 #include "platform/PortWatch.h"
+#include "platform/ProcessIdentity.h"
 #include "platform/SerialAdapter.h"
 #include "platform/SerialNames.h"
 #include "update/CommInt.h"
@@ -63,7 +63,26 @@ std::string fileNamePart(const std::string& text) {
 bool sameAttempt(const Json& a, const Json& b) {
     return a.value("host", "") == b.value("host", "") &&
            a.value("pid", 0UL) == b.value("pid", 0UL) &&
-           a.value("pidStart", std::uint64_t{0}) == b.value("pidStart", std::uint64_t{0});
+           a.value("pidStart", Json()) == b.value("pidStart", Json());
+}
+
+// A start time as records hold it: a number, or null where it could not be
+// read. The 0 of older records means the same as null.
+Json startJson(const std::optional<std::uint64_t>& start) {
+    return start ? Json(*start) : Json(nullptr);
+}
+
+std::optional<std::uint64_t> startOf(const Json& record, const char* key) {
+    const Json start = record.value(key, Json());
+    if (!start.is_number_unsigned() || start.get<std::uint64_t>() == 0)
+        return std::nullopt;
+    return start.get<std::uint64_t>();
+}
+
+// Who a record names: the station (pid) or its updater (updaterPid).
+platform::ProcessIdentity processOf(const Json& record, const char* pidKey, const char* startKey) {
+    return {record.value("host", ""), record.value("boot", ""), record.value(pidKey, 0UL),
+            startOf(record, startKey)};
 }
 
 // What the log tells of one project: records of the log, valid until the
@@ -176,26 +195,20 @@ class Station {
         return rows;
     }
 
-    // Whether the station that wrote a start still runs: on this host its
-    // process (id and start time, in this boot); on another, for a day.
+    // Whether the station that wrote a start may still run: on this host,
+    // unless its process has surely ended; on another, for a day.
     static bool stationRuns(const Json& start) {
         BuildMarker marker;
-        marker.host = start.value("host", "");
-        marker.boot = start.value("boot", "");
-        marker.processId = start.value("pid", 0UL);
-        marker.processStart = start.value("pidStart", std::uint64_t{0});
+        marker.builder = processOf(start, "pid", "pidStart");
         marker.created = parseIsoUtc(start.value("started", "")).value_or(0) / 1000;
-        return !isAbandonedBuild(marker, platform::thisHost(), utcNowMs() / 1000,
-                                 platform::processStartTime);
+        return !isAbandonedBuild(marker, platform::thisHost().host, utcNowMs() / 1000);
     }
 
+    // Whether an interrupted attempt's updater may still run on this host.
     static bool updaterRuns(const Json& updater) {
-        const platform::HostIdentity here = platform::thisHost();
-        if (updater.value("host", "") != here.host ||
-            !platform::sameBoot(updater.value("boot", ""), here.boot))
-            return false;
-        const auto start = platform::processStartTime(updater.value("updaterPid", 0UL));
-        return start && *start == updater.value("updaterStarted", std::uint64_t{0});
+        const platform::ProcessIdentity process =
+            processOf(updater, "updaterPid", "updaterStarted");
+        return process.host == platform::thisHost().host && platform::mayBeRunning(process);
     }
 
     // With the log locked: each attempt whose station died gets its result,
@@ -384,7 +397,8 @@ class Station {
             return {"skipped", answer == Answer::Quit ? Next::Quit : Next::Row};
         }
         try {
-            const ProjectLock lock(row.folder, row.name);
+            const ProjectLock lock(row.folder, row.name, kProjectLockWaitMs,
+                                   cli_.environment.lockPause);
             const std::string image = cli_.writeImage(lock, row.folder, row.name);
             record["image"] = imageJson(image)["bytes"];
             record["imageSha256"] = sha256Hex(image);
@@ -413,7 +427,8 @@ class Station {
             started.erase("exitCode");
             started.erase("output");
             started["updaterPid"] = updater.processId();
-            started["updaterStarted"] = platform::processStartTime(updater.processId()).value_or(0);
+            started["updaterStarted"] =
+                startJson(platform::processOnThisHost(updater.processId()).start);
             log_->withLock([&] { log_->append(started); });
         };
         OutputEcho echo(cli_, outputFile);
@@ -613,13 +628,12 @@ class Station {
     }
 
     static Json identity() {
-        const platform::HostIdentity here = platform::thisHost();
-        const unsigned long pid = platform::currentProcessId();
-        return {{"host", here.host},
-                {"boot", here.boot},
+        const platform::ProcessIdentity self = platform::thisProcess();
+        return {{"host", self.host},
+                {"boot", self.boot},
                 {"user", platform::currentUserName()},
-                {"pid", pid},
-                {"pidStart", platform::processStartTime(pid).value_or(0)},
+                {"pid", self.processId},
+                {"pidStart", startJson(self.start)},
                 {"tool", std::string("tarvel-cli ") + kVersion}};
     }
 

@@ -1,7 +1,9 @@
 #include "platform/Host.h"
 
+#include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fstream>
@@ -19,34 +21,58 @@ HostIdentity thisHost() {
     return identity;
 }
 
-bool sameBoot(const std::string& a, const std::string& b) {
-    return a == b;
+BootComparison compareBoots(const std::string& a, const std::string& b) {
+    if (a.empty() || b.empty())
+        return BootComparison::Unknown;
+    return a == b ? BootComparison::Same : BootComparison::Other;
 }
 
-std::optional<std::uint64_t> processStartTime(unsigned long processId) {
-    if (processId == 0)
-        return std::nullopt;
+namespace {
+
+// The start time from /proc/<id>/stat, and whether the process is a zombie.
+struct StatLine {
+    std::optional<std::uint64_t> start;
+    bool zombie = false;
+};
+
+std::optional<StatLine> readStatLine(unsigned long processId) {
     std::ifstream stat("/proc/" + std::to_string(processId) + "/stat");
     std::string line;
     if (!std::getline(stat, line))
         return std::nullopt;
     // The command name in parentheses may hold blanks and parentheses itself;
-    // the fields after its last ")" are plain. The start time is field 22,
-    // the 20th after the name.
+    // the fields after its last ")" are plain. The state comes first; the
+    // start time is field 22, the 20th after the name.
     const std::size_t close = line.rfind(')');
     if (close == std::string::npos)
-        return std::nullopt;
+        return StatLine{};
     std::istringstream fields(line.substr(close + 1));
+    StatLine read;
     std::string field;
-    for (int i = 0; i < 19 && fields >> field;) ++i;
+    if (fields >> field)
+        read.zombie = field == "Z" || field == "X";
+    for (int i = 1; i < 19 && fields >> field;) ++i;
     std::uint64_t start = 0;
-    if (!(fields >> start))
-        return std::nullopt;
+    if (fields >> start)
+        read.start = start;
+    return read;
+}
+
+}  // namespace
+
+ProcessSighting lookAtProcess(unsigned long processId) {
+    const auto pid = static_cast<pid_t>(processId);
+    if (pid <= 0 || static_cast<unsigned long>(pid) != processId)
+        return {};
     // A zombie has ended its work; it holds nothing of ours any more.
-    const std::size_t state = line.find_first_not_of(' ', close + 1);
-    if (state != std::string::npos && (line[state] == 'Z' || line[state] == 'X'))
-        return std::nullopt;
-    return start;
+    const auto stat = readStatLine(processId);
+    if (stat && stat->zombie)
+        return {};
+    // The signal test sees what /proc may hide (hidepid): EPERM still means
+    // that the process is there.
+    if (kill(pid, 0) != 0 && errno != EPERM)
+        return {};
+    return {true, stat ? stat->start : std::nullopt};
 }
 
 std::string currentUserName() {

@@ -13,8 +13,8 @@ namespace fs = std::filesystem;
 
 constexpr std::int64_t kDay = 24 * 60 * 60;
 
-BuildMarker markerOn(const std::string& host, const std::string& boot, std::int64_t created) {
-    return {newBuildFolderName(), host, boot, 4242, 777, created, "Plant 1"};
+BuildMarker markerOn(const std::string& host, std::int64_t created) {
+    return {newBuildFolderName(), {host, "boot-a", 4242, 777}, created, "Plant 1"};
 }
 
 TEST(BuildMarker, ReadsBackWhatItWritesAndNothingElse) {
@@ -22,7 +22,19 @@ TEST(BuildMarker, ReadsBackWhatItWritesAndNothingElse) {
     const auto read = parseBuildMarker(formatBuildMarker(marker));
     ASSERT_TRUE(read);
     EXPECT_EQ(formatBuildMarker(*read), formatBuildMarker(marker));
-    EXPECT_EQ(read->processId, platform::currentProcessId());
+    EXPECT_EQ(read->builder.processId, platform::currentProcessId());
+    // A start that could not be read is written so, and read back as unknown;
+    // the 0 that older versions wrote for it means the same.
+    BuildMarker unread = marker;
+    unread.builder.start.reset();
+    const std::string unknown = formatBuildMarker(unread);
+    ASSERT_NE(unknown.find("\nstart=unknown\n"), std::string::npos);
+    for (const std::string& text :
+         {unknown, std::string(unknown).replace(unknown.find("start=unknown"), 13, "start=0")}) {
+        const auto back = parseBuildMarker(text);
+        ASSERT_TRUE(back) << text;
+        EXPECT_FALSE(back->builder.start) << text;
+    }
 
     const std::string whole = formatBuildMarker(marker);
     for (const std::string& broken :
@@ -31,32 +43,25 @@ TEST(BuildMarker, ReadsBackWhatItWritesAndNothingElse) {
         EXPECT_FALSE(parseBuildMarker(broken)) << broken;
 }
 
-TEST(BuildMarker, OnlyABuildWhoseProcessIsGoneIsAbandoned) {
-    const platform::HostIdentity here{"bench-1", "boot-a"};
+TEST(BuildMarker, OnlyABuildWhoseProcessSurelyEndedIsAbandoned) {
+    using platform::Liveness;
     const std::int64_t now = 1000 * kDay;
-    const auto running = [](unsigned long processId) -> std::optional<std::uint64_t> {
-        if (processId == 4242)
-            return 777;
-        return std::nullopt;
-    };
-    const auto reused = [](unsigned long) -> std::optional<std::uint64_t> { return 999; };
-    const auto gone = [](unsigned long) -> std::optional<std::uint64_t> { return std::nullopt; };
     const struct {
         const char* what;
         BuildMarker marker;
-        StartTimeLookup startTime;
+        Liveness liveness;
         bool abandoned;
     } cases[] = {
-        {"this host, its process runs", markerOn("bench-1", "boot-a", now), running, false},
-        {"this host, the process is gone", markerOn("bench-1", "boot-a", now), gone, true},
-        {"this host, the id runs another process", markerOn("bench-1", "boot-a", now), reused,
-         true},
-        {"this host, an earlier boot", markerOn("bench-1", "boot-b", now), running, true},
-        {"another host, an hour old", markerOn("bench-2", "boot-a", now - 3600), gone, false},
-        {"another host, a day old", markerOn("bench-2", "boot-a", now - kDay - 1), gone, true},
+        {"this host, its process runs", markerOn("bench-1", now), Liveness::Running, false},
+        {"this host, the process ended", markerOn("bench-1", now), Liveness::Ended, true},
+        {"this host, cannot tell", markerOn("bench-1", now - kDay * 9), Liveness::Unknown, false},
+        {"another host, an hour old", markerOn("bench-2", now - 3600), Liveness::Ended, false},
+        {"another host, a day old", markerOn("bench-2", now - kDay - 1), Liveness::Running, true},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(isAbandonedBuild(c.marker, here, now, c.startTime), c.abandoned) << c.what;
+    for (const auto& c : cases) {
+        const auto lookup = [&](const platform::ProcessIdentity&) { return c.liveness; };
+        EXPECT_EQ(isAbandonedBuild(c.marker, "bench-1", now, lookup), c.abandoned) << c.what;
+    }
 }
 
 // Clearing many abandoned builds is one pass over the folder, not minutes.
@@ -65,7 +70,7 @@ TEST(BuildMarker, ClearsThousandsOfAbandonedBuildsAndKeepsTheRest) {
     constexpr int kBuilds = 2000;
     for (int i = 0; i < kBuilds; ++i) {
         BuildMarker marker = markerOfThisProcess(newBuildFolderName(), std::to_string(i));
-        marker.processId = 999999999;
+        marker.builder.processId = 999999999;
         fs::create_directories(projects / (marker.folder + "/bin"));
         writeFile(projects / (marker.folder + "/" + kBuildMarkerName), formatBuildMarker(marker));
     }
@@ -73,6 +78,11 @@ TEST(BuildMarker, ClearsThousandsOfAbandonedBuildsAndKeepsTheRest) {
     const std::string cutShort = newBuildFolderName();
     fs::create_directory(projects / cutShort);
     writeFile(projects / (cutShort + "/" + kBuildMarkerName), "tarvel-build 1\nfol");
+    const auto anHourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    fs::last_write_time(projects / cutShort, anHourAgo);
+    // Being made right now by another process: its marker is not written yet.
+    const std::string beingMade = newBuildFolderName();
+    fs::create_directory(projects / beingMade);
     // The same, but something else is in it: not ours to judge.
     const std::string notJudged = newBuildFolderName();
     fs::create_directory(projects / notJudged);
@@ -81,7 +91,8 @@ TEST(BuildMarker, ClearsThousandsOfAbandonedBuildsAndKeepsTheRest) {
     fs::create_directory(projects / ".archive.new-2024");
     writeFile(projects / ".archive.new-2024/keep", "mine");
     ASSERT_TRUE(createProjectFolder(projects.path(), "Fresh", [](const std::string&) {}));
-    EXPECT_EQ(platform::folderEntries(projects.path()).size(), 3u);
+    EXPECT_EQ(platform::folderEntries(projects.path()).size(), 4u);
+    EXPECT_TRUE(fs::exists(projects / beingMade));
     EXPECT_EQ(readFile(projects / ".archive.new-2024/keep"), "mine");
     EXPECT_EQ(readFile(projects / (notJudged + "/keep")), "mine");
 }

@@ -231,7 +231,7 @@ class NewProjectTest : public QObject {
     void anAbandonedBuildIsClearedAndNothingElse() {
         const auto plantBuild = [this](const std::string& folder, unsigned long processId) {
             BuildMarker marker = markerOfThisProcess(folder, "Demo");
-            marker.processId = processId;
+            marker.builder.processId = processId;
             fs::create_directories(projects() + "/" + folder + "/bin");
             writeFile(projects() + "/" + folder + "/" + kBuildMarkerName,
                       formatBuildMarker(marker));

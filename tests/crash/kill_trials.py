@@ -126,7 +126,36 @@ def check_whole(after):
             problems.append(f"after {after}: {name}'s image has {os.path.getsize(image)} bytes")
 
 
+def unmarked_build(path):
+    """A build folder killed before its marker was whole: empty, or its marker cut short."""
+    entries = os.listdir(path)
+    if not entries:
+        return True
+    marker = os.path.join(path, ".tarvel-build")
+    if entries != [".tarvel-build"] or not os.path.isfile(marker):
+        return False
+    with open(marker) as text:
+        lines = text.read().split("\n")
+    return len(lines) != 9 or lines[-1] != ""
+
+
+def clear_aged_unmarked_builds():
+    """An unmarked build is cleared only once some minutes old: younger, it may be
+    one whose marker is being written. Age those the kill left; a new clears them."""
+    aged = False
+    for top, names, _ in os.walk(projects):
+        for name in names:
+            path = os.path.join(top, name)
+            if name.startswith(".tarvel-build-") and unmarked_build(path):
+                an_hour_ago = time.time() - 3600
+                os.utime(path, (an_hour_ago, an_hour_ago))
+                aged = True
+    if aged:
+        run(command("new"))
+
+
 def check_no_leftovers(after):
+    clear_aged_unmarked_builds()
     for top, names, files in os.walk(projects):
         for entry in names + files:
             if entry.startswith(".tarvel-build") or (entry.startswith(".") and entry != ".tarvel-lock"):
