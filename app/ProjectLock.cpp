@@ -10,15 +10,13 @@
 
 namespace {
 
-// The files a project's writers replace, by folder.
+// The files a project's writers replace, by folder. The project's lock is
+// held: no writer of them runs.
 void removeReplacementLeftovers(const std::string& folder,
                                 std::initializer_list<const char*> targets) {
-    for (const std::string& entry : platform::folderEntries(folder)) {
-        for (const char* target : targets) {
-            if (platform::isReplacementLeftover(entry, target))
-                platform::removeTree(folder + platform::kPathSeparator + entry);
-        }
-    }
+    for (const char* target : targets)
+        platform::removeReplacementLeftovers(folder, target,
+                                             platform::LeftoverOwners::AllAbandoned);
 }
 
 // The name as the operator knows it: without the separator the window's

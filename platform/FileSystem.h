@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,6 +55,9 @@ bool writeNewFile(const std::string& path, std::string_view bytes, std::string* 
                   unsigned mode = 0666);
 
 // The permission bits of a file (POSIX), or nothing when it cannot be read.
+// When the entry (not what a link names) last changed, in seconds since 1970.
+std::optional<std::int64_t> lastChangeSeconds(const std::string& path);
+
 std::optional<unsigned> fileMode(const std::string& path);
 
 // Flushes all that was written to the file system holding path, in one step
@@ -81,9 +85,8 @@ std::vector<std::string> folderEntries(const std::string& folder);
 // (on POSIX the leading dot of our names already hides them).
 void setHidden(const std::string& path, bool hidden);
 
-// This process, and whether a process still runs.
+// This process.
 unsigned long currentProcessId();
-bool processRunning(unsigned long processId);
 
 // The largest document or settings file that is read.
 inline constexpr std::size_t kLargestReadFile = 16u << 20;
@@ -107,5 +110,14 @@ bool replaceFileContents(const std::string& path, std::string_view bytes,
 // that made it where the name tells, 0 where it does not.
 bool isReplacementLeftover(const std::string& entry, const std::string& target,
                            unsigned long* owner = nullptr);
+
+// Removes, in folder, the temporary files that killed replacements of target
+// left: regular files of exactly the shape replaceFileContents names them,
+// never a folder, a link or anything else of that name. Under the writers'
+// own lock every one is abandoned; without it, one whose maker may still run
+// (or cannot be told) may be being written right now.
+enum class LeftoverOwners { AllAbandoned, KeepWhileTheirMakerMayRun };
+void removeReplacementLeftovers(const std::string& folder, const std::string& target,
+                                LeftoverOwners owners);
 
 }  // namespace platform

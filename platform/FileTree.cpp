@@ -2,6 +2,7 @@
 #include <system_error>
 
 #include "platform/FileSystem.h"
+#include "platform/ProcessIdentity.h"
 
 // The standard library carries these to either platform.
 namespace platform {
@@ -25,6 +26,23 @@ std::vector<std::string> folderEntries(const std::string& folder) {
          it.increment(error))
         names.push_back(it->path().filename().string());
     return names;
+}
+
+void removeReplacementLeftovers(const std::string& folder, const std::string& target,
+                                LeftoverOwners owners) {
+    for (const std::string& entry : folderEntries(folder)) {
+        unsigned long owner = 0;
+        if (!isReplacementLeftover(entry, target, &owner))
+            continue;
+        if (owners == LeftoverOwners::KeepWhileTheirMakerMayRun &&
+            (owner == 0 || mayBeRunning(processOnThisHost(owner))))
+            continue;
+        // Only a file of ours: a folder or a link of that name is the user's.
+        const std::string path = folder + kPathSeparator + entry;
+        std::error_code ignored;
+        if (isPlainFile(path))
+            std::filesystem::remove(path, ignored);
+    }
 }
 
 }  // namespace platform

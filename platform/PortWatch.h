@@ -20,10 +20,12 @@ class PortWatch {
 
     // The ports present now: each name and the path that opens it.
     std::map<std::string, std::string> ports() const;
-    // Returns when the ports may have changed (the system tells: inotify on
-    // Linux, a registry notification on Windows), and at the latest after
-    // half a second, since a watch may be missed (a folder not there yet).
-    void waitForChange(unsigned timeoutMs);
+    // Returns when the ports may have changed, true when the system told so
+    // (inotify on Linux, a registry notification on Windows), false after
+    // timeoutMs. While the system cannot be asked yet (a folder not there, a
+    // key not made), or a notification may be missed (Windows arms one per
+    // wait), it returns after half a second at the latest.
+    bool waitForChange(unsigned timeoutMs);
 
   private:
     std::string folder_;

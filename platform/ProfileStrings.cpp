@@ -100,17 +100,11 @@ std::string lineEnding(const std::vector<std::string>& lines) {
 }
 
 // Temporary files that a replacement of file left when its program was killed.
-// Another program may be writing the same file right now, so only those whose
-// maker no longer runs go.
 void removeAbandonedReplacements(const std::string& file) {
     const auto parent = parentFolder(file);
-    const std::string folder = parent.value_or(".");
     const std::string name = parent ? file.substr(parent->size() + 1) : file;
-    for (const std::string& entry : folderEntries(folder)) {
-        unsigned long owner = 0;
-        if (isReplacementLeftover(entry, name, &owner) && owner != 0 && !processRunning(owner))
-            removeTree(folder + kPathSeparator + entry);
-    }
+    removeReplacementLeftovers(parent.value_or("."), name,
+                               LeftoverOwners::KeepWhileTheirMakerMayRun);
 }
 
 }  // namespace

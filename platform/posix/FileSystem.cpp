@@ -59,6 +59,13 @@ std::optional<unsigned> fileMode(const std::string& path) {
     return static_cast<unsigned>(info.st_mode & 07777);
 }
 
+std::optional<std::int64_t> lastChangeSeconds(const std::string& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return static_cast<std::int64_t>(info.st_mtime);
+}
+
 void removeEmptyFolder(const std::string& path) {
     rmdir(path.c_str());
 }
@@ -84,11 +91,6 @@ void setHidden(const std::string&, bool) {}
 
 unsigned long currentProcessId() {
     return static_cast<unsigned long>(getpid());
-}
-
-bool processRunning(unsigned long processId) {
-    const auto pid = static_cast<pid_t>(processId);
-    return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM);
 }
 
 namespace {

@@ -42,17 +42,18 @@ std::map<std::string, std::string> PortWatch::ports() const {
     return found;
 }
 
-void PortWatch::waitForChange(unsigned timeoutMs) {
+bool PortWatch::waitForChange(unsigned timeoutMs) {
     const int notifier = static_cast<int>(notifier_);
     if (notifier >= 0 && watched_ < 0)  // the folder may have come since
         watched_ = inotify_add_watch(notifier, folder_.c_str(), kWatchedEvents);
-    pollfd wake{notifier, POLLIN, 0};
-    const int waitMs = static_cast<int>(std::min(timeoutMs, kRescanMs));
-    if (watched_ < 0 || poll(&wake, 1, waitMs) <= 0) {
-        if (watched_ < 0)
-            usleep(static_cast<useconds_t>(waitMs) * 1000);
-        return;
+    if (watched_ < 0) {
+        usleep(static_cast<useconds_t>(std::min(timeoutMs, kRescanMs)) * 1000);
+        return false;
     }
+    // A watch, once made, queues every change: nothing is missed meanwhile.
+    pollfd wake{notifier, POLLIN, 0};
+    if (poll(&wake, 1, static_cast<int>(timeoutMs)) <= 0)
+        return false;
     alignas(inotify_event) char events[4096];
     ssize_t got;
     while ((got = read(notifier, events, sizeof events)) > 0) {
@@ -63,6 +64,7 @@ void PortWatch::waitForChange(unsigned timeoutMs) {
             at += sizeof(inotify_event) + event->len;
         }
     }
+    return true;
 }
 
 }  // namespace platform

@@ -134,6 +134,17 @@ std::optional<unsigned> fileMode(const std::string& path) {
     return 0666u;
 }
 
+std::optional<std::int64_t> lastChangeSeconds(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return std::nullopt;
+    // 100 ns steps since 1601 to seconds since 1970.
+    const std::uint64_t ticks =
+        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+        data.ftLastWriteTime.dwLowDateTime;
+    return static_cast<std::int64_t>(ticks / 10000000ULL) - 11644473600LL;
+}
+
 void removeEmptyFolder(const std::string& path) {
     RemoveDirectoryA(path.c_str());
 }
@@ -168,17 +179,6 @@ void setHidden(const std::string& path, bool hidden) {
 
 unsigned long currentProcessId() {
     return GetCurrentProcessId();
-}
-
-bool processRunning(unsigned long processId) {
-    const HANDLE process =
-        OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(processId));
-    if (!process)
-        return GetLastError() == ERROR_ACCESS_DENIED;
-    DWORD code = 0;
-    const bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
-    CloseHandle(process);
-    return running;
 }
 
 std::optional<std::string> readFileContents(const std::string& path, std::string* message) {

@@ -48,7 +48,7 @@ std::map<std::string, std::string> PortWatch::ports() const {
     return found;
 }
 
-void PortWatch::waitForChange(unsigned timeoutMs) {
+bool PortWatch::waitForChange(unsigned timeoutMs) {
     const HANDLE event = reinterpret_cast<HANDLE>(notifier_);
     if (watched_ == -1) {  // the key is made with the first port
         HKEY key = nullptr;
@@ -64,7 +64,7 @@ void PortWatch::waitForChange(unsigned timeoutMs) {
         RegCloseKey(keyOf(watched_));
         watched_ = -1;
     }
-    WaitForSingleObject(event, std::min(timeoutMs, kRescanMs));
+    return WaitForSingleObject(event, std::min(timeoutMs, kRescanMs)) == WAIT_OBJECT_0;
 }
 
 }  // namespace platform

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <future>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "app/BuildMarker.h"
 #include "app/ProjectLock.h"
@@ -24,9 +26,11 @@ class ProjectSafetyTest : public testing::Test {
   protected:
     TempFolder workspace;
 
-    Result run(std::vector<std::string> arguments) {
+    Result run(std::vector<std::string> arguments, platform::LockPause lockPause = {}) {
         arguments.insert(arguments.begin(), {"--workspace", workspace.path()});
-        return runCli(arguments);
+        CliEnvironment environment;
+        environment.lockPause = std::move(lockPause);
+        return runCli(arguments, environment);
     }
     std::string projects(const std::string& path = "") {
         return workspace / ("PROJECTS" + (path.empty() ? "" : "/" + path));
@@ -63,9 +67,15 @@ TEST_F(ProjectSafetyTest, FoldersThatAreNotAbandonedBuildsSurviveEveryWayOfMakin
     writeFile(projects(".archive.new-2024/keep.txt"), "mine");
     ASSERT_EQ(run({"copy", "Source", ".g.new-3001"}).status, 0);
     BuildMarker dead = markerOfThisProcess(newBuildFolderName(), "Killed");
-    dead.processId = 999999999;
+    dead.builder.processId = 999999999;
     fs::create_directories(projects(dead.folder));
     writeFile(projects(dead.folder + "/" + kBuildMarkerName), formatBuildMarker(dead));
+    // A live process whose start could not be read when it wrote its marker.
+    BuildMarker unread = markerOfThisProcess(newBuildFolderName(), "Unread");
+    unread.builder.start.reset();
+    fs::create_directories(projects(unread.folder + "/project"));
+    writeFile(projects(unread.folder + "/" + kBuildMarkerName), formatBuildMarker(unread));
+    writeFile(projects(unread.folder + "/project/pargen.xml"), "mine");
 
     writeFile(workspace / "fleet.csv", "name,mode\nFleet,1\n");
     for (const std::vector<std::string>& command : {std::vector<std::string>{"new", "Fresh"},
@@ -75,7 +85,36 @@ TEST_F(ProjectSafetyTest, FoldersThatAreNotAbandonedBuildsSurviveEveryWayOfMakin
     EXPECT_EQ(readFile(projects(".archive.new-2024/keep.txt")), "mine");
     EXPECT_EQ(shown(".g.new-3001")["mode"], 0);
     EXPECT_FALSE(fs::exists(projects(dead.folder)));
+    EXPECT_EQ(readFile(projects(unread.folder + "/project/pargen.xml")), "mine");
     EXPECT_FALSE(fs::exists(projects(std::string("Fleet/") + kBuildMarkerName)));
+}
+
+// What a killed write leaves is a file of ours; a folder or a link of a name
+// like it is the user's.
+TEST_F(ProjectSafetyTest, OnlyLeftoverFilesOfKilledWritesAreRemoved) {
+    ASSERT_EQ(run({"new", "P1"}).status, 0);
+    const std::vector<std::string> kept = {".pargen.xml.Notes1/keep.txt",
+                                           "bin/.bank.bin.2024-12/keep.txt"};
+    for (const std::string& file : kept) {
+        fs::create_directories(fs::path(projects("P1/" + file)).parent_path());
+        writeFile(projects("P1/" + file), "mine");
+    }
+#ifdef _WIN32
+    const std::vector<std::string> leftovers = {"pargen.xml.tmp4242-0-1", "bin/bank.bin.tmp7-1-2"};
+#else
+    const std::vector<std::string> leftovers = {".pargen.xml.a1B2c3", ".pargen.xml.4242-0",
+                                                "bin/.bank.bin.Zx9q0W"};
+    fs::create_symlink(projects("P1/pargen.xml"), projects("P1/.pargen.xml.QWERTY"));
+    fs::create_symlink("keep.txt", projects("P1/.var.xml.777-1"));
+#endif
+    for (const std::string& file : leftovers) writeFile(projects("P1/" + file), "half");
+    ASSERT_EQ(run({"set", "P1", "rtu.baud=9600"}).status, 0);
+    for (const std::string& file : kept) EXPECT_EQ(readFile(projects("P1/" + file)), "mine");
+    for (const std::string& file : leftovers) EXPECT_FALSE(fs::exists(projects("P1/" + file)));
+#ifndef _WIN32
+    EXPECT_TRUE(fs::is_symlink(projects("P1/.pargen.xml.QWERTY")));
+    EXPECT_TRUE(fs::is_symlink(projects("P1/.var.xml.777-1")));
+#endif
 }
 
 // apply checks every row first, without the lock; what it then writes is the
@@ -87,9 +126,16 @@ TEST_F(ProjectSafetyTest, ApplyKeepsAChangeMadeWhileItWaitedForTheLock) {
     std::thread applying;
     {
         const ProjectLock otherWriter(projects("P"), "P");
-        applying = std::thread([&] { applied = run({"apply", workspace / "fleet.csv"}); });
-        // The other writer's change, made while apply has read P and waits.
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::promise<void> waiting;
+        bool told = false;
+        const auto pause = [&](unsigned ms) {
+            if (!std::exchange(told, true))
+                waiting.set_value();
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        };
+        applying = std::thread([&] { applied = run({"apply", workspace / "fleet.csv"}, pause); });
+        // The other writer's change, made once apply has read P and waits for its lock.
+        waiting.get_future().wait();
         GeneralParameters parameters;
         parameters.rtu.baudRate = 5;  // 38400
         XmlDocument document;
