@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileLock.h"
 #include "platform/SerialApi.h"
 #include "update/UpdaterLauncher.h"
 
@@ -20,6 +21,8 @@ struct CliEnvironment {
     WaitSettings wait;
     // Where the station reads the operator's answers; none: end of input.
     std::istream* input = nullptr;
+    // How a wait for a project's lock is spent; empty: the thread sleeps.
+    platform::LockPause lockPause = {};
 };
 
 // Runs one tarvel-cli command (arguments without the program name), writing

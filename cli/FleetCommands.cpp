@@ -184,7 +184,8 @@ class Apply {
     // The row applied to what the project holds now, read under its lock, so
     // that a change made since the checks is kept, not undone.
     void changeUnderLock(const Plan& plan) {
-        const ProjectLock lock(plan.folder, plan.name);
+        const ProjectLock lock(plan.folder, plan.name, kProjectLockWaitMs,
+                               cli_.environment.lockPause);
         GeneralParameters parameters = cli_.readParameters(plan.folder);
         if (const auto problem = applyChanges(parameters, plan)) {
             cli_.tellAboutFile(file_, "line " + std::to_string(plan.line) + ": " + *problem);

@@ -76,7 +76,7 @@ int updateCommand(Cli& cli) {
         throw CliError{name, std::string("has no ") + kGeneralParameterFile +
                                  ", so there is no project to write"};
     {
-        const ProjectLock lock(folder, name);
+        const ProjectLock lock(folder, name, kProjectLockWaitMs, cli.environment.lockPause);
         cli.writeImage(lock, folder, name);
     }
 

@@ -149,7 +149,7 @@ int setCommand(Cli& cli) {
     const std::string& name = operands.front();
     const auto changes = requestedChanges(cli, operands);
     const std::string folder = cli.projectFolder(name);
-    const ProjectLock lock(folder, name);
+    const ProjectLock lock(folder, name, kProjectLockWaitMs, cli.environment.lockPause);
     GeneralParameters parameters = cli.readParameters(folder);
     // Each change in the order given, as clicks in the dialog would make them.
     for (const auto& [key, value] : changes) {
@@ -173,7 +173,7 @@ int imageCommand(Cli& cli) {
     const std::string folder = cli.projectFolder(name);
     std::string bytes;
     {
-        const ProjectLock lock(folder, name);
+        const ProjectLock lock(folder, name, kProjectLockWaitMs, cli.environment.lockPause);
         bytes = cli.writeImage(lock, folder, name);
         const std::vector<std::string> framing = {"rtu.data", "rtu.stop", "ascii.data",
                                                   "ascii.stop"};

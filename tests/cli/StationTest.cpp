@@ -2,13 +2,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <thread>
 
 #include "cli/CliRun.h"
 #include "common/UtcTime.h"
 #include "platform/FileSystem.h"
-#include "platform/Host.h"
+#include "platform/ProcessIdentity.h"
 #include "platform/ProcessLauncher.h"
 #include "support/Environment.h"
 #include "support/TempFolder.h"
@@ -65,17 +66,29 @@ class StationTest : public testing::Test {
             clearEnvironment(name);
     }
 
-    CliResult run(std::vector<std::string> arguments, const std::string& answers = "") {
+    CliResult run(std::vector<std::string> arguments, const std::string& answers = "",
+                  std::function<void(const std::string&)> errWatcher = {}) {
         arguments.insert(arguments.begin(), {"--workspace", workspace.path()});
         std::istringstream input(answers);
         CliEnvironment environment{"", serial, false, WaitSettings{.timeLimitMs = timeLimitMs}};
         environment.input = &input;
-        return runCli(arguments, environment);
+        return runCli(arguments, environment, std::move(errWatcher));
     }
-    CliResult station(const std::string& answers = "", std::vector<std::string> more = {}) {
+    CliResult station(const std::string& answers = "", std::vector<std::string> more = {},
+                      std::function<void(const std::string&)> errWatcher = {}) {
         std::vector<std::string> arguments = {"station", queue, "--port", "COM3"};
         arguments.insert(arguments.end(), more.begin(), more.end());
-        return run(arguments, answers);
+        return run(arguments, answers, std::move(errWatcher));
+    }
+    // Calls act once, when standard error first holds text.
+    static std::function<void(const std::string&)> onceSaid(const std::string& text,
+                                                            std::function<void()> act) {
+        return [text, act, done = false](const std::string& err) mutable {
+            if (!done && err.find(text) != std::string::npos) {
+                done = true;
+                act();
+            }
+        };
     }
     int updaterRuns() {
         const std::string args = fs::exists(argsFile) ? readFile(argsFile) : "";
@@ -86,7 +99,7 @@ class StationTest : public testing::Test {
     // A start record of a station that is not this test's.
     // The log's only line: a start of another station, on this host unless
     // another is named.
-    void writeStart(const std::string& project, unsigned long pid, std::uint64_t pidStart,
+    void writeStart(const std::string& project, unsigned long pid, const Json& pidStart,
                     std::string host = platform::thisHost().host) {
         Json start = {{"version", 1},
                       {"event", "start"},
@@ -215,17 +228,19 @@ TEST_F(StationTest, AnAttemptOfADeadStationIsInterruptedOneOfALiveStationIsLeftT
     for (const Json& record : logRecords(log))
         EXPECT_TRUE(record["project"] != "Line-2" || record["event"] == "start");
 
-    // A station of this host is awaited: it ends without a result, so the
-    // row comes free and is provisioned.
+    // A station of this host is awaited: it ends without a result once this
+    // one waits for it, so the row comes free and is provisioned.
     fs::remove(log);
-    setEnvironment("TARVEL_UPDATER_SLEEP_MS", "1000");
+    const std::string gate = workspace / "gate";
+    setEnvironment("TARVEL_UPDATER_GATE", gate);
     std::string unreported;
     const auto other = platform::launchProgram(FAKE_UPDATER, {}, true, unreported);
-    clearEnvironment("TARVEL_UPDATER_SLEEP_MS");
+    clearEnvironment("TARVEL_UPDATER_GATE");
     ASSERT_TRUE(other) << unreported;
     writeStart("Line-3", other->processId(),
-               platform::processStartTime(other->processId()).value());
-    const CliResult awaited = station("", {"--yes"});
+               platform::processOnThisHost(other->processId()).start.value());
+    const CliResult awaited =
+        station("", {"--yes"}, onceSaid("Waiting for Line-3", [&] { writeFile(gate, ""); }));
     EXPECT_EQ(awaited.status, 0) << awaited.err;
     EXPECT_NE(awaited.err.find("Waiting for Line-3, which another station provisions"),
               std::string::npos);
@@ -310,13 +325,13 @@ TEST_F(StationTest, WaitPortTakesOnlyAPortThatAppearsAfterTheStart) {
     fs::create_symlink("/dev/null", ports + "/usb-old-port0");
     fs::create_symlink("/dev/null", ports + "/.udev-tmp");
     serial->devices = {ports + "/usb-old-port0", ports + "/usb-new-port0"};
-    std::thread plugIn([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Plugged in once the station waits, as udev makes it: under another name first.
+    const auto plugIn = [&] {
         fs::create_symlink("/dev/null", ports + "/.usb-new-port0.tmp");
         fs::rename(ports + "/.usb-new-port0.tmp", ports + "/usb-new-port0");
-    });
-    const CliResult result = run({"station", queue, "--wait-port", "--watch", ports, "--yes"});
-    plugIn.join();
+    };
+    const CliResult result = run({"station", queue, "--wait-port", "--watch", ports, "--yes"}, "",
+                                 onceSaid("Waiting for a new port", plugIn));
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(logRecords(log).front()["port"], "usb-new-port0");
     EXPECT_EQ(logRecords(log).front()["device"], ports + "/usb-new-port0");
