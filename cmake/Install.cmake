@@ -47,6 +47,9 @@ if(NOT WIN32 AND TARGET Tarvel)
   add_executable(tarvel-man-pages cli/ManPages.cpp cli/Help.cpp)
   target_include_directories(tarvel-man-pages PRIVATE ${CMAKE_SOURCE_DIR})
   set(man_folder ${CMAKE_BINARY_DIR}/man)
+  # Made now: a generator that enters the working directory before the
+  # first command runs (Unix Makefiles) needs it there already.
+  file(MAKE_DIRECTORY ${man_folder})
   # Compressed as Debian wants them; -n keeps the time and name out, so that
   # two builds give the same bytes.
   add_custom_command(OUTPUT ${man_folder}/tarvel-cli.1 ${man_folder}/Tarvel.1
