@@ -4,6 +4,7 @@
 ; only what the installer put there.
 ;
 ; makensis -DVERSION=1.102 -DSTAGE=<folder with the zip's files> -DOUTFILE=<setup.exe>
+;          -DDOCS_UNINSTALL=<file of Delete and RMDir lines for the docs it installs>
 ; A 64-bit installer for a 64-bit program (and Wine64 runs it).
 Target amd64-unicode
 SetCompressor /SOLID lzma
@@ -66,7 +67,9 @@ Section "Uninstall"
   Delete "$INSTDIR\README.md"
   Delete "$INSTDIR\LICENSE"
   Delete "$INSTDIR\THIRD-PARTY-NOTICES.md"
-  RMDir /r "$INSTDIR\docs"
+  ; File by file: a folder the installer did not make, or a file the
+  ; operator put in it, stays.
+  !include "${DOCS_UNINSTALL}"
   Delete "$SMPROGRAMS\Tarvel.lnk"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
   DeleteRegKey HKCU "Software\Tarvel"

@@ -190,9 +190,21 @@ if [ -f "$qt/tarvel-build-key" ]; then
   unzip -q "$zip" -d "$stage"
   find "$stage" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
   setup="${zip%.zip}-setup.exe"
+  # What the uninstaller removes of docs: each file the installer puts
+  # there, then each of its folders from the deepest, only if left empty.
+  docs_uninstall=$(mktemp)
+  (
+    cd "$stage"
+    find docs -type f | sort | while IFS= read -r file; do
+      printf '  Delete "$INSTDIR\\%s"\n' "${file//\//\\}"
+    done
+    find docs -depth -type d | while IFS= read -r dir; do
+      printf '  RMDir "$INSTDIR\\%s"\n' "${dir//\//\\}"
+    done
+  ) >"$docs_uninstall"
   makensis -V2 -DVERSION="$(sed -n 's/^project(Tarvel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)" \
-    -DSTAGE="$stage" -DOUTFILE="$setup" packaging/tarvel.nsi
-  rm -rf "$stage"
+    -DSTAGE="$stage" -DOUTFILE="$setup" -DDOCS_UNINSTALL="$docs_uninstall" packaging/tarvel.nsi
+  rm -rf "$stage" "$docs_uninstall"
   echo "packages: $zip $setup"
   run_gtest build/mingw-full/tests message_tests
   for program in main_window_test parameter_dialog_test new_project_test serial_wizard_test; do

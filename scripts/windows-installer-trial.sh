@@ -44,17 +44,23 @@ test -f "$folder/PROJECTS/Field-1/pargen.xml"
 # What the operator keeps beside the programs.
 printf '[lastproj]\r\nprojectname=Field-1\r\n' >"$folder/Tarvel.ini"
 printf 'the operator'"'"'s updater' >"$folder/Ser_40917_Update.exe"
-kept() { cat "$folder/Tarvel.ini" "$folder/Ser_40917_Update.exe" "$folder/PROJECTS/Field-1/pargen.xml"; }
+printf 'the operator'"'"'s notes' >"$folder/docs/notes.txt"
+kept() {
+  cat "$folder/Tarvel.ini" "$folder/Ser_40917_Update.exe" "$folder/PROJECTS/Field-1/pargen.xml" \
+    "$folder/docs/notes.txt"
+}
 before=$(kept | sha256sum)
 "$wine64" "$setup" /S
 [ "$(kept | sha256sum)" = "$before" ]
-echo "  an upgrade over it kept the project, Tarvel.ini and the updater"
+echo "  an upgrade over it kept the project, Tarvel.ini, the updater and docs\\notes.txt"
 
 "$wine64" "$folder/Uninstall.exe" /S
 # The uninstaller runs on from a copy of itself: wait for its work.
-for _ in $(seq 60); do [ -e "$folder/Tarvel.exe" ] || break; sleep 0.5; done
-for gone in Tarvel.exe tarvel-cli.exe README.md LICENSE docs; do test ! -e "$folder/$gone"; done
+for _ in $(seq 60); do [ -e "$folder/Uninstall.exe" ] || break; sleep 0.5; done
+for gone in Tarvel.exe tarvel-cli.exe README.md LICENSE docs/guide.md docs/images; do
+  test ! -e "$folder/$gone"
+done
 [ "$(kept | sha256sum)" = "$before" ] && test -d "$folder/MASTER"
 ! "$wine64" reg query "$key" >/dev/null 2>&1
 test ! -e "$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tarvel.lnk"
-echo "  uninstalled: the programs are gone; the project, MASTER, Tarvel.ini and the updater stay"
+echo "  uninstalled: the programs are gone; the project, MASTER, Tarvel.ini, the updater and docs\\notes.txt stay"
