@@ -57,6 +57,9 @@ AuditLog::AuditLog(std::string path, std::function<void(const std::string&)> tel
     file_ = platform::AppendFile::open(path_, reason);
     if (!file_)
         throw CliError::aboutFile(path_, "cannot open the log: " + reason);
+    // Checked now, before any converter: each attempt's output goes there.
+    if (!platform::ensureFolder(outputFolder(), &reason))
+        throw CliError::aboutFile(outputFolder(), "cannot keep the updater's output: " + reason);
 }
 
 void AuditLog::withLock(const std::function<void()>& work) {
@@ -90,7 +93,6 @@ void AuditLog::catchUp() {
 
 void AuditLog::setTornLineAside() {
     const std::string folder = outputFolder();
-    platform::createFolder(folder);
     const std::string kept = folder + platform::kPathSeparator + "torn-line-" +
                              std::to_string(chain_.nextLine()) + "-" + std::to_string(utcNowMs()) +
                              ".txt";

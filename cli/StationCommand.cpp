@@ -412,7 +412,6 @@ class Station {
     }
 
     AttemptEnd runUpdater(const AppliedRow& row, const std::string& opened, Json& record) {
-        platform::createFolder(log_->outputFolder());
         const std::string name = fileNamePart(record["started"].get<std::string>()) + "-" +
                                  std::to_string(platform::currentProcessId()) + "-" +
                                  fileNamePart(row.name) + ".txt";

@@ -38,6 +38,10 @@ bool regularFileExists(const std::string& path);
 // True when path names a regular file, after links, that this process may run.
 bool runnableFileExists(const std::string& path);
 
+// Makes the folder when missing; true when path is then a folder (reached,
+// on POSIX, without a link that another user made), else reason says why.
+bool ensureFolder(const std::string& path, std::string* reason);
+
 // Creates this one folder (not its parents); reason tells why it could not.
 bool createFolder(const std::string& path, std::string* reason = nullptr);
 

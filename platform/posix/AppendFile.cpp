@@ -7,12 +7,15 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/posix/Walk.h"
+
 namespace platform {
 
 std::unique_ptr<AppendFile> AppendFile::open(const std::string& path, std::string& reason) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    std::string refusal;
+    const int fd = posix::openWalked(path, O_RDWR | O_CREAT | O_APPEND, 0666, &refusal);
     if (fd < 0) {
-        reason = std::strerror(errno);
+        reason = refusal.empty() ? std::strerror(errno) : refusal;
         return nullptr;
     }
     return std::unique_ptr<AppendFile>(new AppendFile(fd));

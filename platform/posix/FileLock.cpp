@@ -10,6 +10,8 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/posix/Walk.h"
+
 namespace platform {
 namespace {
 
@@ -27,10 +29,15 @@ class PosixFileLock final : public FileLock {
 namespace {
 
 // The lock file, made with exactly createMode when missing (the umask would
-// narrow it), opened for reading where writing is not allowed.
-int openLockFile(const std::string& path, std::optional<unsigned> createMode) {
+// narrow it), opened for reading where writing is not allowed; never through
+// a link. reason tells of a step that is another user's link.
+int openLockFile(const std::string& path, std::optional<unsigned> createMode, std::string& reason) {
+    const auto parent = posix::walkToParent(path, &reason);
+    if (!parent)
+        return -1;
+    const char* name = parent->leaf.c_str();
     const int flags = O_CLOEXEC | O_NOFOLLOW;
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | flags, 0666);
+    int fd = openat(parent->folder(), name, O_RDWR | O_CREAT | O_EXCL | flags, 0666);
     if (fd >= 0) {
         if (createMode)
             fchmod(fd, static_cast<mode_t>(*createMode & 0666));
@@ -38,9 +45,9 @@ int openLockFile(const std::string& path, std::optional<unsigned> createMode) {
     }
     if (errno != EEXIST)
         return fd;
-    fd = open(path.c_str(), O_RDWR | flags);
+    fd = openat(parent->folder(), name, O_RDWR | flags);
     if (fd < 0 && errno == EACCES)
-        fd = open(path.c_str(), O_RDONLY | flags);
+        fd = openat(parent->folder(), name, O_RDONLY | flags);
     return fd;
 }
 
@@ -49,9 +56,10 @@ int openLockFile(const std::string& path, std::optional<unsigned> createMode) {
 LockAttempt lockFile(const std::string& path, unsigned timeoutMs,
                      std::optional<unsigned> createMode, const LockPause& pause) {
     LockAttempt attempt;
-    const int fd = openLockFile(path, createMode);
+    const int fd = openLockFile(path, createMode, attempt.reason);
     if (fd < 0) {
-        attempt.reason = std::strerror(errno);
+        if (attempt.reason.empty())
+            attempt.reason = std::strerror(errno);
         return attempt;
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);

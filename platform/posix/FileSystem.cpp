@@ -12,6 +12,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <random>
+
+#include "platform/posix/Walk.h"
 
 namespace platform {
 
@@ -49,7 +52,8 @@ bool isPlainFile(const std::string& path) {
 
 bool isForeignLink(const std::string& path) {
     struct stat info {};
-    return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && info.st_uid != geteuid();
+    return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
+           !posix::trustedLinkOwner(info.st_uid);
 }
 
 std::optional<unsigned> fileMode(const std::string& path) {
@@ -80,10 +84,29 @@ bool runnableFileExists(const std::string& path) {
 }
 
 bool createFolder(const std::string& path, std::string* reason) {
-    if (mkdir(path.c_str(), 0777) == 0)
+    std::string refusal;
+    const auto parent = posix::walkToParent(path, &refusal);
+    if (parent && mkdirat(parent->folder(), parent->leaf.c_str(), 0777) == 0)
         return true;
     if (reason)
-        *reason = std::strerror(errno);
+        *reason = refusal.empty() ? std::strerror(errno) : refusal;
+    return false;
+}
+
+bool ensureFolder(const std::string& path, std::string* reason) {
+    std::string refusal;
+    const auto parent = posix::walkToParent(path, &refusal);
+    if (parent && mkdirat(parent->folder(), parent->leaf.c_str(), 0777) == 0)
+        return true;
+    if (parent && errno == EEXIST) {
+        const int folder = posix::openLeaf(*parent, path, O_PATH | O_DIRECTORY, 0, &refusal);
+        if (folder >= 0) {
+            close(folder);
+            return true;
+        }
+    }
+    if (reason)
+        *reason = refusal.empty() ? std::strerror(errno) : refusal;
     return false;
 }
 
@@ -105,6 +128,11 @@ bool fail(std::string* reason, const std::string& text) {
     if (reason)
         *reason = text;
     return false;
+}
+
+// A failed walk: another user's link, or the system's error.
+bool failOpen(std::string* reason, const std::string& refusal) {
+    return refusal.empty() ? fail(reason, errno) : fail(reason, refusal);
 }
 
 // Closes the descriptor when the scope ends.
@@ -149,75 +177,85 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string nameOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+// Six letters or digits, as mkstemp would choose them.
+std::string randomSuffix() {
+    static constexpr char kCharacters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 generator{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof kCharacters - 2);
+    std::string suffix(6, ' ');
+    for (char& c : suffix) c = kCharacters[pick(generator)];
+    return suffix;
 }
 
-// The file a replacement must write: the path itself, or the file its link
-// leads to, so that the link stays a link.
-std::optional<std::string> replacementTarget(const std::string& path, std::string* reason) {
-    struct stat info {};
-    if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
-        return path;
-    char* resolved = realpath(path.c_str(), nullptr);
-    if (!resolved) {
-        fail(reason, "the link leads to no file (" + std::string(std::strerror(errno)) + ")");
-        return std::nullopt;
-    }
-    std::string target(resolved);
-    free(resolved);
-    return target;
-}
-
-// The process's umask as the kernel reports it, without setting it: another
-// thread may create a file at any moment.
-std::optional<mode_t> currentUmask() {
-    FILE* status = std::fopen("/proc/self/status", "re");
-    if (!status)
-        return std::nullopt;
-    std::optional<mode_t> mask;
-    char line[256];
-    while (std::fgets(line, sizeof line, status)) {
-        unsigned value = 0;
-        if (std::sscanf(line, "Umask: %o", &value) == 1) {
-            mask = static_cast<mode_t>(value);
-            break;
-        }
-    }
-    std::fclose(status);
-    return mask;
-}
-
-// An unnamed file in folder that a crash leaves nowhere, with the mode a new
-// file gets; where the file system has none, a hidden named one.
-int openTemporary(const std::string& folder, const std::string& name, std::string& named) {
-    const int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+// An unnamed file in the folder that a crash leaves nowhere, with the mode a
+// new file gets; where the file system has none, a hidden named one,
+// ".<name>.XXXXXX".
+int openTemporary(int folder, const std::string& name, std::string& named) {
+    const int fd = openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
         return fd;
-    named = folder + "/." + name + ".XXXXXX";
-    const int descriptor = mkostemp(named.data(), O_CLOEXEC);
-    // mkostemp makes 0600; a new file is 0666 less the umask. Where the umask
-    // cannot be read, the narrower mode stays.
-    const auto mask = currentUmask();
-    if (descriptor >= 0 && mask)
-        fchmod(descriptor, 0666 & ~*mask);
-    return descriptor;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        named = "." + name + "." + randomSuffix();
+        const int descriptor =
+            openat(folder, named.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (descriptor >= 0 || errno != EEXIST)
+            return descriptor;
+    }
+    return -1;
 }
 
 // Gives an unnamed file a hidden name of its own beside its target.
-bool nameTemporary(int fd, const std::string& folder, const std::string& name, std::string& named) {
+bool nameTemporary(int fd, int folder, const std::string& name, std::string& named) {
     const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        named =
-            folder + "/." + name + "." + std::to_string(getpid()) + "-" + std::to_string(attempt);
-        if (linkat(fd, "", AT_FDCWD, named.c_str(), AT_EMPTY_PATH) == 0 ||
-            linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, named.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        named = "." + name + "." + std::to_string(getpid()) + "-" + std::to_string(attempt);
+        if (linkat(fd, "", folder, named.c_str(), AT_EMPTY_PATH) == 0 ||
+            linkat(AT_FDCWD, procPath.c_str(), folder, named.c_str(), AT_SYMLINK_FOLLOW) == 0)
             return true;
         if (errno != EEXIST)
             return false;
     }
     return false;
+}
+
+// Replaces the content of the file parent's leaf names, which is no link.
+bool replaceInFolder(const posix::WalkedParent& parent, std::string_view bytes,
+                     std::string* reason) {
+    const int folder = parent.folder();
+    const std::string& name = parent.leaf;
+    struct stat old {};
+    const bool exists = fstatat(folder, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+    if (exists && !S_ISREG(old.st_mode))
+        return fail(reason, "not a regular file");
+    if (exists && (old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return fail(reason, "the file is read-only");
+
+    std::string named;
+    Descriptor file(openTemporary(folder, name, named));
+    if (file.get() < 0)
+        return fail(reason, errno);
+    const auto discard = [&](int error) {
+        if (!named.empty())
+            unlinkat(folder, named.c_str(), 0);
+        return fail(reason, error);
+    };
+    // A named temporary file is made 0666 less the umask by openat already.
+    // The old owner where the process may give it; otherwise the process's own.
+    if (exists && fchown(file.get(), old.st_uid, old.st_gid) != 0 && errno != EPERM)
+        return discard(errno);
+    if ((exists && fchmod(file.get(), old.st_mode & 07777) != 0) || !writeAll(file.get(), bytes) ||
+        fsync(file.get()) != 0)
+        return discard(errno);
+    if (named.empty() && !nameTemporary(file.get(), folder, name, named))
+        return discard(errno);
+    if (!file.close() || renameat(folder, named.c_str(), folder, name.c_str()) != 0)
+        return discard(errno);
+    // The rename itself reaches the disk only with its folder.
+    Descriptor folderHandle(openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderHandle.get() >= 0)
+        fsync(folderHandle.get());
+    return true;
 }
 
 }  // namespace
@@ -232,9 +270,10 @@ std::optional<std::string> readFileContents(const std::string& path, std::string
         return refuse("Cannot read " + path + ": " + std::strerror(error));
     };
     // Without blocking: a FIFO or a device in a document's place must not hang.
-    Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    std::string refusal;
+    Descriptor file(posix::openWalked(path, O_RDONLY | O_NONBLOCK | O_NOCTTY, 0, &refusal));
     if (file.get() < 0)
-        return failed(errno);
+        return refusal.empty() ? failed(errno) : refuse(refusal);
     struct stat info {};
     if (fstat(file.get(), &info) != 0)
         return failed(errno);
@@ -262,43 +301,28 @@ std::optional<std::string> readFileContents(const std::string& path, std::string
 }
 
 bool replaceFileContents(const std::string& path, std::string_view bytes, std::string* reason) {
-    const auto target = replacementTarget(path, reason);
-    if (!target)
-        return false;
-    struct stat old {};
-    const bool exists = stat(target->c_str(), &old) == 0;
-    if (exists && !S_ISREG(old.st_mode))
-        return fail(reason, "not a regular file");
-    if (exists && (old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        return fail(reason, "the file is read-only");
-
-    const std::string folder = folderOf(*target);
-    const std::string name = nameOf(*target);
-    std::string named;
-    Descriptor file(openTemporary(folder, name, named));
-    if (file.get() < 0)
-        return fail(reason, errno);
-    const auto discard = [&](int error) {
-        if (!named.empty())
-            unlink(named.c_str());
-        return fail(reason, error);
-    };
-
-    // The old owner where the process may give it; otherwise the process's own.
-    if (exists && fchown(file.get(), old.st_uid, old.st_gid) != 0 && errno != EPERM)
-        return discard(errno);
-    if ((exists && fchmod(file.get(), old.st_mode & 07777) != 0) || !writeAll(file.get(), bytes) ||
-        fsync(file.get()) != 0)
-        return discard(errno);
-    if (named.empty() && !nameTemporary(file.get(), folder, name, named))
-        return discard(errno);
-    if (!file.close() || rename(named.c_str(), target->c_str()) != 0)
-        return discard(errno);
-    // The rename itself reaches the disk only with its folder.
-    Descriptor folderHandle(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folderHandle.get() >= 0)
-        fsync(folderHandle.get());
-    return true;
+    std::string refusal;
+    const auto parent = posix::walkToParent(path, &refusal);
+    if (!parent)
+        return failOpen(reason, refusal);
+    struct stat entry {};
+    if (fstatat(parent->folder(), parent->leaf.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISLNK(entry.st_mode))
+        return replaceInFolder(*parent, bytes, reason);
+    // A link stays a link: the file it leads to is replaced, when this user
+    // or root made the link.
+    if (!posix::trustedLinkOwner(entry.st_uid))
+        return fail(reason, path + " is a link that another user made");
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (!resolved)
+        return fail(reason,
+                    "the link leads to no file (" + std::string(std::strerror(errno)) + ")");
+    const std::string target(resolved);
+    free(resolved);
+    const auto targetParent = posix::walkToParent(target, &refusal);
+    if (!targetParent)
+        return failOpen(reason, refusal);
+    return replaceInFolder(*targetParent, bytes, reason);
 }
 
 bool renameFolderWithoutReplacing(const std::string& from, const std::string& to,
@@ -328,9 +352,12 @@ void syncFolder(const std::string& path) {
 
 bool writeNewFile(const std::string& path, std::string_view bytes, std::string* reason,
                   unsigned mode) {
-    Descriptor file(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                         static_cast<mode_t>(mode & 0777)));
-    if (file.get() < 0 || !writeAll(file.get(), bytes) || !file.close())
+    std::string refusal;
+    Descriptor file(posix::openWalked(path, O_WRONLY | O_CREAT | O_EXCL,
+                                      static_cast<mode_t>(mode & 0777), &refusal));
+    if (file.get() < 0)
+        return failOpen(reason, refusal);
+    if (!writeAll(file.get(), bytes) || !file.close())
         return fail(reason, errno);
     return true;
 }

@@ -18,6 +18,8 @@
 #include <future>
 #include <thread>
 
+#include "platform/posix/Walk.h"
+
 extern char** environ;
 
 namespace platform {
@@ -102,9 +104,11 @@ std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
     posix_spawn_file_actions_init(&actions);
     int output = -1;
     if (!outputFile.empty()) {
-        output = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+        std::string refusal;
+        output = posix::openWalked(outputFile, O_WRONLY | O_CREAT | O_APPEND, 0666, &refusal);
         if (output < 0) {
-            unreported = "Cannot write " + outputFile + ": " + std::strerror(errno);
+            unreported = "Cannot write " + outputFile + ": " +
+                         (refusal.empty() ? std::strerror(errno) : refusal);
             posix_spawn_file_actions_destroy(&actions);
             return nullptr;
         }

@@ -169,6 +169,10 @@ bool syncFileSystem(const std::string&) {
 
 void syncFolder(const std::string&) {}
 
+bool ensureFolder(const std::string& path, std::string* reason) {
+    return createFolder(path, reason) || folderExists(path);
+}
+
 void setHidden(const std::string& path, bool hidden) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)

@@ -336,6 +336,37 @@ TEST_F(StationTest, WaitPortTakesOnlyAPortThatAppearsAfterTheStart) {
     EXPECT_EQ(logRecords(log).front()["port"], "usb-new-port0");
     EXPECT_EQ(logRecords(log).front()["device"], ports + "/usb-new-port0");
 }
+
+// Run as root, the station must not be led by another user's link to write,
+// cut or read where that user may not.
+TEST_F(StationTest, NoLinkThatAnotherUserMadeIsFollowed) {
+    const std::string victim = workspace / "victim.txt";
+    writeFile(victim, "precious");
+    if (!makeAnotherUsersLink(victim, log))
+        GTEST_SKIP() << "only root gives a link to another user";
+    const std::string refusal = " is a link that another user made";
+    CliResult result = station("", {"--yes"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find(log + refusal), std::string::npos) << result.err;
+    fs::remove(log);
+
+    const std::string elsewhere = workspace / "elsewhere";
+    fs::create_directory(elsewhere);
+    ASSERT_TRUE(makeAnotherUsersLink(elsewhere, log + ".d"));
+    result = station("", {"--yes"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find(log + ".d" + refusal), std::string::npos) << result.err;
+    EXPECT_TRUE(fs::is_empty(elsewhere));
+    fs::remove(log + ".d");
+
+    const std::string linkedQueue = workspace / "linked.csv";
+    ASSERT_TRUE(makeAnotherUsersLink(queue, linkedQueue));
+    result = run({"station", linkedQueue, "--port", "COM3", "--yes"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find(linkedQueue + refusal), std::string::npos) << result.err;
+    EXPECT_EQ(readFile(victim), "precious");
+    EXPECT_EQ(updaterRuns(), 0);
+}
 #endif
 
 }  // namespace

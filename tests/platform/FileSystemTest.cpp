@@ -9,6 +9,8 @@
 #include <windows.h>
 #endif
 
+#include "platform/AppendFile.h"
+#include "platform/FileLock.h"
 #include "platform/FileSystem.h"
 #include "support/PosixOnly.h"
 #include "support/TempFolder.h"
@@ -110,6 +112,38 @@ TEST(ReplaceFileContents, ALinkStaysALinkAndItsTargetIsWritten) {
     EXPECT_TRUE(std::filesystem::is_symlink(folder / "dangling.xml"));
     EXPECT_FALSE(std::filesystem::exists(folder / "gone.xml"));
 }
+
+#ifndef _WIN32
+// Every way of opening goes one folder at a time: another user's link
+// anywhere on the way is refused, whatever was checked before, and nothing
+// is read, made or written through it. One's own link is followed.
+TEST(FileSystemWalk, NoOpenGoesThroughAnotherUsersLink) {
+    TempFolder folder;
+    const std::string real = folder / "real";
+    std::filesystem::create_directory(real);
+    writeFile(real + "/pargen.xml", "precious");
+    if (!makeAnotherUsersLink(real, folder / "theirs"))
+        GTEST_SKIP() << "only root gives a link to another user";
+    std::filesystem::create_directory_symlink(real, folder / "mine");
+    const auto opens = [](const std::string& inside, std::string& reason) {
+        std::vector<bool> done;
+        done.push_back(platform::readFileContents(inside + "/pargen.xml", &reason).has_value());
+        done.push_back(platform::replaceFileContents(inside + "/pargen.xml", "x", &reason));
+        done.push_back(platform::writeNewFile(inside + "/new.xml", "x", &reason));
+        done.push_back(platform::createFolder(inside + "/bin", &reason));
+        done.push_back(platform::lockFile(inside + "/.tarvel-lock", 0).lock != nullptr);
+        std::string appendReason;
+        done.push_back(platform::AppendFile::open(inside + "/log", appendReason) != nullptr);
+        return done;
+    };
+    std::string reason;
+    EXPECT_EQ(opens(folder / "theirs", reason), std::vector<bool>(6, false));
+    EXPECT_EQ(reason, folder / "theirs" + " is a link that another user made");
+    EXPECT_EQ(readFile(real + "/pargen.xml"), "precious");
+    EXPECT_EQ(platform::folderEntries(real), std::vector<std::string>{"pargen.xml"});
+    EXPECT_EQ(opens(folder / "mine", reason), std::vector<bool>(6, true));
+}
+#endif
 
 TEST(ReadFileContents, AFailingReadIsAnErrorNeverAShortFile) {
     TempFolder folder;
