@@ -6,6 +6,7 @@
 #include "app/ProjectNames.h"
 #include "app/ProjectPaths.h"
 #include "common/AppError.h"
+#include "common/Utf8.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileStrings.h"
 
@@ -55,6 +56,9 @@ std::string setUpWorkspace(Workspace& state, const std::string& root) {
 
     state.projectName =
         platform::readProfileString(state.settingsFile(), kSettingsSection, kSettingsKey, "");
+    // Earlier versions wrote the name in the system's code page.
+    if (!isValidUtf8(state.projectName))
+        state.projectName = platform::fromAnsiCodePage(state.projectName);
     if (!state.projectName.empty() && state.projectName.front() != platform::kPathSeparator)
         state.projectName = kSeparator + state.projectName;
 

@@ -6,6 +6,7 @@
 #include "cli/AuditLog.h"
 #include "cli/Cli.h"
 #include "cli/Csv.h"
+#include "platform/NativePath.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ int auditCommand(Cli& cli) {
     const bool csv = cli.arguments.flag("--csv");
     if (csv && cli.json())
         cli.arguments.refuse("give --json or --csv, not both");
-    std::ifstream stream(file, std::ios::binary);
+    std::ifstream stream(platform::nativePath(file), std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(stream)),
                             std::istreambuf_iterator<char>());
     if (!stream.is_open() || stream.bad())

@@ -7,11 +7,12 @@
 #include "platform/FileSystem.h"
 
 int main(int argc, char** argv) {
+    platform::prepareConsoleOutput();
     const CliEnvironment environment{workspaceRootFor(platform::executableFolder()),
                                      platform::systemSerialApi(),
                                      platform::standardErrorIsTerminal(),
                                      {},
                                      &std::cin};
-    return runCommandLine(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr,
+    return runCommandLine(platform::programArguments(argc, argv), std::cout, std::cerr,
                           environment);
 }

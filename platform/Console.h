@@ -7,6 +7,14 @@
 
 namespace platform {
 
+// The program's arguments after its name, as UTF-8 (Windows: from its wide
+// command line, whatever the ANSI code page).
+std::vector<std::string> programArguments(int argc, char** argv);
+
+// Makes std::cout and std::cerr, which carry UTF-8, show as such (Windows: a
+// console is written through WriteConsoleW; a file or pipe gets the bytes).
+void prepareConsoleOutput();
+
 // True when standard error is a terminal that a progress line may overwrite.
 bool standardErrorIsTerminal();
 

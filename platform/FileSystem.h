@@ -92,6 +92,10 @@ void setHidden(const std::string& path, bool hidden);
 // This process.
 unsigned long currentProcessId();
 
+// Text that an earlier version wrote in the system's ANSI code page, as
+// UTF-8 (Windows); unchanged elsewhere.
+std::string fromAnsiCodePage(const std::string& text);
+
 // The largest document or settings file that is read.
 inline constexpr std::size_t kLargestReadFile = 16u << 20;
 

@@ -2,6 +2,7 @@
 #include <system_error>
 
 #include "platform/FileSystem.h"
+#include "platform/NativePath.h"
 #include "platform/ProcessIdentity.h"
 
 // The standard library carries these to either platform.
@@ -9,7 +10,7 @@ namespace platform {
 
 void removeTree(const std::string& path) {
     std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
+    std::filesystem::remove_all(nativePath(path), ignored);
 }
 
 std::optional<std::string> parentFolder(const std::string& path) {
@@ -22,9 +23,9 @@ std::optional<std::string> parentFolder(const std::string& path) {
 std::vector<std::string> folderEntries(const std::string& folder) {
     std::vector<std::string> names;
     std::error_code error;
-    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
-         it.increment(error))
-        names.push_back(it->path().filename().string());
+    for (std::filesystem::directory_iterator it(nativePath(folder), error), end;
+         !error && it != end; it.increment(error))
+        names.push_back(utf8Path(it->path().filename()));
     return names;
 }
 
@@ -41,7 +42,7 @@ void removeReplacementLeftovers(const std::string& folder, const std::string& ta
         const std::string path = folder + kPathSeparator + entry;
         std::error_code ignored;
         if (isPlainFile(path))
-            std::filesystem::remove(path, ignored);
+            std::filesystem::remove(nativePath(path), ignored);
     }
 }
 

@@ -176,7 +176,29 @@ else
   echo "  station: no port-error record in $smoke/queue.audit.jsonl" >&2
   status=1 && failed=$((failed + 1))
 fi
-rm -rf "$smoke"
+
+# Names outside every ANSI code page, in a folder of such names inside the
+# Wine user's profile: made, set, imaged and shown, and found by Linux under
+# the same UTF-8 name.
+echo "== tarvel-cli.exe with names outside the code page"
+wine_user=$(ls "$WINEPREFIX/drive_c/users" | grep -v '^Public$' | head -1)
+unicode="$WINEPREFIX/drive_c/users/$wine_user/Zoë/Área"
+name='Zürich-Ω 東京'
+mkdir -p "$unicode"
+cp build/mingw/tarvel-cli.exe "$unicode/"
+if (cd "$unicode" && export LANG=C.UTF-8 && "$wine64" ./tarvel-cli.exe new "$name" &&
+  "$wine64" ./tarvel-cli.exe set "$name" rtu.baud=19200 &&
+  "$wine64" ./tarvel-cli.exe image "$name" && "$wine64" ./tarvel-cli.exe show "$name") \
+  >"$smoke/unicode.txt" 2>&1 && grep -q 'rtu.baud: 19200' "$smoke/unicode.txt" &&
+  [ "$(stat -c %s "$unicode/PROJECTS/$name/bin/bank.bin")" = 19 ]; then
+  echo "  $name: made, set, imaged and shown in Zoë\\Área"
+  passed=$((passed + 1))
+else
+  echo "  $name failed:" >&2
+  cat "$smoke/unicode.txt" >&2
+  status=1 && failed=$((failed + 1))
+fi
+rm -rf "$smoke" "$WINEPREFIX/drive_c/users/$wine_user/Zoë"
 
 # The whole program, against the Qt that scripts/build-mingw-qt.sh keeps.
 qt="${TARVEL_MINGW_QT:-${XDG_CACHE_HOME:-$HOME/.cache}/tarvel/mingw-qt/current}"

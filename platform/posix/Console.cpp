@@ -10,6 +10,12 @@ extern char** environ;
 
 namespace platform {
 
+std::vector<std::string> programArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+void prepareConsoleOutput() {}
+
 bool standardErrorIsTerminal() {
     return isatty(STDERR_FILENO) == 1;
 }

@@ -112,6 +112,10 @@ bool ensureFolder(const std::string& path, std::string* reason) {
 
 void setHidden(const std::string&, bool) {}
 
+std::string fromAnsiCodePage(const std::string& text) {
+    return text;
+}
+
 unsigned long currentProcessId() {
     return static_cast<unsigned long>(getpid());
 }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/Wide.h"
+
 namespace platform {
 namespace {
 
@@ -25,7 +27,7 @@ OVERLAPPED lockRange() {
 }  // namespace
 
 std::unique_ptr<AppendFile> AppendFile::open(const std::string& path, std::string& reason) {
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+    const HANDLE file = CreateFileW(toWide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {

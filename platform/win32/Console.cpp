@@ -2,11 +2,97 @@
 
 #include <io.h>
 #include <windows.h>
+// after <windows.h>, whose types it uses
+#include <shellapi.h>
 
-#include <cstdio>
 #include <cstdlib>
+#include <iostream>
+#include <streambuf>
+
+#include "platform/win32/Wide.h"
 
 namespace platform {
+namespace {
+
+// How much of text ends with a whole character: a sequence cut at the end
+// is left for the next write.
+std::size_t wholeUtf8Prefix(const std::string& text) {
+    const std::size_t size = text.size();
+    for (std::size_t back = 1; back <= 4 && back <= size; ++back) {
+        const auto c = static_cast<unsigned char>(text[size - back]);
+        if ((c & 0xC0) == 0x80)  // a continuation byte: look further back
+            continue;
+        const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        return length > back ? size - back : size;
+    }
+    return size;
+}
+
+// Standard output or error as UTF-8: a console is given whole characters
+// through WriteConsoleW; a file or a pipe gets the bytes unchanged.
+class ConsoleBuffer final : public std::streambuf {
+  public:
+    explicit ConsoleBuffer(DWORD which) : handle_(GetStdHandle(which)) {
+        DWORD mode = 0;
+        console_ = GetConsoleMode(handle_, &mode) != 0;
+    }
+    ~ConsoleBuffer() override { sync(); }
+
+  protected:
+    int_type overflow(int_type c) override {
+        if (c != traits_type::eof())
+            pending_.push_back(static_cast<char>(c));
+        if (c == '\n' || pending_.size() >= 4096)
+            sync();
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char* text, std::streamsize count) override {
+        pending_.append(text, static_cast<std::size_t>(count));
+        sync();
+        return count;
+    }
+    int sync() override {
+        // A character cut at the end waits for its other bytes.
+        const std::size_t whole = console_ ? wholeUtf8Prefix(pending_) : pending_.size();
+        if (whole == 0)
+            return 0;
+        bool written = false;
+        DWORD done = 0;
+        if (console_) {
+            const std::wstring wide = toWide(std::string_view(pending_).substr(0, whole));
+            written = WriteConsoleW(handle_, wide.data(), static_cast<DWORD>(wide.size()), &done,
+                                    nullptr) != 0;
+        } else {
+            written =
+                WriteFile(handle_, pending_.data(), static_cast<DWORD>(whole), &done, nullptr) != 0;
+        }
+        pending_.erase(0, whole);
+        return written ? 0 : -1;
+    }
+
+  private:
+    HANDLE handle_;
+    bool console_ = false;
+    std::string pending_;
+};
+
+}  // namespace
+
+std::vector<std::string> programArguments(int, char**) {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    for (int i = 1; wide && i < count; ++i) arguments.push_back(fromWide(wide[i]));
+    LocalFree(wide);
+    return arguments;
+}
+
+void prepareConsoleOutput() {
+    static ConsoleBuffer output(STD_OUTPUT_HANDLE);
+    static ConsoleBuffer error(STD_ERROR_HANDLE);
+    std::cout.rdbuf(&output);
+    std::cerr.rdbuf(&error);
+}
 
 bool standardErrorIsTerminal() {
     return _isatty(_fileno(stderr)) != 0;
@@ -16,9 +102,11 @@ bool standardErrorIsTerminal() {
 // the command line runs one command at a time.
 std::optional<int> runShellCommand(
     const std::string& command, const std::vector<std::pair<std::string, std::string>>& variables) {
-    for (const auto& [name, value] : variables) _putenv_s(name.c_str(), value.c_str());
-    std::fflush(nullptr);
-    const int status = std::system(command.c_str());
+    for (const auto& [name, value] : variables)
+        _wputenv_s(toWide(name).c_str(), toWide(value).c_str());
+    std::cout.flush();
+    std::cerr.flush();
+    const int status = _wsystem(toWide(command).c_str());
     if (status == -1)
         return std::nullopt;
     return status;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/Wide.h"
+
 namespace platform {
 namespace {
 
@@ -19,8 +21,9 @@ class Win32FileLock final : public FileLock {
 namespace {
 
 HANDLE openLockFile(const std::string& path, DWORD access) {
-    return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    return CreateFileW(toWide(path).c_str(), access,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                       FILE_ATTRIBUTE_HIDDEN, nullptr);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <atomic>
 #include <vector>
 
+#include "platform/win32/Wide.h"
+
 namespace platform {
 
 const char kPathSeparator = '\\';
@@ -14,10 +16,10 @@ const char kPathSeparator = '\\';
 namespace {
 
 std::string systemMessage(DWORD error) {
-    char buffer[512] = {};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                   buffer, sizeof buffer, nullptr);
-    std::string text(buffer);
+    wchar_t buffer[512] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                   buffer, sizeof buffer / sizeof *buffer, nullptr);
+    std::string text = fromWide(buffer);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
         text.pop_back();
     return text;
@@ -38,24 +40,26 @@ bool fail(std::string* reason, const char* text) {
 }  // namespace
 
 std::string executableFolder() {
-    char buffer[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    const std::string path(buffer, length);
+    // Long enough for any path the system gives; it says when it cut one.
+    std::wstring buffer(32768, L'\0');
+    const DWORD length =
+        GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    const std::string path = fromWide(std::wstring_view(buffer.data(), length));
     const std::size_t slash = path.rfind('\\');
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
 bool folderExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(toWide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool entryExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(toWide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool regularFileExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(toWide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -66,23 +70,23 @@ bool runnableFileExists(const std::string& path) {
 }
 
 bool createFolder(const std::string& path, std::string* reason) {
-    return CreateDirectoryA(path.c_str(), nullptr) != 0 || fail(reason, GetLastError());
+    return CreateDirectoryW(toWide(path).c_str(), nullptr) != 0 || fail(reason, GetLastError());
 }
 
 bool renameFolderWithoutReplacing(const std::string& from, const std::string& to,
                                   std::string* reason, bool) {
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0 ||
+    return MoveFileExW(toWide(from).c_str(), toWide(to).c_str(), MOVEFILE_WRITE_THROUGH) != 0 ||
            fail(reason, GetLastError());
 }
 
 bool isPlainFolder(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(toWide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
            !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 bool isPlainFile(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(toWide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES &&
            !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
 }
@@ -107,13 +111,13 @@ std::vector<BYTE> processUser() {
 }  // namespace
 
 bool isForeignLink(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(toWide(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return false;
     // The link itself, not what it leads to.
-    const HANDLE link = CreateFileA(
-        path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE link = CreateFileW(
+        toWide(path).c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (link == INVALID_HANDLE_VALUE)
         return true;  // an owner that cannot be read is nobody's we know
     PSID owner = nullptr;
@@ -129,14 +133,14 @@ bool isForeignLink(const std::string& path) {
 }
 
 std::optional<unsigned> fileMode(const std::string& path) {
-    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+    if (GetFileAttributesW(toWide(path).c_str()) == INVALID_FILE_ATTRIBUTES)
         return std::nullopt;
     return 0666u;
 }
 
 std::optional<std::int64_t> lastChangeSeconds(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+    if (!GetFileAttributesExW(toWide(path).c_str(), GetFileExInfoStandard, &data))
         return std::nullopt;
     // 100 ns steps since 1601 to seconds since 1970.
     const std::uint64_t ticks =
@@ -146,11 +150,11 @@ std::optional<std::int64_t> lastChangeSeconds(const std::string& path) {
 }
 
 void removeEmptyFolder(const std::string& path) {
-    RemoveDirectoryA(path.c_str());
+    RemoveDirectoryW(toWide(path).c_str());
 }
 
 bool writeNewFile(const std::string& path, std::string_view bytes, std::string* reason, unsigned) {
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    const HANDLE file = CreateFileW(toWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return fail(reason, GetLastError());
@@ -174,11 +178,21 @@ bool ensureFolder(const std::string& path, std::string* reason) {
 }
 
 void setHidden(const std::string& path, bool hidden) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(toWide(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return;
-    SetFileAttributesA(path.c_str(), hidden ? (attributes | FILE_ATTRIBUTE_HIDDEN)
-                                            : (attributes & ~DWORD{FILE_ATTRIBUTE_HIDDEN}));
+    SetFileAttributesW(toWide(path).c_str(), hidden ? (attributes | FILE_ATTRIBUTE_HIDDEN)
+                                                    : (attributes & ~DWORD{FILE_ATTRIBUTE_HIDDEN}));
+}
+
+std::string fromAnsiCodePage(const std::string& text) {
+    if (text.empty())
+        return text;
+    const int size = static_cast<int>(text.size());
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length);
+    return fromWide(wide);
 }
 
 unsigned long currentProcessId() {
@@ -196,7 +210,7 @@ std::optional<std::string> readFileContents(const std::string& path, std::string
     };
     if (folderExists(path))
         return refuse(path + " is not a regular file");
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    const HANDLE file = CreateFileW(toWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return failed(GetLastError());
@@ -235,8 +249,8 @@ HANDLE createTemporary(const std::string& path, std::string& temporary) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary = path + ".tmp" + std::to_string(GetCurrentProcessId()) + "-" +
                     std::to_string(counter++) + "-" + std::to_string(GetTickCount());
-        const HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE file = CreateFileW(toWide(temporary).c_str(), GENERIC_WRITE, 0, nullptr,
+                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS)
             return file;
     }
@@ -247,7 +261,7 @@ HANDLE createTemporary(const std::string& path, std::string& temporary) {
 // (a virus scanner) or for good (an editor): try a few times, then say so.
 bool moveOver(const std::string& from, const std::string& to) {
     for (int attempt = 0;; ++attempt) {
-        if (MoveFileExA(from.c_str(), to.c_str(),
+        if (MoveFileExW(toWide(from).c_str(), toWide(to).c_str(),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             return true;
         const DWORD error = GetLastError();
@@ -259,7 +273,7 @@ bool moveOver(const std::string& from, const std::string& to) {
 
 // True when another program has the file open, which an exclusive open tells.
 bool heldOpenElsewhere(const std::string& path) {
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    const HANDLE file = CreateFileW(toWide(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         CloseHandle(file);
@@ -271,7 +285,7 @@ bool heldOpenElsewhere(const std::string& path) {
 }  // namespace
 
 bool replaceFileContents(const std::string& path, std::string_view bytes, std::string* reason) {
-    const DWORD old = GetFileAttributesA(path.c_str());
+    const DWORD old = GetFileAttributesW(toWide(path).c_str());
     if (old != INVALID_FILE_ATTRIBUTES &&
         (old & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
         return fail(reason, ERROR_ACCESS_DENIED);
@@ -291,7 +305,7 @@ bool replaceFileContents(const std::string& path, std::string_view bytes, std::s
     }
     if (ok)
         return true;
-    DeleteFileA(temporary.c_str());
+    DeleteFileW(toWide(temporary).c_str());
     if ((error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) &&
         heldOpenElsewhere(path))
         return fail(reason, "another program holds the file open");

@@ -94,8 +94,8 @@ ProcessSighting lookAtProcess(unsigned long processId) {
 }
 
 std::string currentUserName() {
-    const char* name = std::getenv("USERNAME");
-    return name ? name : "";
+    const wchar_t* name = _wgetenv(L"USERNAME");
+    return name ? fromWide(name) : "";
 }
 
 }  // namespace platform

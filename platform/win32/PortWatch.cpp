@@ -4,10 +4,12 @@
 
 #include <algorithm>
 
+#include "platform/win32/Wide.h"
+
 namespace platform {
 namespace {
 
-constexpr const char* kSerialComm = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+constexpr const wchar_t* kSerialComm = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
 constexpr unsigned kRescanMs = 500;
 
 HKEY keyOf(std::intptr_t handle) {
@@ -19,7 +21,7 @@ HKEY keyOf(std::intptr_t handle) {
 // notifier_ is the event the registry sets, watched_ the open key.
 PortWatch::PortWatch(std::string folder)
     : folder_(std::move(folder)),
-      notifier_(reinterpret_cast<std::intptr_t>(CreateEventA(nullptr, FALSE, FALSE, nullptr))) {}
+      notifier_(reinterpret_cast<std::intptr_t>(CreateEventW(nullptr, FALSE, FALSE, nullptr))) {}
 
 PortWatch::~PortWatch() {
     if (watched_ != -1)
@@ -30,19 +32,21 @@ PortWatch::~PortWatch() {
 std::map<std::string, std::string> PortWatch::ports() const {
     std::map<std::string, std::string> found;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSerialComm, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSerialComm, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return found;
     for (DWORD index = 0;; ++index) {
-        char name[256];
-        DWORD nameSize = sizeof name;
-        char data[256] = {};
-        DWORD dataSize = sizeof data - 1;
+        wchar_t name[256];
+        DWORD nameSize = sizeof name / sizeof *name;
+        wchar_t data[256] = {};
+        DWORD dataSize = sizeof data - sizeof *data;  // bytes, the last zero kept
         DWORD type = 0;
-        if (RegEnumValueA(key, index, name, &nameSize, nullptr, &type,
+        if (RegEnumValueW(key, index, name, &nameSize, nullptr, &type,
                           reinterpret_cast<BYTE*>(data), &dataSize) != ERROR_SUCCESS)
             break;
-        if (type == REG_SZ && data[0] != '\0')
-            found.emplace(data, data);
+        if (type == REG_SZ && data[0] != L'\0') {
+            const std::string port = fromWide(data);
+            found.emplace(port, port);
+        }
     }
     RegCloseKey(key);
     return found;
@@ -52,7 +56,7 @@ bool PortWatch::waitForChange(unsigned timeoutMs) {
     const HANDLE event = reinterpret_cast<HANDLE>(notifier_);
     if (watched_ == -1) {  // the key is made with the first port
         HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSerialComm, 0, KEY_NOTIFY | KEY_READ, &key) ==
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSerialComm, 0, KEY_NOTIFY | KEY_READ, &key) ==
             ERROR_SUCCESS)
             watched_ = reinterpret_cast<std::intptr_t>(key);
     }

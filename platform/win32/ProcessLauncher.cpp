@@ -4,6 +4,8 @@
 // after <windows.h>, whose types it uses
 #include <shellapi.h>
 
+#include "platform/win32/Wide.h"
+
 namespace platform {
 namespace {
 
@@ -37,7 +39,7 @@ std::unique_ptr<LaunchedProgram> launchWithOutputFile(const std::string& path,
                                                       std::string& unreported,
                                                       const std::string& outputFile) {
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    HANDLE output = CreateFileA(outputFile.c_str(), FILE_APPEND_DATA,
+    HANDLE output = CreateFileW(toWide(outputFile).c_str(), FILE_APPEND_DATA,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 &inheritable, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (output == INVALID_HANDLE_VALUE) {
@@ -45,16 +47,17 @@ std::unique_ptr<LaunchedProgram> launchWithOutputFile(const std::string& path,
             "Cannot write " + outputFile + " (error " + std::to_string(GetLastError()) + ")";
         return nullptr;
     }
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = output;
     startup.hStdError = output;
-    std::string commandLine = "\"" + path + "\" " + arguments.parameters;
+    std::wstring commandLine = toWide("\"" + path + "\" " + arguments.parameters);
     PROCESS_INFORMATION started{};
-    const BOOL launched = CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                         CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started);
+    const BOOL launched =
+        CreateProcessW(toWide(path).c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                       CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started);
     const DWORD error = GetLastError();
     CloseHandle(output);
     if (!launched) {
@@ -73,20 +76,22 @@ std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
                                                const std::string& outputFile) {
     if (!outputFile.empty())
         return launchWithOutputFile(path, arguments, unreported, outputFile);
-    SHELLEXECUTEINFOA info{};
+    const std::wstring file = toWide(path);
+    const std::wstring parameters = toWide(arguments.parameters);
+    SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS;
-    info.lpFile = path.c_str();
-    info.lpParameters = arguments.parameters.c_str();
+    info.lpFile = file.c_str();
+    info.lpParameters = parameters.c_str();
     info.nShow = hidden ? SW_HIDE : SW_SHOWNORMAL;
     // The shell reports a failed launch itself.
-    if (!ShellExecuteExA(&info) || !info.hProcess)
+    if (!ShellExecuteExW(&info) || !info.hProcess)
         return nullptr;
     return std::make_unique<Win32Program>(info.hProcess);
 }
 
 NamedEvent::NamedEvent(const std::string& name)
-    : handle_(CreateEventA(nullptr, FALSE, FALSE, name.c_str())), name_(name) {}
+    : handle_(CreateEventW(nullptr, FALSE, FALSE, toWide(name).c_str())), name_(name) {}
 
 NamedEvent::~NamedEvent() {
     if (handle_)

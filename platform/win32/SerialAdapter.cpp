@@ -8,16 +8,19 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/win32/Wide.h"
+
 namespace platform {
 namespace {
 
 std::optional<std::string> registryProperty(HDEVINFO devices, SP_DEVINFO_DATA& device,
                                             DWORD property) {
-    char text[1024] = {};
-    if (!SetupDiGetDeviceRegistryPropertyA(devices, &device, property, nullptr,
-                                           reinterpret_cast<BYTE*>(text), sizeof text - 1, nullptr))
+    wchar_t text[1024] = {};
+    if (!SetupDiGetDeviceRegistryPropertyW(devices, &device, property, nullptr,
+                                           reinterpret_cast<BYTE*>(text),
+                                           sizeof text - sizeof *text, nullptr))
         return std::nullopt;
-    return std::string(text);  // a multi-string's first string
+    return fromWide(text);  // a multi-string's first string
 }
 
 // The port name ("COM3") a device of the Ports class has in its own key.
@@ -26,12 +29,12 @@ std::string portNameOf(HDEVINFO devices, SP_DEVINFO_DATA& device) {
         SetupDiOpenDevRegKey(devices, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
     if (key == INVALID_HANDLE_VALUE)
         return {};
-    char name[64] = {};
-    DWORD size = sizeof name - 1;
+    wchar_t name[64] = {};
+    DWORD size = sizeof name - sizeof *name;
     DWORD type = 0;
-    RegQueryValueExA(key, "PortName", nullptr, &type, reinterpret_cast<BYTE*>(name), &size);
+    RegQueryValueExW(key, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(name), &size);
     RegCloseKey(key);
-    return type == REG_SZ ? std::string(name) : std::string();
+    return type == REG_SZ ? fromWide(name) : std::string();
 }
 
 // The four hex digits after "VID_" or "PID_" in a hardware id.
@@ -53,7 +56,7 @@ std::optional<std::string> idAfter(const std::string& hardwareId, const char* ta
 std::optional<SerialAdapter> serialAdapterFor(const std::string& port, const std::string&,
                                               const std::string&) {
     const HDEVINFO devices =
-        SetupDiGetClassDevsA(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+        SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
     if (devices == INVALID_HANDLE_VALUE)
         return std::nullopt;
     std::optional<SerialAdapter> found;

@@ -6,6 +6,8 @@
 #include "platform/SerialApi.h"
 #include "platform/SerialNames.h"
 
+#include "platform/win32/Wide.h"
+
 namespace platform {
 namespace {
 
@@ -90,8 +92,8 @@ class Win32SerialApi final : public SerialApi {
   public:
     CommHandle createFile(const std::string& name) override {
         const HANDLE port =
-            CreateFileA(devicePathForName(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                        OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+            CreateFileW(toWide(devicePathForName(name)).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                        nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
         if (port == INVALID_HANDLE_VALUE) {
             fail();
             return kInvalidCommHandle;
@@ -154,7 +156,7 @@ class Win32SerialApi final : public SerialApi {
     }
 
     EventHandle createEvent() override {
-        const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        const HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         if (!event)
             fail();
         return event ? fromHandle(event) : kInvalidEventHandle;
@@ -166,7 +168,7 @@ class Win32SerialApi final : public SerialApi {
 
     bool waitCommEvent(CommHandle port, EventHandle wake, std::uint32_t& events) override {
         auto wait = std::make_unique<PendingWait>();
-        wait->overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        wait->overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         if (!wait->overlapped.hEvent)
             return fail();
         const HANDLE handle = toHandle(port);

@@ -28,11 +28,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-long elapsedMs(Clock::time_point since) {
-    return static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
-
 #ifdef _WIN32
 TEST(UpdaterCommandLine, TheWorkedExampleOnWindows) {
     const platform::ProgramArguments command = updaterCommandLine(
@@ -287,6 +282,11 @@ TEST_F(RunAndWaitTest, TheClockMayWrapAroundAndProgressIsReported) {
 }
 
 #ifndef _WIN32
+long elapsedMs(Clock::time_point since) {
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
 long cpuMs() {
     rusage usage{};
     getrusage(RUSAGE_THREAD, &usage);
