@@ -78,8 +78,7 @@ TEST(BuildMarker, ClearsThousandsOfAbandonedBuildsAndKeepsTheRest) {
     const std::string cutShort = newBuildFolderName();
     fs::create_directory(projects / cutShort);
     writeFile(projects / (cutShort + "/" + kBuildMarkerName), "tarvel-build 1\nfol");
-    const auto anHourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
-    fs::last_write_time(projects / cutShort, anHourAgo);
+    makeOlder(projects / cutShort, 3600);
     // Being made right now by another process: its marker is not written yet.
     const std::string beingMade = newBuildFolderName();
     fs::create_directory(projects / beingMade);

@@ -14,7 +14,7 @@ TEST(ProcessIdentity, OnlyASureEndIsAnEnd) {
     platform::ProcessIdentity reused = self;
     *reused.start += 1;
     platform::ProcessIdentity otherBoot = self;
-    otherBoot.boot += "x";
+    otherBoot.boot += "0";  // another boot id, boot counter or boot time alike
     platform::ProcessIdentity gone = self;
     gone.processId = 999999999;
     platform::ProcessIdentity elsewhere = self;

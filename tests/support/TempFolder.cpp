@@ -9,8 +9,12 @@
 #include <sstream>
 #include <stdexcept>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
+
+#include <chrono>
 #endif
 
 TempFolder::TempFolder() {
@@ -57,6 +61,28 @@ std::string readFile(const std::string& path) {
 void writeFile(const std::string& path, const std::string& content) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << content;
+}
+
+void makeOlder(const std::string& path, int seconds) {
+#ifdef _WIN32
+    // The standard library cannot set a folder's time there.
+    const HANDLE entry = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    FILETIME written{};
+    GetFileTime(entry, nullptr, nullptr, &written);
+    ULARGE_INTEGER ticks{};
+    ticks.LowPart = written.dwLowDateTime;
+    ticks.HighPart = written.dwHighDateTime;
+    ticks.QuadPart -= static_cast<ULONGLONG>(seconds) * 10000000ULL;
+    written.dwLowDateTime = ticks.LowPart;
+    written.dwHighDateTime = ticks.HighPart;
+    SetFileTime(entry, nullptr, nullptr, &written);
+    CloseHandle(entry);
+#else
+    const auto now = std::filesystem::last_write_time(path);
+    std::filesystem::last_write_time(path, now - std::chrono::seconds(seconds));
+#endif
 }
 
 bool makeAnotherUsersLink(const std::string& target, const std::string& link) {

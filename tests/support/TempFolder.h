@@ -25,6 +25,9 @@ std::string native(std::string path);
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
 
+// Sets a file's or a folder's time of last change so many seconds back.
+void makeOlder(const std::string& path, int seconds);
+
 // Makes a link at link leading to target, owned by another user (uid 12345),
 // as a user who owns a project could plant it for a root run. False where
 // this process may not give a file away (not root, or Windows): the caller
