@@ -11,8 +11,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-#include "app/FolderUtils.h"
 #include "platform/FileSystem.h"
+#include "project/FolderUtils.h"
 
 namespace {
 

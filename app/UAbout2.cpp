@@ -3,9 +3,9 @@
 #include <QPainter>
 #include <QPixmap>
 
-#include "app/Version.h"
 #include "app/WebAddress.h"
 #include "common/ActionGuard.h"
+#include "common/Version.h"
 #include "controls/ClickableLabel.h"
 #include "controls/FlatButton.h"
 #include "controls/WindowLook.h"

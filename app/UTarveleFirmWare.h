@@ -7,6 +7,7 @@
 #include "app/MainWindowServices.h"
 #include "documents/XmlDocument.h"
 #include "update/UpdaterLauncher.h"
+#include "update/UpdaterRunner.h"
 
 class FlatButton;
 class ClickableLabel;

@@ -5,10 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "app/FolderUtils.h"
 #include "app/Forms.h"
-#include "app/NewProject.h"
-#include "app/Workspace.h"
 #include "common/ActionGuard.h"
 #include "common/AppError.h"
 #include "common/Messages.h"
@@ -18,6 +15,9 @@
 #include "documents/USetVar.h"
 #include "documents/Upargen.h"
 #include "platform/FileSystem.h"
+#include "project/FolderUtils.h"
+#include "project/NewProject.h"
+#include "project/Workspace.h"
 
 TFsaveproj::TFsaveproj(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {

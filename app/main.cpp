@@ -1,10 +1,10 @@
-#include "app/FolderUtils.h"
 #include "app/Forms.h"
 #include "app/TarvelApplication.h"
 #include "app/UTarveleFirmWare.h"
-#include "app/Workspace.h"
 #include "platform/FileSystem.h"
 #include "platform/Shell.h"
+#include "project/FolderUtils.h"
+#include "project/Workspace.h"
 
 #include <cstdio>
 #include <string>

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ProjectPaths.h"
+#include "project/ProjectPaths.h"
 #include "documents/GeneralParameters.h"
 #include "documents/XmlDocument.h"
 #include "image/ParameterImage.h"

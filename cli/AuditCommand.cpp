@@ -3,10 +3,10 @@
 #include <iterator>
 #include <map>
 
-#include "cli/AuditLog.h"
 #include "cli/Cli.h"
 #include "cli/Csv.h"
 #include "platform/NativePath.h"
+#include "station/AuditLog.h"
 
 namespace {
 

@@ -6,13 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "app/Workspace.h"
 #include "cli/Arguments.h"
 #include "cli/CommandLine.h"
 #include "cli/ParameterKeys.h"
 #include "common/AppError.h"
 #include "documents/GeneralParameters.h"
 #include "platform/SerialAdapter.h"
+#include "project/Workspace.h"
+#include "station/Station.h"
 
 class ProjectLock;
 
@@ -79,20 +80,9 @@ class Cli {
     mutable std::pair<std::string, std::string> lastFailure_;
 };
 
-// The adapter behind a port as JSON: vid, pid, serial, usbPath, byId and
-// description, each a string or null; null for a port that is no USB adapter.
-Json adapterJson(const std::optional<platform::SerialAdapter>& adapter);
-
-// A row of a CSV file once applied: its line, project, folder and image.
-struct AppliedRow {
-    std::size_t line;
-    std::string name;
-    std::string folder;
-    std::string image;
-};
 // Checks and applies the file as apply does; its rows in the file's order,
 // or nothing when it refused or failed (and told why).
-std::optional<std::vector<AppliedRow>> applyQueue(Cli& cli, const std::string& file);
+std::optional<std::vector<QueueRow>> applyQueue(Cli& cli, const std::string& file);
 
 int newCommand(Cli& cli);
 int copyCommand(Cli& cli);

@@ -7,21 +7,21 @@
 #include <optional>
 #include <sstream>
 
-#include "app/FolderUtils.h"
-#include "app/NewProject.h"
-#include "app/ProjectImage.h"
-#include "app/ProjectLock.h"
-#include "app/ProjectNames.h"
-#include "app/ProjectPaths.h"
-#include "app/Version.h"
 #include "cli/Cli.h"
 #include "cli/Help.h"
 #include "common/AppError.h"
 #include "common/ReportText.h"
 #include "common/ShortQuote.h"
+#include "common/Version.h"
 #include "documents/XmlDocument.h"
 #include "image/ParameterImage.h"
 #include "platform/FileSystem.h"
+#include "project/FolderUtils.h"
+#include "project/NewProject.h"
+#include "project/ProjectImage.h"
+#include "project/ProjectLock.h"
+#include "project/ProjectNames.h"
+#include "project/ProjectPaths.h"
 
 namespace {
 

@@ -4,11 +4,6 @@
 #include <optional>
 #include <set>
 
-#include "app/FolderUtils.h"
-#include "app/NewProject.h"
-#include "app/ProjectLock.h"
-#include "app/ProjectNames.h"
-#include "app/ProjectPaths.h"
 #include "cli/Cli.h"
 #include "cli/Csv.h"
 #include "cli/ImageReport.h"
@@ -19,6 +14,11 @@
 #include "documents/XmlDocument.h"
 #include "image/ParameterImage.h"
 #include "platform/FileSystem.h"
+#include "project/FolderUtils.h"
+#include "project/NewProject.h"
+#include "project/ProjectLock.h"
+#include "project/ProjectNames.h"
+#include "project/ProjectPaths.h"
 
 namespace {
 
@@ -95,7 +95,7 @@ class Apply {
     }
 
     // Once run returned 0: every row, in the file's order.
-    const std::vector<AppliedRow>& rows() const { return rows_; }
+    const std::vector<QueueRow>& rows() const { return rows_; }
 
   private:
     Plan check(const CsvRow& row, const std::vector<std::string>& columns,
@@ -244,12 +244,12 @@ class Apply {
     std::map<std::string, std::string> images_;
     std::vector<Applied> applied_;
     bool refusedUnderLock_ = false;
-    std::vector<AppliedRow> rows_;
+    std::vector<QueueRow> rows_;
 };
 
 }  // namespace
 
-std::optional<std::vector<AppliedRow>> applyQueue(Cli& cli, const std::string& file) {
+std::optional<std::vector<QueueRow>> applyQueue(Cli& cli, const std::string& file) {
     Apply apply(cli, file);
     if (apply.run() != 0)
         return std::nullopt;

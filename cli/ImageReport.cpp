@@ -1,9 +1,10 @@
 #include "cli/ImageReport.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <optional>
 #include <vector>
+
+#include "common/HexBytes.h"
 
 namespace {
 
@@ -50,22 +51,10 @@ std::vector<Field> fieldsOf(const std::string& bytes) {
     return fields;
 }
 
-std::string hexOf(const std::string& bytes) {
-    std::string hex;
-    for (const char c : bytes) {
-        char text[4];
-        std::snprintf(text, sizeof text, "%02X", static_cast<unsigned char>(c));
-        if (!hex.empty())
-            hex += ' ';
-        hex += text;
-    }
-    return hex;
-}
-
 }  // namespace
 
 void printImage(std::ostream& out, const std::string& bytes) {
-    out << hexOf(bytes) << '\n';
+    out << hexBytes(bytes) << '\n';
     for (const Field& field : fieldsOf(bytes)) {
         out << field.name << ": " << field.value;
         if (field.meaning)
@@ -77,5 +66,5 @@ void printImage(std::ostream& out, const std::string& bytes) {
 Json imageJson(const std::string& bytes) {
     Json fields = Json::object();
     for (const Field& field : fieldsOf(bytes)) fields[field.name] = field.value;
-    return Json{{"bytes", hexOf(bytes)}, {"length", bytes.size()}, {"fields", fields}};
+    return Json{{"bytes", hexBytes(bytes)}, {"length", bytes.size()}, {"fields", fields}};
 }

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Version.h"
 #include "cli/Help.h"
+#include "common/Version.h"
 
 namespace {
 

@@ -1,14 +1,12 @@
 #pragma once
 
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "common/Json.h"
 #include "documents/GeneralParameters.h"
-
-using Json = nlohmann::ordered_json;
 
 // The version of every JSON object the command line prints.
 inline constexpr int kJsonVersion = 1;

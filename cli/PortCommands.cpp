@@ -1,9 +1,10 @@
 // ports and update: the COM ports and the updater.
-#include "app/ProjectLock.h"
-#include "app/ProjectPaths.h"
 #include "cli/Cli.h"
 #include "platform/FileSystem.h"
 #include "platform/SerialNames.h"
+#include "project/ProjectPaths.h"
+#include "station/Attempt.h"
+#include "station/Records.h"
 #include "update/ComPortDiscovery.h"
 #include "update/CommInt.h"
 #include "update/PortConnection.h"
@@ -16,17 +17,6 @@ constexpr const char* kNoAccessHint =
     "add your account to the dialout group (sudo usermod -aG dialout $USER) and log in again";
 
 }  // namespace
-
-Json adapterJson(const std::optional<platform::SerialAdapter>& adapter) {
-    if (!adapter)
-        return nullptr;
-    const auto part = [](const std::optional<std::string>& value) {
-        return value ? Json(*value) : Json(nullptr);
-    };
-    return {{"vid", part(adapter->vendorId)},  {"pid", part(adapter->productId)},
-            {"serial", part(adapter->serial)}, {"usbPath", part(adapter->usbPath)},
-            {"byId", part(adapter->byId)},     {"description", part(adapter->description)}};
-}
 
 int portsCommand(Cli& cli) {
     cli.arguments.operands(0);
@@ -75,10 +65,9 @@ int updateCommand(Cli& cli) {
     if (options.project && !platform::entryExists(ProjectPaths(folder).generalParameters))
         throw CliError{name, std::string("has no ") + kGeneralParameterFile +
                                  ", so there is no project to write"};
-    {
-        const ProjectLock lock(folder, name, kProjectLockWaitMs, cli.environment.lockPause);
-        cli.writeImage(lock, folder, name);
-    }
+    for (const std::string& truncation :
+         writeImageForUpdater(folder, name, cli.environment.lockPause).truncations)
+        cli.tell(name, truncation);
 
     // As the wizard names them when it shows.
     for (const std::string& missing : missingUpdaterFiles(cli.workspace.root))
@@ -86,9 +75,7 @@ int updateCommand(Cli& cli) {
 
     // The port test of Connect, then the port is released for the updater.
     try {
-        TComm comm(cli.environment.serial);
-        connectPort(comm, *port);
-        comm.Close();
+        testPort(cli.environment.serial, *port);
     } catch (const ECommError& e) {
         std::string message = kPortCannotBeOpened;
         if (e.ErrorCode == platform::kErrorAccessDenied &&
@@ -107,9 +94,7 @@ int updateCommand(Cli& cli) {
             cli.err << '\r' << runningText(elapsedMs) << std::flush;
         };
     }
-    const RunOutcome outcome =
-        runAndWait(updaterProgramPath(cli.workspace.root),
-                   updaterCommandLine(*port, options, cli.workspace.root, folder), false, settings);
+    const RunOutcome outcome = runUpdater(cli.workspace.root, *port, options, folder, settings);
     if (cli.environment.progressOnTerminal && !cli.json())
         cli.err << "\r\x1b[K" << std::flush;
     if (!outcome.launchError.empty())

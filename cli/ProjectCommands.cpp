@@ -1,15 +1,15 @@
 // new, copy, show, set, image and decode: one project or one image at a time.
 #include <iostream>
 
-#include "app/NewProject.h"
-#include "app/ProjectLock.h"
-#include "app/ProjectPaths.h"
 #include "cli/Cli.h"
 #include "cli/ImageReport.h"
 #include "common/AppError.h"
 #include "common/ShortQuote.h"
 #include "documents/XmlDocument.h"
 #include "platform/FileSystem.h"
+#include "project/NewProject.h"
+#include "project/ProjectLock.h"
+#include "project/ProjectPaths.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // tarvel-cli: the engine of Tarvel without windows, for scripts.
 #include <iostream>
 
-#include "app/Workspace.h"
 #include "cli/CommandLine.h"
 #include "platform/Console.h"
 #include "platform/FileSystem.h"
+#include "project/Workspace.h"
 
 int main(int argc, char** argv) {
     platform::prepareConsoleOutput();

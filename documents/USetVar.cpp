@@ -1,6 +1,6 @@
 #include "documents/USetVar.h"
 
-#include "app/Workspace.h"
+#include "project/Workspace.h"
 #include "common/Messages.h"
 
 TFSetVar::TFSetVar(QWidget* parent) : QWidget(parent, Qt::Window) {

@@ -6,9 +6,9 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-#include "app/CurrentProjectLock.h"
-#include "app/ProjectLock.h"
-#include "app/Workspace.h"
+#include "controls/CurrentProjectLock.h"
+#include "project/ProjectLock.h"
+#include "project/Workspace.h"
 #include "common/ActionGuard.h"
 #include "common/AppError.h"
 #include "common/Messages.h"

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/ProjectPaths.h"
+#include "project/ProjectPaths.h"
 #include "common/AppError.h"
 #include "common/IntegerText.h"
 #include "documents/XmlDocument.h"

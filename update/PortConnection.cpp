@@ -7,3 +7,9 @@ void connectPort(TComm& comm, const std::string& port) {
     comm.Open();
     comm.SetDtr(true);
 }
+
+void testPort(const std::shared_ptr<platform::SerialApi>& serial, const std::string& port) {
+    TComm comm(serial);
+    connectPort(comm, port);
+    comm.Close();
+}

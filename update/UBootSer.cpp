@@ -4,12 +4,12 @@
 #include <QComboBox>
 #include <QLabel>
 
-#include "app/Workspace.h"
 #include "common/ActionGuard.h"
 #include "common/Messages.h"
 #include "controls/FlatButton.h"
 #include "controls/PaintedIcons.h"
 #include "controls/WindowLook.h"
+#include "project/Workspace.h"
 #include "update/ComPortDiscovery.h"
 #include "update/MainThreadHandOver.h"
 #include "update/PortConnection.h"

@@ -4,8 +4,8 @@
 #include <array>
 #include <memory>
 
-#include "app/MainWindowServices.h"
 #include "update/CommInt.h"
+#include "update/UpdaterRunner.h"
 
 class FlatButton;
 class QCheckBox;

@@ -14,7 +14,7 @@
 #include "app/TarvelApplication.h"
 #include "app/UAbout2.h"
 #include "app/UTarveleFirmWare.h"
-#include "app/Workspace.h"
+#include "project/Workspace.h"
 #include "common/Messages.h"
 #include "controls/ClickableLabel.h"
 #include "controls/FlatButton.h"

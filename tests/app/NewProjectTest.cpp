@@ -3,12 +3,12 @@
 #include <QtTest>
 #include <filesystem>
 
-#include "app/BuildMarker.h"
+#include "project/BuildMarker.h"
 #include "app/Forms.h"
 #include "app/TarvelApplication.h"
 #include "app/UTarveleFirmWare.h"
 #include "app/Unewp.h"
-#include "app/Workspace.h"
+#include "project/Workspace.h"
 #include "common/ShortQuote.h"
 #include "controls/FlatButton.h"
 #include "controls/RadioGroup.h"

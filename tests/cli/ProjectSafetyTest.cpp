@@ -8,8 +8,8 @@
 #include <thread>
 #include <utility>
 
-#include "app/BuildMarker.h"
-#include "app/ProjectLock.h"
+#include "project/BuildMarker.h"
+#include "project/ProjectLock.h"
 #include "cli/CliRun.h"
 #include "documents/GeneralParameters.h"
 #include "documents/XmlDocument.h"

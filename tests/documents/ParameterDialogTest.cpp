@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <optional>
 
-#include "app/ProjectLock.h"
+#include "project/ProjectLock.h"
 #include "app/TarvelApplication.h"
-#include "app/Workspace.h"
+#include "project/Workspace.h"
 #include "controls/FlatButton.h"
 #include "controls/RadioGroup.h"
 #include "documents/GeneralParameters.h"

@@ -10,7 +10,7 @@
 #include "app/Forms.h"
 #include "app/TarvelApplication.h"
 #include "app/UTarveleFirmWare.h"
-#include "app/Workspace.h"
+#include "project/Workspace.h"
 #include "controls/FlatButton.h"
 #include "support/FakeSerialApi.h"
 #include "support/MessageRecorder.h"

@@ -1,4 +1,4 @@
-#include "app/FolderUtils.h"
+#include "project/FolderUtils.h"
 
 #include "platform/FileSystem.h"
 

@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "app/BuildMarker.h"
-#include "app/NewProject.h"
+#include "project/BuildMarker.h"
+#include "project/NewProject.h"
 #include "platform/FileSystem.h"
 #include "support/TempFolder.h"
 

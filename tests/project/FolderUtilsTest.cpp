@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "app/FolderUtils.h"
+#include "project/FolderUtils.h"
 #include "support/TempFolder.h"
 
 namespace {

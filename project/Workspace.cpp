@@ -1,14 +1,14 @@
-#include "app/Workspace.h"
+#include "project/Workspace.h"
 
 #include <cstdlib>
 
-#include "app/FolderUtils.h"
-#include "app/ProjectNames.h"
-#include "app/ProjectPaths.h"
 #include "common/AppError.h"
 #include "common/Utf8.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileStrings.h"
+#include "project/FolderUtils.h"
+#include "project/ProjectNames.h"
+#include "project/ProjectPaths.h"
 
 namespace {
 

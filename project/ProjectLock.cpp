@@ -1,12 +1,12 @@
-#include "app/ProjectLock.h"
+#include "project/ProjectLock.h"
 
 #include <optional>
 #include <vector>
 
-#include "app/ProjectPaths.h"
 #include "common/AppError.h"
 #include "platform/FileLock.h"
 #include "platform/FileSystem.h"
+#include "project/ProjectPaths.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/UserInputEater.h"
+#include "controls/UserInputEater.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,12 +1,12 @@
-#include "app/CurrentProjectLock.h"
+#include "controls/CurrentProjectLock.h"
 
 #include <QEventLoop>
 #include <QTimer>
 
-#include "app/UserInputEater.h"
-#include "app/Workspace.h"
 #include "common/AppError.h"
 #include "common/Messages.h"
+#include "controls/UserInputEater.h"
+#include "project/Workspace.h"
 
 std::optional<ProjectLock> lockCurrentProject() {
     const Workspace& state = workspace();

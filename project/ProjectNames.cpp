@@ -1,13 +1,13 @@
-#include "app/ProjectNames.h"
+#include "project/ProjectNames.h"
 
 #include <algorithm>
 #include <cctype>
 #include <string_view>
 #include <vector>
 
-#include "app/ProjectPaths.h"
 #include "common/Utf8.h"
 #include "platform/FileSystem.h"
+#include "project/ProjectPaths.h"
 
 namespace {
 

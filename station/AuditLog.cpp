@@ -1,8 +1,7 @@
-#include "cli/AuditLog.h"
+#include "station/AuditLog.h"
 
 #include <set>
 
-#include "cli/Cli.h"
 #include "common/Sha256.h"
 #include "common/UtcTime.h"
 #include "platform/FileSystem.h"
@@ -56,17 +55,17 @@ AuditLog::AuditLog(std::string path, std::function<void(const std::string&)> tel
     std::string reason;
     file_ = platform::AppendFile::open(path_, reason);
     if (!file_)
-        throw CliError::aboutFile(path_, "cannot open the log: " + reason);
+        throw LogError(path_, "cannot open the log: " + reason);
     // Checked now, before any converter: each attempt's output goes there.
     if (!platform::ensureFolder(outputFolder(), &reason))
-        throw CliError::aboutFile(outputFolder(), "cannot keep the updater's output: " + reason);
+        throw LogError(outputFolder(), "cannot keep the updater's output: " + reason);
 }
 
 void AuditLog::withLock(const std::function<void()>& work) {
     std::string reason;
     platform::AppendFileLock lock(*file_);
     if (!lock.take(reason))
-        throw CliError::aboutFile(path_, "cannot lock the log: " + reason);
+        throw LogError(path_, "cannot lock the log: " + reason);
     locked_ = true;
     try {
         catchUp();
@@ -82,10 +81,9 @@ void AuditLog::catchUp() {
     std::string bytes;
     std::string reason;
     if (!file_->readFrom(chain_.wholeBytes() + chain_.torn().size(), bytes, reason))
-        throw CliError::aboutFile(path_, "cannot read the log: " + reason);
+        throw LogError(path_, "cannot read the log: " + reason);
     if (const auto problem = chain_.take(bytes))
-        throw CliError::aboutFile(
-            path_, "line " + std::to_string(problem->line) + ": " + problem->message);
+        throw LogError(path_, "line " + std::to_string(problem->line) + ": " + problem->message);
     // Under the lock every line is appended whole: a part line is torn.
     if (!chain_.torn().empty())
         setTornLineAside();
@@ -98,10 +96,9 @@ void AuditLog::setTornLineAside() {
                              ".txt";
     std::string reason;
     if (!platform::replaceFileContents(kept, chain_.torn(), &reason))
-        throw CliError::aboutFile(path_,
-                                  "cannot keep its torn last line in " + kept + ": " + reason);
+        throw LogError(path_, "cannot keep its torn last line in " + kept + ": " + reason);
     if (!file_->truncate(chain_.wholeBytes(), reason))
-        throw CliError::aboutFile(path_, "cannot cut its torn last line: " + reason);
+        throw LogError(path_, "cannot cut its torn last line: " + reason);
     tell_("line " + std::to_string(chain_.nextLine()) +
           " is torn (a crash while it was written); ignored, and kept in " + kept);
     chain_.dropTorn();
@@ -113,7 +110,7 @@ void AuditLog::append(Json record) {
     const std::string line = record.dump(-1, ' ', false, Json::error_handler_t::replace);
     std::string reason;
     if (!locked_ || !file_->append(line + "\n", reason))
-        throw CliError::aboutFile(path_, "cannot write the log: " + reason);
+        throw LogError(path_, "cannot write the log: " + reason);
     chain_.take(line + "\n");
 }
 

@@ -1,13 +1,7 @@
-#include "app/NewProject.h"
+#include "project/NewProject.h"
 
 #include <algorithm>
 
-#include "app/BuildMarker.h"
-#include "app/FolderUtils.h"
-#include "app/ProjectImage.h"
-#include "app/ProjectLock.h"
-#include "app/ProjectNames.h"
-#include "app/ProjectPaths.h"
 #include "common/AppError.h"
 #include "common/ShortQuote.h"
 #include "documents/GeneralParameters.h"
@@ -15,6 +9,12 @@
 #include "documents/XmlDocument.h"
 #include "image/ParameterImage.h"
 #include "platform/FileSystem.h"
+#include "project/BuildMarker.h"
+#include "project/FolderUtils.h"
+#include "project/ProjectImage.h"
+#include "project/ProjectLock.h"
+#include "project/ProjectNames.h"
+#include "project/ProjectPaths.h"
 
 std::vector<std::string> newProjectRefusals(const std::string& destinationFolder,
                                             const std::string& name) {

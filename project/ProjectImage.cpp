@@ -1,7 +1,7 @@
-#include "app/ProjectImage.h"
+#include "project/ProjectImage.h"
 
-#include "app/ProjectLock.h"
 #include "image/ParameterImage.h"
+#include "project/ProjectLock.h"
 
 std::string writeProjectImage(const ProjectLock&, const std::string& projectFolder,
                               XmlDocument& document, std::vector<std::string>* truncations) {

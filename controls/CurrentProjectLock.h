@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "app/ProjectLock.h"
+#include "project/ProjectLock.h"
 
 // The current project's writer lock, or nothing after an error box that says
 // why (another program is writing the project, or a link that another user

@@ -5,10 +5,10 @@
 #include <memory>
 #include <vector>
 
-#include "app/FolderUtils.h"
-#include "app/ProjectLock.h"
-#include "app/ProjectPaths.h"
-#include "app/Workspace.h"
+#include "project/FolderUtils.h"
+#include "project/ProjectLock.h"
+#include "project/ProjectPaths.h"
+#include "project/Workspace.h"
 #include "common/AppError.h"
 #include "platform/FileSystem.h"
 #include "support/Environment.h"

@@ -8,7 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/ParameterKeys.h"
+#include "common/AppError.h"
+#include "common/Json.h"
 #include "platform/AppendFile.h"
 
 // The station's record: JSON lines, each naming in "prev" the SHA-256 of the
@@ -52,9 +53,16 @@ class AuditChain {
     std::string pending_;
 };
 
+// A failure to open, read, lock or write a log, or the folder beside it.
+class LogError : public AppError {
+  public:
+    LogError(std::string path, const std::string& message)
+        : AppError(message), path(std::move(path)) {}
+    std::string path;
+};
+
 // A log that stations append to, each under the log's lock after reading what
-// the others appended. A failure to read, lock or write raises CliError about
-// the log's file.
+// the others appended. A failure to read, lock or write raises LogError.
 class AuditLog {
   public:
     // Opens the log, made when missing. tell receives what a reader must know

@@ -1,4 +1,4 @@
-#include "app/BuildMarker.h"
+#include "project/BuildMarker.h"
 
 #include <chrono>
 #include <cstdio>

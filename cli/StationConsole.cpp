@@ -1,0 +1,167 @@
+// station: the provisioning station on the console. The engine lives in
+// station/; this is the operator's side of it: the options, the prompts, the
+// updater's echo, the colours and the bells.
+#include <algorithm>
+
+#include "cli/Cli.h"
+#include "common/IntegerText.h"
+#include "common/Utf8.h"
+#include "station/AuditLog.h"
+#include "station/Station.h"
+
+namespace {
+
+constexpr const char* kDefaultWatchFolder = "/dev/serial/by-id";
+
+StationSettings readSettings(Cli& cli, const std::string& queueFile) {
+    const Arguments& arguments = cli.arguments;
+    if (cli.json())
+        arguments.refuse("station takes no --json: its record is the audit log");
+    StationSettings settings;
+    settings.port = arguments.option("--port").value_or("");
+    const bool waitPort = arguments.flag("--wait-port");
+    if (waitPort == !settings.port.empty())
+        arguments.refuse("give either --port or --wait-port");
+    if (arguments.option("--watch") && !waitPort)
+        arguments.refuse("--watch goes with --wait-port");
+    settings.watchFolder = arguments.option("--watch").value_or(kDefaultWatchFolder);
+    settings.options.firmware = !arguments.flag("--no-firmware");
+    settings.options.readFirmware = !arguments.flag("--no-read-firmware");
+    settings.options.project = !arguments.flag("--no-project");
+    settings.options.readProject = !arguments.flag("--no-read-project");
+    settings.yes = arguments.flag("--yes");
+    if (const auto retries = arguments.option("--retries")) {
+        const auto count = tryParseInteger(*retries);
+        if (!count || *count < 0 || *count > 1000)
+            arguments.refuse("--retries takes a number from 0 to 1000");
+        settings.retries = static_cast<int>(*count);
+    }
+    settings.onResult = arguments.option("--on-result").value_or("");
+    settings.redo = arguments.option("--redo").value_or("");
+    const bool csv =
+        queueFile.size() > 4 && queueFile.compare(queueFile.size() - 4, 4, ".csv") == 0;
+    const std::string stem = csv ? queueFile.substr(0, queueFile.size() - 4) : queueFile;
+    settings.logPath = arguments.option("--log").value_or(stem + ".audit.jsonl");
+    if (queueFile == "-" && !arguments.option("--log"))
+        arguments.refuse("a queue from standard input needs --log");
+    settings.serial = cli.environment.serial;
+    settings.wait = cli.environment.wait;
+    settings.lockPause = cli.environment.lockPause;
+    return settings;
+}
+
+// The station on standard error and input: steps as lines, questions as
+// prompts answered by Enter, s or q; on a terminal, the updater's seconds
+// and a coloured verdict with bells.
+class ConsoleFace final : public StationFace {
+  public:
+    explicit ConsoleFace(Cli& cli) : cli_(cli), terminal_(cli.environment.progressOnTerminal) {}
+
+    void step(const std::string& text) override { cli_.err << text << '\n' << std::flush; }
+    void tell(const std::string& subject, const std::string& message) override {
+        cli_.tell(subject, message);
+    }
+    void tellAboutFile(const std::string& path, const std::string& message) override {
+        cli_.tellAboutFile(path, message);
+    }
+
+    Answer ask(Question question) override {
+        for (;;) {
+            cli_.err << promptFor(question) << std::flush;
+            std::string line;
+            if (!cli_.environment.input || !std::getline(*cli_.environment.input, line)) {
+                cli_.err << '\n';
+                return Answer::Quit;
+            }
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (line.empty())
+                return Answer::Go;
+            if (line == "s" || line == "S")
+                return Answer::Skip;
+            if (line == "q" || line == "Q")
+                return Answer::Quit;
+        }
+    }
+
+    void updaterRunning(std::uint32_t elapsedMs, const std::string& newOutput) override {
+        if (terminal_)
+            cli_.err << "\r\x1b[K";
+        echo(newOutput, false);
+        if (terminal_)
+            cli_.err << runningText(elapsedMs);
+        cli_.err << std::flush;
+    }
+
+    void updaterEnded(const std::string& lastOutput) override {
+        if (terminal_)
+            cli_.err << "\r\x1b[K";
+        echo(lastOutput, true);
+    }
+
+    void verdict(bool passed) override {
+        const std::string word = passed ? "PASS" : "FAIL";
+        if (!terminal_) {
+            step(word);
+            return;
+        }
+        cli_.err << (passed ? "\x1b[1;32m" : "\x1b[1;31m") << word << "\x1b[0m"
+                 << (passed ? "\a" : "\a\a\a") << '\n'
+                 << std::flush;
+    }
+
+    void rowOutcome(const std::string& project, bool done) override {
+        cli_.out << (done ? "ok      " : "pending ") << project << '\n';
+    }
+
+  private:
+    static const char* promptFor(Question question) {
+        switch (question) {
+            case Question::DeviceConnected:
+                return "Enter when done; s skips, q quits: ";
+            case Question::BootLedBlinks:
+                return "Enter when it blinks; s skips, q quits: ";
+            case Question::Retry:
+                break;
+        }
+        return "Enter retries; s skips, q quits: ";
+    }
+
+    // Whole lines only while the updater runs; the rest at its end.
+    void echo(const std::string& output, bool all) {
+        pending_ += output;
+        const std::size_t lastBreak = pending_.rfind('\n');
+        const std::size_t end = all                              ? pending_.size()
+                                : lastBreak == std::string::npos ? 0
+                                                                 : lastBreak + 1;
+        if (end == 0)
+            return;
+        std::string lines = withInvalidBytesReplaced(pending_.substr(0, end));
+        std::erase(lines, '\r');  // a Windows updater's CRLF; the stream adds its own
+        if (!lines.empty() && lines.back() != '\n')
+            lines += '\n';
+        cli_.err << lines;
+        pending_.erase(0, end);
+    }
+
+    Cli& cli_;
+    const bool terminal_;
+    std::string pending_;
+};
+
+}  // namespace
+
+int stationCommand(Cli& cli) {
+    const std::string queueFile = cli.arguments.operands(1).front();
+    StationSettings settings = readSettings(cli, queueFile);
+    const auto rows = applyQueue(cli, queueFile);
+    if (!rows)
+        return 1;
+    settings.workspaceRoot = cli.workspace.root;
+    ConsoleFace face(cli);
+    try {
+        return runStation(settings, *rows, face);
+    } catch (const LogError& e) {
+        throw CliError::aboutFile(e.path, e.what());
+    }
+}

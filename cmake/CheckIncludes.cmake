@@ -1,0 +1,23 @@
+# Fails when a folder includes one above it: nothing outside app/ and cli/
+# includes app/, nothing outside cli/ includes cli/ (tests, benches and
+# fuzzers aside). Run with -DSOURCE_DIR=<the source tree>.
+set(lower_folders platform common documents image project update station controls)
+set(problems "")
+foreach(folder IN LISTS lower_folders ITEMS app)
+  file(GLOB_RECURSE sources "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cpp")
+  if(folder STREQUAL "app")
+    set(forbidden "cli")
+  else()
+    set(forbidden "app|cli")
+  endif()
+  foreach(source IN LISTS sources)
+    file(STRINGS "${source}" includes REGEX "^#include \"(${forbidden})/")
+    foreach(line IN LISTS includes)
+      file(RELATIVE_PATH shown "${SOURCE_DIR}" "${source}")
+      string(APPEND problems "  ${shown}: ${line}\n")
+    endforeach()
+  endforeach()
+endforeach()
+if(problems)
+  message(FATAL_ERROR "A folder includes one above it:\n${problems}")
+endif()

@@ -1,0 +1,37 @@
+#include "station/Claims.h"
+
+#include "common/UtcTime.h"
+#include "station/Records.h"
+
+bool claimRow(AuditLog& log, const Redo& redo, const Json& start) {
+    const auto records = rowRecords(log.records(), redo);
+    const auto found = records.find(start["project"].get<std::string>());
+    if (found != records.end() && (found->second.lastOk || found->second.openStart))
+        return false;
+    log.append(start);
+    return true;
+}
+
+std::vector<InterruptedAttempt> recordInterruptedAttempts(AuditLog& log, const Redo& redo) {
+    std::vector<InterruptedAttempt> interrupted;
+    for (const auto& [project, row] : rowRecords(log.records(), redo)) {
+        if (!row.openStart || stationRuns(*row.openStart))
+            continue;
+        InterruptedAttempt attempt{*row.openStart, std::nullopt};
+        if (row.openUpdater && updaterRuns(*row.openUpdater))
+            attempt.runningUpdater = *row.openUpdater;
+        interrupted.push_back(std::move(attempt));
+    }
+    // Appended after the walk: an append moves the records it pointed into.
+    for (const InterruptedAttempt& attempt : interrupted) {
+        Json result = attempt.start;
+        result["event"] = "result";
+        result["outcome"] = "interrupted";
+        result["exitCode"] = nullptr;
+        result["ended"] = isoUtc(utcNowMs());
+        result["output"] = "";
+        result["recordedBy"] = stationIdentity();
+        log.append(result);
+    }
+    return interrupted;
+}

@@ -1,0 +1,423 @@
+#include "station/Station.h"
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <set>
+#include <thread>
+
+#include "common/HexBytes.h"
+#include "common/Sha256.h"
+#include "common/UtcTime.h"
+#include "common/Utf8.h"
+#include "platform/Console.h"
+#include "platform/FileSystem.h"
+#include "platform/PortWatch.h"
+#include "platform/SerialNames.h"
+#include "project/ProjectPaths.h"
+#include "station/Attempt.h"
+#include "station/AuditLog.h"
+#include "station/Claims.h"
+#include "station/QueueState.h"
+#include "station/Records.h"
+#include "update/CommInt.h"
+#include "update/OutputFollower.h"
+#include "update/PortConnection.h"
+
+namespace {
+
+constexpr std::size_t kKeptOutputBytes = 4096;
+constexpr auto kPortSettleTime = std::chrono::seconds(3);
+constexpr auto kRetryPause = std::chrono::milliseconds(100);
+
+// What the queue does after a row.
+enum class Next { Row, Quit, Stop };
+
+// The four option tokens as the updater gets them.
+Json optionTokens(const platform::ProgramArguments& command) {
+    return Json(
+        std::vector<std::string>(command.arguments.begin() + 1, command.arguments.begin() + 5));
+}
+
+// A name that any file system takes, for an attempt's output file.
+std::string fileNamePart(const std::string& text) {
+    std::string part;
+    for (const char c : text)
+        part += std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' ? c : '_';
+    return part;
+}
+
+class Station {
+  public:
+    Station(const StationSettings& settings, const std::vector<QueueRow>& rows, StationFace& face)
+        : settings_(settings), rows_(rows), face_(face) {
+        if (settings_.port.empty())
+            watch_ = std::make_unique<platform::PortWatch>(settings_.watchFolder);
+    }
+
+    int run() {
+        log_ = std::make_unique<AuditLog>(settings_.logPath, [this](const std::string& message) {
+            face_.tellAboutFile(settings_.logPath, message);
+        });
+        log_->withLock([this] {
+            redo_ = {settings_.redo, log_->records().size() + 1};
+            // An updater that outlived its time limit may hold its port still.
+            for (const auto& [project, row] : rowRecords(log_->records(), redo_)) {
+                if (row.timedOutUpdater && updaterRuns(*row.timedOutUpdater))
+                    runningUpdaters_.push_back(*row.timedOutUpdater);
+            }
+            takeInterruptedAttempts();
+        });
+        warnOfOtherImages();
+        if (watch_)
+            knownPorts_ = portNames();
+        for (;;) {
+            const auto row = nextRow();
+            if (!row || provision(*row) != Next::Row)
+                break;
+        }
+        return summarize();
+    }
+
+  private:
+    // ---- The queue -----------------------------------------------------
+
+    // With the log locked: each attempt whose station died gets its result,
+    // and its updater, if it still runs, is remembered so that its port is
+    // left alone until it ends.
+    void takeInterruptedAttempts() {
+        for (const InterruptedAttempt& attempt : recordInterruptedAttempts(*log_, redo_)) {
+            if (attempt.runningUpdater)
+                runningUpdaters_.push_back(*attempt.runningUpdater);
+            face_.tell(attempt.start["project"], "its attempt of " +
+                                                     attempt.start.value("started", "") +
+                                                     " was interrupted; it is pending again");
+        }
+    }
+
+    void warnOfOtherImages() {
+        const auto records = rowRecords(log_->records(), redo_);
+        for (const QueueRow& row : rows_) {
+            const auto found = records.find(row.name);
+            if (found == records.end() || !found->second.lastOk)
+                continue;
+            const Json& ok = *found->second.lastOk;
+            if (ok.value("imageSha256", "") != sha256Hex(row.image))
+                face_.tell(row.name, row.name + " was provisioned on " + ok.value("ended", "") +
+                                         " with another image; --redo " + row.name +
+                                         " provisions it again.");
+        }
+    }
+
+    // The first row that is neither done, nor being provisioned by a live
+    // station, nor let go by this one in this run. While none is free but
+    // another station on this host still works on one, its outcome is
+    // awaited: the row may come free again.
+    std::optional<std::size_t> nextRow() {
+        std::string awaited;
+        for (;;) {
+            std::optional<std::size_t> next;
+            std::string busy;
+            log_->withLock([&] {
+                takeInterruptedAttempts();  // a station may have died meanwhile
+                const auto records = rowRecords(log_->records(), redo_);
+                const std::string here = platform::thisHost().host;
+                for (std::size_t i = 0; i < rows_.size() && !next; ++i) {
+                    const std::string& name = rows_[i].name;
+                    const auto found = records.find(name);
+                    if (letGo_.count(name))
+                        continue;
+                    if (found == records.end()) {
+                        next = i;
+                        continue;
+                    }
+                    const RowRecords& row = found->second;
+                    if (!row.lastOk && !row.openStart)
+                        next = i;
+                    else if (!row.lastOk && busy.empty() &&
+                             row.openStart->value("host", "") == here)
+                        busy = name;
+                }
+            });
+            if (next || busy.empty())
+                return next;
+            if (busy != awaited)
+                face_.step("Waiting for " + busy + ", which another station provisions");
+            awaited = busy;
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        }
+    }
+
+    // What each row came to; 0 when none is pending.
+    int summarize() {
+        std::size_t pending = 0;
+        log_->withLock([&] {
+            const auto records = rowRecords(log_->records(), redo_);
+            for (const QueueRow& row : rows_) {
+                const auto found = records.find(row.name);
+                const bool done = found != records.end() && found->second.lastOk;
+                face_.rowOutcome(row.name, done);
+                pending += done ? 0 : 1;
+            }
+        });
+        face_.step(std::to_string(rows_.size() - pending) + " of " + std::to_string(rows_.size()) +
+                   " provisioned; " + std::to_string(pending) + " pending");
+        return pending == 0 ? 0 : 1;
+    }
+
+    // ---- One converter -------------------------------------------------
+
+    Next provision(std::size_t index) {
+        const QueueRow& row = rows_[index];
+        face_.step(row.name + " (" + std::to_string(index + 1) + " of " +
+                   std::to_string(rows_.size()) + ")");
+        face_.step("1 - Turn OFF the Device");
+        face_.step("2 - Connect the RS232 cable");
+        std::string port = settings_.port;
+        std::string device;
+        if (watch_) {
+            const auto appeared = waitForNewPort();
+            port = appeared.first;
+            device = appeared.second;
+        } else {
+            const Answer answer = ask(Question::DeviceConnected);
+            if (answer != Answer::Go)
+                return letGo(row, answer);
+            device = platform::devicePathForName(port);
+        }
+        for (int failures = 0;; ++failures) {
+            Json start = startRecord(row, port, device);
+            bool claimed = false;
+            log_->withLock([&] { claimed = claimRow(*log_, redo_, start); });
+            if (!claimed) {
+                face_.step(row.name + " was taken by another station");
+                return Next::Row;
+            }
+            const AttemptEnd end = attempt(row, device, std::move(start));
+            if (end.next != Next::Row || end.outcome == "ok") {
+                if (end.outcome == "ok")
+                    disconnect(port, index + 1 == rows_.size());
+                return end.next;
+            }
+            if (end.outcome == "skipped")
+                return letGo(row, Answer::Skip);
+            Answer answer = Answer::Skip;
+            if (settings_.yes)
+                answer = failures < settings_.retries ? Answer::Go : Answer::Skip;
+            else
+                answer = face_.ask(Question::Retry);
+            if (answer != Answer::Go)
+                return letGo(row, answer);
+        }
+    }
+
+    Next letGo(const QueueRow& row, Answer answer) {
+        letGo_.insert(row.name);
+        return answer == Answer::Quit ? Next::Quit : Next::Row;
+    }
+
+    Answer ask(Question question) { return settings_.yes ? Answer::Go : face_.ask(question); }
+
+    Json startRecord(const QueueRow& row, const std::string& port, const std::string& device) {
+        Json start{{"version", kAuditVersion},
+                   {"event", "start"},
+                   {"project", row.name},
+                   {"row", row.line},
+                   {"port", port},
+                   {"device", device},
+                   {"adapter", adapterJson(platform::serialAdapterFor(port))},
+                   {"image", hexBytes(row.image)},
+                   {"imageSha256", sha256Hex(row.image)},
+                   {"pargenSha256", fileDigest(ProjectPaths(row.folder).generalParameters)},
+                   {"options", optionTokens(updaterCommandLine(
+                                   port, settings_.options, settings_.workspaceRoot, row.folder))},
+                   {"started", isoUtc(utcNowMs())}};
+        start.update(stationIdentity());
+        return start;
+    }
+
+    struct AttemptEnd {
+        std::string outcome;
+        Next next = Next::Row;
+    };
+
+    AttemptEnd attempt(const QueueRow& row, const std::string& device, Json record) {
+        record["event"] = "result";
+        record["exitCode"] = nullptr;
+        record["output"] = "";
+        waitForInterruptedUpdaters(device);
+        // A port given by name is opened, and handed to the updater, as the
+        // wizard does; a port that appeared by its path.
+        const std::string opened = watch_ ? device : settings_.port;
+        if (const auto problem = testOpen(opened)) {
+            face_.step(std::string(kPortCannotBeOpened) + " " + *problem);
+            finish(record, "port-error", "");
+            return {"port-error"};
+        }
+        face_.step("4 - Turn ON the Device");
+        face_.step("5 - Check the BOOT led. It must blink quickly");
+        const Answer answer = ask(Question::BootLedBlinks);
+        if (answer != Answer::Go) {
+            finish(record, "skipped", "");
+            return {"skipped", answer == Answer::Quit ? Next::Quit : Next::Row};
+        }
+        try {
+            const WrittenImage image =
+                writeImageForUpdater(row.folder, row.name, settings_.lockPause);
+            for (const std::string& truncation : image.truncations)
+                face_.tell(row.name, truncation);
+            record["image"] = hexBytes(image.bytes);
+            record["imageSha256"] = sha256Hex(image.bytes);
+            record["pargenSha256"] = fileDigest(ProjectPaths(row.folder).generalParameters);
+        } catch (const std::exception& e) {
+            face_.step(row.name + ": " + e.what());
+            finish(record, "failed", e.what());
+            return {"failed"};
+        }
+        return runAttemptUpdater(row, opened, record);
+    }
+
+    AttemptEnd runAttemptUpdater(const QueueRow& row, const std::string& opened, Json& record) {
+        const std::string name = fileNamePart(record["started"].get<std::string>()) + "-" +
+                                 std::to_string(platform::currentProcessId()) + "-" +
+                                 fileNamePart(row.name) + ".txt";
+        const std::string outputFile = log_->outputFolder() + platform::kPathSeparator + name;
+        // Beside the log, wherever the log is moved with its folder.
+        record["outputFile"] = log_->outputFolderName() + "/" + name;
+        WaitSettings wait = settings_.wait;
+        wait.outputFile = outputFile;
+        wait.onLaunched = [&](platform::LaunchedProgram& updater) {
+            Json started = record;
+            started["event"] = "updater";
+            started.erase("exitCode");
+            started.erase("output");
+            started["updaterPid"] = updater.processId();
+            started["updaterStarted"] =
+                startJson(platform::processOnThisHost(updater.processId()).start);
+            log_->withLock([&] { log_->append(started); });
+        };
+        OutputFollower output(outputFile, kKeptOutputBytes);
+        wait.whileWaiting = [&](std::uint32_t elapsedMs) {
+            face_.updaterRunning(elapsedMs, output.readNew());
+        };
+        const RunOutcome outcome =
+            runUpdater(settings_.workspaceRoot, opened, settings_.options, row.folder, wait);
+        face_.updaterEnded(output.readNew());
+        if (!outcome.launchError.empty())
+            face_.step(outcome.launchError);
+        std::string result = "failed";
+        if (outcome.kind == RunOutcome::Kind::Ended) {
+            record["exitCode"] = outcome.exitCode;
+            if (outcome.exitCode == 0)
+                result = "ok";
+        } else if (outcome.kind == RunOutcome::Kind::StillRunning) {
+            result = "timeout";
+        }
+        face_.step(outcomeText(outcome));
+        const std::string kept = withInvalidBytesReplaced(output.tail());
+        finish(record, result, kept.empty() ? outcome.launchError : kept);
+        face_.verdict(result == "ok");
+        if (result == "timeout") {
+            face_.tell(record["port"],
+                       "the updater still runs and holds the port: the station stops");
+            return {result, Next::Stop};
+        }
+        return {result};
+    }
+
+    // The hook, then the result record.
+    void finish(Json& record, const std::string& outcome, const std::string& output) {
+        record["outcome"] = outcome;
+        record["ended"] = isoUtc(utcNowMs());
+        record["output"] = output;
+        if (!settings_.onResult.empty()) {
+            const std::string exitCode =
+                record["exitCode"].is_null() ? "" : std::to_string(record["exitCode"].get<int>());
+            const auto status = platform::runShellCommand(settings_.onResult,
+                                                          {{"TARVEL_PROJECT", record["project"]},
+                                                           {"TARVEL_PORT", record["port"]},
+                                                           {"TARVEL_OUTCOME", outcome},
+                                                           {"TARVEL_EXIT_CODE", exitCode},
+                                                           {"TARVEL_IMAGE", record["image"]}});
+            record["onResultExit"] = status ? Json(*status) : Json(nullptr);
+        }
+        log_->withLock([&] { log_->append(record); });
+    }
+
+    // ---- Ports ---------------------------------------------------------
+
+    std::optional<std::string> testOpen(const std::string& port) {
+        const auto deadline = std::chrono::steady_clock::now() + kPortSettleTime;
+        for (;;) {
+            try {
+                testPort(settings_.serial, port);
+                return std::nullopt;
+            } catch (const ECommError& e) {
+                // A new adapter's device may not let us in at once.
+                if (!watch_ || std::chrono::steady_clock::now() >= deadline)
+                    return std::string(e.what());
+            }
+            std::this_thread::sleep_for(kRetryPause);
+        }
+    }
+
+    void waitForInterruptedUpdaters(const std::string& device) {
+        for (const Json& updater : runningUpdaters_) {
+            if (updater.value("device", "") != device || !updaterRuns(updater))
+                continue;
+            face_.step("The updater (process " + std::to_string(updater.value("updaterPid", 0UL)) +
+                       ") of an earlier attempt still runs on " + device + "; waiting for its end");
+            while (updaterRuns(updater))
+                std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        }
+    }
+
+    std::set<std::string> portNames() const {
+        std::set<std::string> names;
+        for (const auto& [name, path] : watch_->ports()) names.insert(name);
+        return names;
+    }
+
+    // A port that was not there before; names that went away are forgotten,
+    // so that an adapter plugged in again counts as new.
+    std::pair<std::string, std::string> waitForNewPort() {
+        face_.step("Waiting for a new port…");
+        for (;;) {
+            const auto ports = watch_->ports();
+            for (auto known = knownPorts_.begin(); known != knownPorts_.end();)
+                known = ports.count(*known) ? std::next(known) : knownPorts_.erase(known);
+            for (const auto& [name, path] : ports) {
+                if (knownPorts_.insert(name).second) {
+                    face_.step("New port " + name);
+                    return {name, path};
+                }
+            }
+            watch_->waitForChange(1000);
+        }
+    }
+
+    void disconnect(const std::string& port, bool lastRow) {
+        face_.step("Disconnect the converter");
+        if (!watch_ || lastRow)
+            return;
+        while (watch_->ports().count(port)) watch_->waitForChange(1000);
+        knownPorts_.erase(port);
+    }
+
+    const StationSettings& settings_;
+    const std::vector<QueueRow>& rows_;
+    StationFace& face_;
+    std::unique_ptr<platform::PortWatch> watch_;
+    std::set<std::string> knownPorts_;
+    Redo redo_;
+    std::unique_ptr<AuditLog> log_;
+    std::set<std::string> letGo_;
+    std::vector<Json> runningUpdaters_;
+};
+
+}  // namespace
+
+int runStation(const StationSettings& settings, const std::vector<QueueRow>& rows,
+               StationFace& face) {
+    return Station(settings, rows, face).run();
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/FileLock.h"
+#include "platform/SerialApi.h"
+#include "update/UpdaterCommandLine.h"
+#include "update/UpdaterLauncher.h"
+
+// A queue of converters provisioned one after another, each attempt
+// recorded in the audit log and resumed where it stopped. The engine knows
+// no console and no window: it tells a face what happens and asks it for
+// the operator's answers.
+
+// A row of the queue once applied: its line, project, folder and image.
+struct QueueRow {
+    std::size_t line;
+    std::string name;
+    std::string folder;
+    std::string image;
+};
+
+enum class Answer { Go, Skip, Quit };
+
+// What the operator is asked, after the steps that lead to it.
+enum class Question {
+    DeviceConnected,  // after "1 - Turn OFF the Device", "2 - Connect the RS232 cable"
+    BootLedBlinks,    // after "4 - Turn ON the Device", "5 - Check the BOOT led…"
+    Retry,            // after a FAIL
+};
+
+// How the station meets the operator: a console or a window.
+class StationFace {
+  public:
+    virtual ~StationFace() = default;
+    // A step as the wizard words it, or what the station does next.
+    virtual void step(const std::string& text) = 0;
+    // A notice about a project or a port, or about a file (its path whole).
+    virtual void tell(const std::string& subject, const std::string& message) = 0;
+    virtual void tellAboutFile(const std::string& path, const std::string& message) = 0;
+    virtual Answer ask(Question question) = 0;
+    // While the updater runs: the time waited, and what it wrote since.
+    virtual void updaterRunning(std::uint32_t elapsedMs, const std::string& newOutput) = 0;
+    // Once it ended: the rest of what it wrote.
+    virtual void updaterEnded(const std::string& lastOutput) = 0;
+    virtual void verdict(bool passed) = 0;
+    // At the end, each row as the log leaves it.
+    virtual void rowOutcome(const std::string& project, bool done) = 0;
+};
+
+struct StationSettings {
+    std::string workspaceRoot;
+    std::shared_ptr<platform::SerialApi> serial;
+    std::string logPath;
+    // The port every converter is on; or, when empty, the folder where a new
+    // adapter is awaited for each converter.
+    std::string port;
+    std::string watchFolder;
+    UpdateOptions options;
+    // Every question answered Go, and a FAIL retried so many times.
+    bool yes = false;
+    int retries = 0;
+    // A shell command run after each result, and a project to write again.
+    std::string onResult;
+    std::string redo;
+    WaitSettings wait;
+    platform::LockPause lockPause;
+};
+
+// Provisions the rows; 0 when none is pending at the end, 1 otherwise.
+// Raises LogError when the log cannot be used.
+int runStation(const StationSettings& settings, const std::vector<QueueRow>& rows,
+               StationFace& face);
