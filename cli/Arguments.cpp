@@ -1,34 +1,12 @@
 #include "cli/Arguments.h"
 
-#include "cli/Help.h"
+#include <algorithm>
+
+#include "cli/CommandTable.h"
 
 namespace {
 
-const std::set<std::string> kValueOptions = {"--workspace", "--port", "--from",  "--log",
-                                             "--retries",   "--redo", "--watch", "--on-result"};
-const std::set<std::string> kFlags = {"--json",
-                                      "--help",
-                                      "--version",
-                                      "--no-firmware",
-                                      "--no-project",
-                                      "--no-read-firmware",
-                                      "--no-read-project",
-                                      "--yes",
-                                      "--wait-port",
-                                      "--csv"};
 const std::map<std::string, std::string> kShortFlags = {{"-h", "--help"}, {"-V", "--version"}};
-
-// What each command takes besides the options every command takes.
-const std::map<std::string, std::set<std::string>> kCommandOptions = {
-    {"set", {"--from"}},
-    {"update",
-     {"--port", "--no-firmware", "--no-read-firmware", "--no-project", "--no-read-project"}},
-    {"station",
-     {"--port", "--wait-port", "--watch", "--log", "--yes", "--retries", "--on-result", "--redo",
-      "--no-firmware", "--no-read-firmware", "--no-project", "--no-read-project"}},
-    {"audit", {"--csv"}},
-};
-const std::set<std::string> kCommonOptions = {"--workspace", "--json", "--help", "--version"};
 
 }  // namespace
 
@@ -55,9 +33,10 @@ Arguments::Arguments(const std::vector<std::string>& arguments) {
             value = argument.substr(equals + 1);
             argument.erase(equals);
         }
-        if (kFlags.count(argument) && !value) {
+        const OptionRow* known = findOption(argument);
+        if (known && known->value == OptionValue::None && !value) {
             flags_.insert(argument);
-        } else if (kValueOptions.count(argument)) {
+        } else if (known && known->value != OptionValue::None) {
             if (!value) {
                 if (i + 1 == arguments.size())
                     throw UsageError{argument + " needs a value", programUsage()};
@@ -78,15 +57,19 @@ std::optional<std::string> Arguments::option(const std::string& name) const {
     return found->second;
 }
 
-std::vector<std::string> Arguments::operands(std::size_t count, bool more) const {
-    const auto allowed = kCommandOptions.find(command_);
+void Arguments::refuseOptionsNotTakenBy(const CommandRow& command) const {
     const auto check = [&](const std::string& name) {
-        if (!kCommonOptions.count(name) &&
-            (allowed == kCommandOptions.end() || !allowed->second.count(name)))
+        const auto& common = commonOptions();
+        if (std::find(common.begin(), common.end(), name) == common.end() &&
+            std::find(command.options.begin(), command.options.end(), name) ==
+                command.options.end())
             refuse("the command " + command_ + " takes no " + name);
     };
     for (const std::string& name : flags_) check(name);
     for (const auto& [name, value] : options_) check(name);
+}
+
+std::vector<std::string> Arguments::operands(std::size_t count, bool more) const {
     if (operands_.size() < count)
         refuse("too few arguments");
     if (!more && operands_.size() > count)

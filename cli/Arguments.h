@@ -9,6 +9,8 @@
 
 #include "common/AppError.h"
 
+struct CommandRow;
+
 // A command line that does not say what to do: the message and the usage to
 // show with it.
 class UsageError : public AppError {
@@ -30,8 +32,9 @@ class Arguments {
     bool flag(const std::string& name) const { return flags_.count(name) > 0; }
     std::optional<std::string> option(const std::string& name) const;
 
-    // Refuses flags and options that the command does not take, and returns
-    // its operands: exactly count, or at least count when more are allowed.
+    // Refuses flags and options that the command does not take.
+    void refuseOptionsNotTakenBy(const CommandRow& command) const;
+    // The operands: exactly count, or at least count when more are allowed.
     std::vector<std::string> operands(std::size_t count, bool more = false) const;
 
     // A usage error for this command.

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "cli/Cli.h"
-#include "cli/Help.h"
+#include "cli/CommandTable.h"
 #include "common/AppError.h"
 #include "common/ReportText.h"
 #include "common/ShortQuote.h"
@@ -60,23 +60,12 @@ int run(Cli& cli) {
     }
     if (arguments.command().empty())
         throw UsageError{"no command given", programUsage()};
-    // Each command says whether it works in a workspace; one that does not
-    // never makes or touches one.
-    struct Command {
-        int (*run)(Cli&);
-        bool usesWorkspace;
-    };
-    static const std::map<std::string, Command> kCommands = {
-        {"new", {newCommand, true}},        {"copy", {copyCommand, true}},
-        {"show", {showCommand, true}},      {"set", {setCommand, true}},
-        {"apply", {applyCommand, true}},    {"image", {imageCommand, true}},
-        {"decode", {decodeCommand, false}}, {"ports", {portsCommand, false}},
-        {"update", {updateCommand, true}},  {"station", {stationCommand, true}},
-        {"audit", {auditCommand, false}}};
-    const auto command = kCommands.find(arguments.command());
-    if (command == kCommands.end())
+    const CommandRow* command = findCommand(arguments.command());
+    if (!command)
         throw UsageError{"unknown command " + arguments.command(), programUsage()};
-    if (command->second.usesWorkspace) {
+    // Before anything is made: a workspace is never left behind by a refusal.
+    arguments.refuseOptionsNotTakenBy(*command);
+    if (command->usesWorkspace) {
         if (const auto given = arguments.option("--workspace")) {
             prepareWorkspace(cli, *given);
         } else {
@@ -84,7 +73,7 @@ int run(Cli& cli) {
             prepareWorkspaceFolders(cli.workspace, cli.environment.defaultWorkspace);
         }
     }
-    return command->second.run(cli);
+    return command->run(cli);
 }
 
 }  // namespace

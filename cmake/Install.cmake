@@ -34,7 +34,7 @@ if(NOT WIN32 AND TARGET Tarvel)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT linux)
   install(FILES data/${tarvel_id}.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT linux)
-  install(FILES data/tarvel-cli.bash RENAME tarvel-cli
+  install(FILES ${CMAKE_BINARY_DIR}/completion/tarvel-cli
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT linux)
   install(FILES data/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tarvel COMPONENT linux)
   install(FILES data/lintian-overrides RENAME tarvel
@@ -43,25 +43,7 @@ if(NOT WIN32 AND TARGET Tarvel)
   install(FILES ${CMAKE_BINARY_DIR}/installed
           DESTINATION ${CMAKE_INSTALL_DATADIR}/tarvel COMPONENT linux)
 
-  # The manual pages, made from the usage texts that --help prints.
-  add_executable(tarvel-man-pages cli/ManPages.cpp cli/Help.cpp)
-  target_include_directories(tarvel-man-pages PRIVATE ${CMAKE_SOURCE_DIR})
   set(man_folder ${CMAKE_BINARY_DIR}/man)
-  # Made now: a generator that enters the working directory before the
-  # first command runs (Unix Makefiles) needs it there already.
-  file(MAKE_DIRECTORY ${man_folder})
-  # Compressed as Debian wants them; -n keeps the time and name out, so that
-  # two builds give the same bytes.
-  add_custom_command(OUTPUT ${man_folder}/tarvel-cli.1 ${man_folder}/Tarvel.1
-                            ${man_folder}/tarvel-cli.1.gz ${man_folder}/Tarvel.1.gz
-                     COMMAND ${CMAKE_COMMAND} -E make_directory ${man_folder}
-                     COMMAND tarvel-man-pages ${man_folder}
-                     COMMAND sh -c "gzip -9nc tarvel-cli.1 >tarvel-cli.1.gz"
-                     COMMAND sh -c "gzip -9nc Tarvel.1 >Tarvel.1.gz"
-                     WORKING_DIRECTORY ${man_folder}
-                     DEPENDS tarvel-man-pages
-                     COMMENT "Manual pages")
-  add_custom_target(man_pages ALL DEPENDS ${man_folder}/tarvel-cli.1.gz ${man_folder}/Tarvel.1.gz)
   install(FILES ${man_folder}/tarvel-cli.1.gz ${man_folder}/Tarvel.1.gz
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT linux)
   # The version's notes, as Debian keeps them for a package of its own making.

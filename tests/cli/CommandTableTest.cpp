@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cli/CliRun.h"
+#include "cli/CommandTable.h"
 #include "support/FakeSerialApi.h"
 #include "support/TempFolder.h"
 
@@ -36,6 +37,44 @@ TEST_F(CommandTableTest, CommandsWithoutAWorkspaceLeaveNoneBehind) {
           {"show", "--help"}}) {
         EXPECT_EQ(run(command).status, 0) << command.front();
         EXPECT_FALSE(fs::exists(workspace)) << command.front();
+    }
+}
+
+// Every command refuses an option it does not take before anything is made.
+TEST_F(CommandTableTest, AnOptionACommandDoesNotTakeIsRefusedBeforeTheWorkspaceIsMade) {
+    for (const CommandRow& command : commandTable()) {
+        const std::string foreign = command.name == "audit" ? "--port" : "--csv";
+        const Result result =
+            run({command.name, "X", foreign == "--port" ? "--port=COM1" : foreign});
+        EXPECT_EQ(result.status, 2) << command.name;
+        EXPECT_NE(result.err.find("takes no " + foreign), std::string::npos) << result.err;
+        EXPECT_FALSE(fs::exists(workspace)) << command.name;
+    }
+}
+
+// --help, the manual page and the completion come from one table: each
+// names every option of every command.
+TEST_F(CommandTableTest, HelpManualPageAndCompletionNameEveryOption) {
+#ifdef TARVEL_REFERENCE_DIR
+    const std::string page = readFile(TARVEL_REFERENCE_DIR "/man/tarvel-cli.1");
+    const std::string completion = readFile(TARVEL_REFERENCE_DIR "/completion/tarvel-cli");
+    ASSERT_NE(completion.find("_tarvel_cli()"), std::string::npos);
+#endif
+    for (const CommandRow& command : commandTable()) {
+        const Result help = run({command.name, "-h"});
+        EXPECT_EQ(help.status, 0) << command.name;
+        EXPECT_EQ(help.out, command.usage);
+#ifdef TARVEL_REFERENCE_DIR
+        const std::size_t section = page.find(".SS " + command.name + "\n");
+        ASSERT_NE(section, std::string::npos) << command.name;
+        const std::string ownPart = page.substr(section, page.find(".S", section + 1) - section);
+        const std::string ownCompletion = completion.substr(completion.find("local options="));
+        for (const std::string& option : command.options) {
+            EXPECT_NE(ownPart.find(option), std::string::npos) << command.name << " " << option;
+            EXPECT_NE(ownCompletion.find(command.name + ") options+=\""), std::string::npos);
+            EXPECT_NE(completion.find(option), std::string::npos) << option;
+        }
+#endif
     }
 }
 

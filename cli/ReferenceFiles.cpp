@@ -1,19 +1,18 @@
-// Writes the manual pages tarvel-cli.1 and Tarvel.1 into the folder given,
-// from the same usage texts that --help prints, so that they cannot drift.
+// Writes the manual pages tarvel-cli.1 and Tarvel.1, and the bash completion,
+// from the command table that --help and the option parser read, so that
+// none of them can drift from the program.
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "cli/Help.h"
+#include "cli/CommandTable.h"
 #include "common/Version.h"
 
 namespace {
-
-const std::vector<std::string> kCommands = {"new",    "copy",    "show",   "set",
-                                            "apply",  "image",   "decode", "ports",
-                                            "update", "station", "audit"};
 
 // Text as roff takes it literally: backslashes doubled, no line starting a request.
 std::string literal(const std::string& text) {
@@ -85,8 +84,8 @@ std::string cliPage() {
     page += ".SH SYNOPSIS\n" + block(programUsage().substr(0, programUsage().find('\n') + 1));
     page += ".SH DESCRIPTION\n" + block(programUsage().substr(programUsage().find('\n') + 2));
     page += ".SH COMMANDS\n";
-    for (const std::string& command : kCommands)
-        page += ".SS " + command + "\n" + block(commandUsage(command));
+    for (const CommandRow& command : commandTable())
+        page += ".SS " + command.name + "\n" + block(command.usage);
     page += ".SH APPLY CSV FORMAT\n" + block(kCsv);
     page += ".SH JSON\n" + block(kJson);
     page +=
@@ -117,15 +116,104 @@ std::string windowPage() {
     return page;
 }
 
+// ---- The bash completion ---------------------------------------------
+
+std::string joined(const std::vector<std::string>& names, const std::string& separator) {
+    std::string text;
+    for (const std::string& name : names) text += (text.empty() ? "" : separator) + name;
+    return text;
+}
+
+std::vector<std::string> commandsWith(Operands operands) {
+    std::vector<std::string> names;
+    for (const CommandRow& command : commandTable()) {
+        if (command.operands == operands)
+            names.push_back(command.name);
+    }
+    return names;
+}
+
+std::vector<std::string> optionsWith(OptionValue value) {
+    std::vector<std::string> names;
+    for (const OptionRow& option : optionTable()) {
+        if (option.value == value)
+            names.push_back(option.name);
+    }
+    return names;
+}
+
+// The case branches for what follows an option that takes a value.
+std::string optionValueCases() {
+    const struct {
+        OptionValue value;
+        const char* reply;
+    } kinds[] = {
+        {OptionValue::Folder, "            COMPREPLY=($(compgen -d -- \"$cur\"))\n"},
+        {OptionValue::File, "            COMPREPLY=($(compgen -f -- \"$cur\"))\n"},
+        {OptionValue::Text, ""},
+        {OptionValue::Port,
+         "            COMPREPLY=($(compgen -W \"$(tarvel-cli ports 2>/dev/null | cut -d' ' "
+         "-f1)\" -- \"$cur\"))\n"},
+    };
+    std::string cases;
+    for (const auto& kind : kinds) {
+        cases += "        " + joined(optionsWith(kind.value), " | ") + ")\n" + kind.reply +
+                 "            return\n            ;;\n";
+    }
+    cases.pop_back();
+    return cases;
+}
+
+std::string commandOptionCases() {
+    std::string cases;
+    for (const CommandRow& command : commandTable()) {
+        if (!command.options.empty())
+            cases += "            " + command.name + ") options+=\" " +
+                     joined(command.options, " ") + "\" ;;\n";
+    }
+    cases.pop_back();
+    return cases;
+}
+
+std::string completion(std::string text) {
+    std::vector<std::string> valueOptions;
+    for (const OptionRow& option : optionTable()) {
+        if (option.value != OptionValue::None)
+            valueOptions.push_back(option.name);
+    }
+    std::vector<std::string> commands;
+    for (const CommandRow& command : commandTable()) commands.push_back(command.name);
+    const std::pair<std::string, std::string> fills[] = {
+        {"@OPTION_VALUES@", optionValueCases()},
+        {"@VALUE_OPTIONS@", joined(valueOptions, " | ")},
+        {"@COMMON_OPTIONS@", joined(commonOptions(), " ")},
+        {"@COMMAND_OPTIONS@", commandOptionCases()},
+        {"@COMMANDS@", joined(commands, " ")},
+        {"@FILE_COMMANDS@", joined(commandsWith(Operands::Files), " | ")},
+        {"@PLAIN_COMMANDS@", joined(commandsWith(Operands::None), " | ")},
+        {"@KEY_COMMANDS@", joined(commandsWith(Operands::ProjectAndKeys), " | ")},
+    };
+    for (const auto& [mark, fill] : fills) {
+        const std::size_t at = text.find(mark);
+        if (at == std::string::npos)
+            throw std::runtime_error("the completion template has no " + mark);
+        text.replace(at, mark.size(), fill);
+    }
+    return text;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: tarvel-man-pages FOLDER\n";
+    if (argc != 4) {
+        std::cerr << "usage: tarvel-cli-reference MAN_FOLDER COMPLETION_TEMPLATE COMPLETION\n";
         return 2;
     }
     const std::string folder = argv[1];
     std::ofstream(folder + "/tarvel-cli.1") << cliPage();
     std::ofstream(folder + "/Tarvel.1") << windowPage();
+    std::ifstream template_(argv[2], std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(template_), {}};
+    std::ofstream(argv[3], std::ios::binary) << completion(text);
     return 0;
 }
