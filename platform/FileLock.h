@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -26,6 +27,14 @@ struct LockAttempt {
 // How the wait between two attempts is spent; by default the thread sleeps.
 // A window passes one that keeps its event loop running.
 using LockPause = std::function<void(unsigned milliseconds)>;
+
+// The one way files are locked here, on a file already open: exclusively,
+// and (Windows) on one byte far beyond any end of file, so that the lock never
+// keeps another handle from the data. With Try, busy tells when another
+// holder has it; otherwise reason tells why it could not be taken.
+enum class LockWait { Block, Try };
+bool lockOpenFile(std::intptr_t handle, LockWait wait, bool& busy, std::string& reason);
+void unlockOpenFile(std::intptr_t handle);
 
 // Takes the lock, trying for at most timeoutMs while another holder has it.
 // A missing lock file is made with the permission bits createMode (POSIX),

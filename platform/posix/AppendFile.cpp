@@ -1,12 +1,12 @@
 #include "platform/AppendFile.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "platform/FileLock.h"
 #include "platform/posix/Walk.h"
 
 namespace platform {
@@ -26,17 +26,12 @@ AppendFile::~AppendFile() {
 }
 
 bool AppendFile::lock(std::string& reason) {
-    while (flock(static_cast<int>(handle_), LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            reason = std::strerror(errno);
-            return false;
-        }
-    }
-    return true;
+    bool busy = false;
+    return lockOpenFile(handle_, LockWait::Block, busy, reason);
 }
 
 void AppendFile::unlock() {
-    flock(static_cast<int>(handle_), LOCK_UN);
+    unlockOpenFile(handle_);
 }
 
 bool AppendFile::readFrom(std::uint64_t offset, std::string& bytes, std::string& reason) {

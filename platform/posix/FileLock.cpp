@@ -53,6 +53,23 @@ int openLockFile(const std::string& path, std::optional<unsigned> createMode, st
 
 }  // namespace
 
+bool lockOpenFile(std::intptr_t handle, LockWait wait, bool& busy, std::string& reason) {
+    const int operation = wait == LockWait::Try ? LOCK_EX | LOCK_NB : LOCK_EX;
+    busy = false;
+    while (flock(static_cast<int>(handle), operation) != 0) {
+        if (errno == EINTR)
+            continue;
+        busy = errno == EWOULDBLOCK;
+        reason = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+void unlockOpenFile(std::intptr_t handle) {
+    flock(static_cast<int>(handle), LOCK_UN);
+}
+
 LockAttempt lockFile(const std::string& path, unsigned timeoutMs,
                      std::optional<unsigned> createMode, const LockPause& pause) {
     LockAttempt attempt;
@@ -63,11 +80,8 @@ LockAttempt lockFile(const std::string& path, unsigned timeoutMs,
         return attempt;
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if ((errno != EWOULDBLOCK && errno != EINTR) ||
-            std::chrono::steady_clock::now() >= deadline) {
-            attempt.busy = errno == EWOULDBLOCK;
-            attempt.reason = std::strerror(errno);
+    while (!lockOpenFile(fd, LockWait::Try, attempt.busy, attempt.reason)) {
+        if (!attempt.busy || std::chrono::steady_clock::now() >= deadline) {
             close(fd);
             return attempt;
         }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/FileLock.h"
 #include "platform/win32/Wide.h"
 
 namespace platform {
@@ -13,15 +14,6 @@ HANDLE fileOf(std::intptr_t handle) {
 
 std::string lastErrorText() {
     return "error " + std::to_string(GetLastError());
-}
-
-// The lock covers one byte far beyond any end of file: a locked range keeps
-// other handles from reading or writing it, which the data must never be.
-OVERLAPPED lockRange() {
-    OVERLAPPED range{};
-    range.Offset = 0xFFFFFFFE;
-    range.OffsetHigh = 0x7FFFFFFF;
-    return range;
 }
 
 }  // namespace
@@ -42,16 +34,12 @@ AppendFile::~AppendFile() {
 }
 
 bool AppendFile::lock(std::string& reason) {
-    OVERLAPPED range = lockRange();
-    if (LockFileEx(fileOf(handle_), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &range))
-        return true;
-    reason = lastErrorText();
-    return false;
+    bool busy = false;
+    return lockOpenFile(handle_, LockWait::Block, busy, reason);
 }
 
 void AppendFile::unlock() {
-    OVERLAPPED range = lockRange();
-    UnlockFileEx(fileOf(handle_), 0, 1, 0, &range);
+    unlockOpenFile(handle_);
 }
 
 bool AppendFile::readFrom(std::uint64_t offset, std::string& bytes, std::string& reason) {

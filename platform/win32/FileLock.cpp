@@ -16,9 +16,14 @@ class Win32FileLock final : public FileLock {
     HANDLE file_;
 };
 
-}  // namespace
-
-namespace {
+// One byte far beyond any end of file: a locked range keeps other handles
+// from reading or writing it, which the data must never be.
+OVERLAPPED lockRange() {
+    OVERLAPPED range{};
+    range.Offset = 0xFFFFFFFE;
+    range.OffsetHigh = 0x7FFFFFFF;
+    return range;
+}
 
 HANDLE openLockFile(const std::string& path, DWORD access) {
     return CreateFileW(toWide(path).c_str(), access,
@@ -27,6 +32,24 @@ HANDLE openLockFile(const std::string& path, DWORD access) {
 }
 
 }  // namespace
+
+bool lockOpenFile(std::intptr_t handle, LockWait wait, bool& busy, std::string& reason) {
+    OVERLAPPED range = lockRange();
+    const DWORD flags =
+        LOCKFILE_EXCLUSIVE_LOCK | (wait == LockWait::Try ? LOCKFILE_FAIL_IMMEDIATELY : DWORD{0});
+    busy = false;
+    if (LockFileEx(reinterpret_cast<HANDLE>(handle), flags, 0, 1, 0, &range))
+        return true;
+    const DWORD error = GetLastError();
+    busy = error == ERROR_LOCK_VIOLATION;
+    reason = "cannot lock (error " + std::to_string(error) + ")";
+    return false;
+}
+
+void unlockOpenFile(std::intptr_t handle) {
+    OVERLAPPED range = lockRange();
+    UnlockFileEx(reinterpret_cast<HANDLE>(handle), 0, 1, 0, &range);
+}
 
 LockAttempt lockFile(const std::string& path, unsigned timeoutMs, std::optional<unsigned>,
                      const LockPause& pause) {
@@ -40,17 +63,13 @@ LockAttempt lockFile(const std::string& path, unsigned timeoutMs, std::optional<
         return attempt;
     }
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    const auto handle = reinterpret_cast<std::intptr_t>(file);
     for (;;) {
-        OVERLAPPED whole{};
-        if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
-                       &whole)) {
+        if (lockOpenFile(handle, LockWait::Try, attempt.busy, attempt.reason)) {
             attempt.lock = std::make_unique<Win32FileLock>(file);
             return attempt;
         }
-        const DWORD error = GetLastError();
-        if (error != ERROR_LOCK_VIOLATION || GetTickCount64() >= deadline) {
-            attempt.busy = error == ERROR_LOCK_VIOLATION;
-            attempt.reason = "cannot lock (error " + std::to_string(error) + ")";
+        if (!attempt.busy || GetTickCount64() >= deadline) {
             CloseHandle(file);
             return attempt;
         }
