@@ -65,9 +65,9 @@ int updateCommand(Cli& cli) {
     if (options.project && !platform::entryExists(ProjectPaths(folder).generalParameters))
         throw CliError{name, std::string("has no ") + kGeneralParameterFile +
                                  ", so there is no project to write"};
-    for (const std::string& truncation :
-         writeImageForUpdater(folder, name, cli.environment.lockPause).truncations)
-        cli.tell(name, truncation);
+    // Locked until the updater has read the image.
+    const WrittenImage image = writeImageForUpdater(folder, name, cli.environment.lockPause);
+    for (const std::string& truncation : image.truncations) cli.tell(name, truncation);
 
     // As the wizard names them when it shows.
     for (const std::string& missing : missingUpdaterFiles(cli.workspace.root))

@@ -2,14 +2,12 @@
 
 #include "documents/XmlDocument.h"
 #include "project/ProjectImage.h"
-#include "project/ProjectLock.h"
 
 WrittenImage writeImageForUpdater(const std::string& folder, const std::string& name,
                                   const platform::LockPause& pause) {
-    const ProjectLock lock(folder, name, kProjectLockWaitMs, pause);
+    WrittenImage image{ProjectLock(folder, name, kProjectLockWaitMs, pause), {}, {}};
     XmlDocument document;
-    WrittenImage image;
-    image.bytes = writeProjectImage(lock, folder, document, &image.truncations);
+    image.bytes = writeProjectImage(image.lock, folder, document, &image.truncations);
     return image;
 }
 

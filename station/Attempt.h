@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/FileLock.h"
+#include "project/ProjectLock.h"
 #include "update/UpdaterCommandLine.h"
 #include "update/UpdaterLauncher.h"
 
@@ -12,13 +13,16 @@
 // the updater's run.
 
 struct WrittenImage {
+    // Held until the updater has read the image: no writer changes it
+    // between the write and the read, so the record names what was read.
+    ProjectLock lock;
     std::string bytes;
     // A line for each value that did not fit its field.
     std::vector<std::string> truncations;
 };
 
-// Builds the project's image from its pargen.xml and writes bin/bank.bin,
-// holding the project's lock (its waits spent in pause). Raises AppError.
+// Takes the project's lock (its waits spent in pause), builds the project's
+// image from its pargen.xml and writes bin/bank.bin. Raises AppError.
 WrittenImage writeImageForUpdater(const std::string& folder, const std::string& name,
                                   const platform::LockPause& pause);
 

@@ -261,23 +261,26 @@ class Station {
             finish(record, "skipped", "");
             return {"skipped", answer == Answer::Quit ? Next::Quit : Next::Row};
         }
+        std::optional<WrittenImage> image;
         try {
-            const WrittenImage image =
-                writeImageForUpdater(row.folder, row.name, settings_.lockPause);
-            for (const std::string& truncation : image.truncations)
+            image = writeImageForUpdater(row.folder, row.name, settings_.lockPause);
+            for (const std::string& truncation : image->truncations)
                 face_.tell(row.name, truncation);
-            record["image"] = hexBytes(image.bytes);
-            record["imageSha256"] = sha256Hex(image.bytes);
+            record["image"] = hexBytes(image->bytes);
+            record["imageSha256"] = sha256Hex(image->bytes);
             record["pargenSha256"] = fileDigest(ProjectPaths(row.folder).generalParameters);
         } catch (const std::exception& e) {
             face_.step(row.name + ": " + e.what());
             finish(record, "failed", e.what());
             return {"failed"};
         }
-        return runAttemptUpdater(row, opened, record);
+        return runAttemptUpdater(row, opened, record, image);
     }
 
-    AttemptEnd runAttemptUpdater(const QueueRow& row, const std::string& opened, Json& record) {
+    // The project stays locked while the updater reads its image, and is let
+    // go when it ends: the hook may write the project.
+    AttemptEnd runAttemptUpdater(const QueueRow& row, const std::string& opened, Json& record,
+                                 std::optional<WrittenImage>& image) {
         const std::string name = fileNamePart(record["started"].get<std::string>()) + "-" +
                                  std::to_string(platform::currentProcessId()) + "-" +
                                  fileNamePart(row.name) + ".txt";
@@ -302,6 +305,7 @@ class Station {
         };
         const RunOutcome outcome =
             runUpdater(settings_.workspaceRoot, opened, settings_.options, row.folder, wait);
+        image.reset();
         face_.updaterEnded(output.readNew());
         if (!outcome.launchError.empty())
             face_.step(outcome.launchError);

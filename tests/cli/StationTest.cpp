@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "cli/CliRun.h"
+#include "common/Sha256.h"
 #include "common/UtcTime.h"
 #include "platform/FileSystem.h"
 #include "platform/ProcessIdentity.h"
@@ -61,8 +62,9 @@ class StationTest : public testing::Test {
         serial->devices = {"COM3"};
     }
     void TearDown() override {
-        for (const char* name : {"TARVEL_ARGS_FILE", "TARVEL_IMAGES_FILE", "TARVEL_UPDATER_SAY",
-                                 "TARVEL_UPDATER_EXIT_CODES", "TARVEL_UPDATER_SLEEP_MS"})
+        for (const char* name :
+             {"TARVEL_ARGS_FILE", "TARVEL_IMAGES_FILE", "TARVEL_UPDATER_SAY",
+              "TARVEL_UPDATER_EXIT_CODES", "TARVEL_UPDATER_SLEEP_MS", "TARVEL_UPDATER_GATE"})
             clearEnvironment(name);
     }
 
@@ -190,6 +192,37 @@ TEST_F(StationTest, AnswersSkipRetryAndQuit) {
         got.resize(std::min(got.size(), c.events.size()));
         EXPECT_EQ(got, c.events) << c.answers << result.err;
     }
+}
+
+// The project stays locked while the updater reads its image: a set waits
+// for the updater's end, and the record names the bytes the updater read.
+TEST_F(StationTest, ASetWaitsUntilTheUpdaterHasReadTheImage) {
+    writeFile(queue, "name,rtu.baud\nLine-1,9600\n");
+    const std::string gate = workspace / "gate";
+    setEnvironment("TARVEL_UPDATER_GATE", gate);
+    CliResult provisioned;
+    std::thread station([&] { provisioned = this->station("", {"--yes"}); });
+    // The updater has started once it recorded its arguments.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (updaterRuns() == 0 && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    int pauses = 0;
+    CliEnvironment environment{"", serial, false, {}};
+    // Each pause is a wait for the lock: the first one lets the updater end.
+    environment.lockPause = [&](unsigned ms) {
+        if (pauses++ == 0)
+            writeFile(gate, "");
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    };
+    const CliResult set =
+        runCli({"--workspace", workspace.path(), "set", "Line-1", "rtu.baud=38400"}, environment);
+    station.join();
+    EXPECT_EQ(set.status, 0) << set.err;
+    EXPECT_GT(pauses, 0);
+    EXPECT_EQ(provisioned.status, 0) << provisioned.err;
+    const Json result = logRecords(log).back();
+    EXPECT_EQ(result["outcome"], "ok");
+    EXPECT_EQ(result["imageSha256"], sha256Hex(readFile(images)));
 }
 
 TEST_F(StationTest, APortErrorRunsNoUpdaterAndATimeoutStopsTheStation) {
