@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,10 @@ class AppendFile {
     bool append(std::string_view bytes, std::string& reason);
     // Cuts the file to size bytes and flushes that to the disk.
     bool truncate(std::uint64_t size, std::string& reason);
+    // Whether path still names this file, and how long the file is: a file
+    // deleted, replaced or cut under its writer shows here.
+    bool isAt(const std::string& path) const;
+    std::optional<std::uint64_t> size() const;
 
   private:
     explicit AppendFile(std::intptr_t handle) : handle_(handle) {}

@@ -78,6 +78,13 @@ void AuditLog::withLock(const std::function<void()>& work) {
 }
 
 void AuditLog::catchUp() {
+    // What this station read and wrote is still there, in the file it has
+    // open, at the log's path: else the log was deleted, replaced or cut.
+    const auto size = file_->size();
+    if (!file_->isAt(path_) || !size || *size < chain_.wholeBytes() + chain_.torn().size())
+        throw LogError(path_,
+                       "the log was deleted, replaced or cut while the station ran; "
+                       "no further converter is written");
     std::string bytes;
     std::string reason;
     if (!file_->readFrom(chain_.wholeBytes() + chain_.torn().size(), bytes, reason))

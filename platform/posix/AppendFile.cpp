@@ -1,6 +1,7 @@
 #include "platform/AppendFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -72,6 +73,27 @@ bool AppendFile::truncate(std::uint64_t size, std::string& reason) {
         return false;
     }
     return true;
+}
+
+bool AppendFile::isAt(const std::string& path) const {
+    struct stat held {};
+    if (fstat(static_cast<int>(handle_), &held) != 0)
+        return false;
+    const int named = posix::openWalked(path, O_PATH, 0, nullptr);
+    if (named < 0)
+        return false;
+    struct stat now {};
+    const bool same = fstat(named, &now) == 0 && now.st_dev == held.st_dev &&
+                      now.st_ino == held.st_ino && held.st_nlink > 0;
+    close(named);
+    return same;
+}
+
+std::optional<std::uint64_t> AppendFile::size() const {
+    struct stat held {};
+    if (fstat(static_cast<int>(handle_), &held) != 0)
+        return std::nullopt;
+    return static_cast<std::uint64_t>(held.st_size);
 }
 
 }  // namespace platform

@@ -87,4 +87,35 @@ bool AppendFile::truncate(std::uint64_t size, std::string& reason) {
     return true;
 }
 
+namespace {
+
+std::optional<BY_HANDLE_FILE_INFORMATION> identityOf(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(file, &information))
+        return std::nullopt;
+    return information;
+}
+
+}  // namespace
+
+bool AppendFile::isAt(const std::string& path) const {
+    const auto held = identityOf(fileOf(handle_));
+    const HANDLE named =
+        CreateFileW(toWide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (!held || named == INVALID_HANDLE_VALUE)
+        return false;
+    const auto now = identityOf(named);
+    CloseHandle(named);
+    return now && now->dwVolumeSerialNumber == held->dwVolumeSerialNumber &&
+           now->nFileIndexHigh == held->nFileIndexHigh && now->nFileIndexLow == held->nFileIndexLow;
+}
+
+std::optional<std::uint64_t> AppendFile::size() const {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(fileOf(handle_), &size))
+        return std::nullopt;
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
 }  // namespace platform

@@ -225,6 +225,26 @@ TEST_F(StationTest, ASetWaitsUntilTheUpdaterHasReadTheImage) {
     EXPECT_EQ(result["imageSha256"], sha256Hex(readFile(images)));
 }
 
+// A log deleted under a running station: it stops after that row, says so,
+// and writes no further converter into a log that nobody will read.
+TEST_F(StationTest, ALogDeletedWhileTheUpdaterRunsStopsTheStation) {
+    const std::string gate = workspace / "gate";
+    setEnvironment("TARVEL_UPDATER_GATE", gate);
+    CliResult provisioned;
+    std::thread station([&] { provisioned = this->station("", {"--yes"}); });
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (updaterRuns() == 0 && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    fs::remove(log);
+    writeFile(gate, "");
+    station.join();
+    EXPECT_EQ(provisioned.status, 1);
+    EXPECT_NE(provisioned.err.find(log + ": the log was deleted, replaced or cut"),
+              std::string::npos)
+        << provisioned.err;
+    EXPECT_EQ(updaterRuns(), 1);
+}
+
 TEST_F(StationTest, APortErrorRunsNoUpdaterAndATimeoutStopsTheStation) {
     serial->failCall("escapeCommFunction", 1);  // DTR refused
     const CliResult refused = station("\nq\n");
