@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "project/ProjectPaths.h"
 #include "documents/GeneralParameters.h"
 #include "documents/XmlDocument.h"
 #include "image/ParameterImage.h"
+#include "project/ProjectPaths.h"
 
 int main() {
     namespace fs = std::filesystem;

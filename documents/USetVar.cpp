@@ -1,7 +1,7 @@
 #include "documents/USetVar.h"
 
-#include "project/Workspace.h"
 #include "common/Messages.h"
+#include "project/Workspace.h"
 
 TFSetVar::TFSetVar(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("FSetVar"));

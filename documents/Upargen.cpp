@@ -6,16 +6,16 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-#include "controls/CurrentProjectLock.h"
-#include "project/ProjectLock.h"
-#include "project/Workspace.h"
 #include "common/ActionGuard.h"
 #include "common/AppError.h"
 #include "common/Messages.h"
+#include "controls/CurrentProjectLock.h"
 #include "controls/FlatButton.h"
 #include "controls/RadioGroup.h"
 #include "controls/WindowLook.h"
 #include "platform/FileSystem.h"
+#include "project/ProjectLock.h"
+#include "project/Workspace.h"
 
 namespace {
 

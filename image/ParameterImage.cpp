@@ -2,11 +2,11 @@
 
 #include <vector>
 
-#include "project/ProjectPaths.h"
 #include "common/AppError.h"
 #include "common/IntegerText.h"
 #include "documents/XmlDocument.h"
 #include "platform/FileSystem.h"
+#include "project/ProjectPaths.h"
 
 std::array<std::uint8_t, kImageBufferSize> ImageBuffer{};
 std::int32_t ImageLength = 0;

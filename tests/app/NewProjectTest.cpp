@@ -3,17 +3,17 @@
 #include <QtTest>
 #include <filesystem>
 
-#include "project/BuildMarker.h"
 #include "app/Forms.h"
 #include "app/TarvelApplication.h"
 #include "app/UTarveleFirmWare.h"
 #include "app/Unewp.h"
-#include "project/Workspace.h"
 #include "common/ShortQuote.h"
 #include "controls/FlatButton.h"
 #include "controls/RadioGroup.h"
 #include "documents/USetVar.h"
 #include "documents/Upargen.h"
+#include "project/BuildMarker.h"
+#include "project/Workspace.h"
 #include "support/MessageRecorder.h"
 #include "support/TempFolder.h"
 

@@ -8,12 +8,12 @@
 #include <thread>
 #include <utility>
 
-#include "project/BuildMarker.h"
-#include "project/ProjectLock.h"
 #include "cli/CliRun.h"
 #include "documents/GeneralParameters.h"
 #include "documents/XmlDocument.h"
 #include "platform/FileSystem.h"
+#include "project/BuildMarker.h"
+#include "project/ProjectLock.h"
 #include "support/TempFolder.h"
 
 namespace {

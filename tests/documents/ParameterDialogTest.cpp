@@ -6,14 +6,14 @@
 #include <filesystem>
 #include <optional>
 
-#include "project/ProjectLock.h"
 #include "app/TarvelApplication.h"
-#include "project/Workspace.h"
 #include "controls/FlatButton.h"
 #include "controls/RadioGroup.h"
 #include "documents/GeneralParameters.h"
 #include "documents/Upargen.h"
 #include "documents/XmlDocument.h"
+#include "project/ProjectLock.h"
+#include "project/Workspace.h"
 #include "support/MessageRecorder.h"
 #include "support/TempFolder.h"
 

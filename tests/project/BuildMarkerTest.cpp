@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
+#include "platform/FileSystem.h"
 #include "project/BuildMarker.h"
 #include "project/NewProject.h"
-#include "platform/FileSystem.h"
 #include "support/TempFolder.h"
 
 namespace {

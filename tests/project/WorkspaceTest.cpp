@@ -5,12 +5,12 @@
 #include <memory>
 #include <vector>
 
+#include "common/AppError.h"
+#include "platform/FileSystem.h"
 #include "project/FolderUtils.h"
 #include "project/ProjectLock.h"
 #include "project/ProjectPaths.h"
 #include "project/Workspace.h"
-#include "common/AppError.h"
-#include "platform/FileSystem.h"
 #include "support/Environment.h"
 #include "support/PosixOnly.h"
 #include "support/TempFolder.h"
