@@ -1,4 +1,5 @@
-// audit: checks a station's log and tells each project's last outcome.
+// audit: checks a station's log and tells each project's last outcome;
+// keygen: the key pair that signs it.
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -7,6 +8,7 @@
 #include "cli/Csv.h"
 #include "platform/NativePath.h"
 #include "station/AuditLog.h"
+#include "station/Proof.h"
 
 namespace {
 
@@ -15,6 +17,8 @@ std::vector<Json> lastRecords(const std::vector<AuditRecord>& records) {
     std::vector<Json> last;
     std::map<std::string, std::size_t> at;
     for (const AuditRecord& record : records) {
+        if (record.json["event"] == "checkpoint")
+            continue;
         const std::string project = record.json["project"];
         const auto [found, added] = at.emplace(project, last.size());
         if (added)
@@ -60,6 +64,19 @@ Entry entryOf(const Json& record) {
             result ? text(record.value("exitCode", Json())) : ""};
 }
 
+// 3 when lines after the last checkpoint are not sealed yet (a station at
+// work, or killed), 0 otherwise.
+int unsealed(Cli& cli, const std::string& file, const std::optional<ProofVerdict>& proof) {
+    if (!proof || proof->kind != ProofVerdict::Kind::Unsealed)
+        return 0;
+    const std::size_t lines = proof->unsealedLines;
+    cli.tellAboutFile(file,
+                      std::to_string(lines) +
+                          (lines == 1 ? " line after the last checkpoint is not sealed yet"
+                                      : " lines after the last checkpoint are not sealed yet"));
+    return 3;
+}
+
 }  // namespace
 
 int auditCommand(Cli& cli) {
@@ -74,11 +91,25 @@ int auditCommand(Cli& cli) {
         throw CliError::aboutFile(file, "cannot read the log");
     AuditChain chain;
     if (const auto problem = chain.take(bytes))
-        throw CliError::aboutFile(
-            file, "line " + std::to_string(problem->line) + ": " + problem->message);
-    if (!chain.torn().empty())
-        cli.tellAboutFile(file, "line " + std::to_string(chain.nextLine()) +
-                                    " is torn (a crash while it was written); ignored");
+        throw CliError::aboutFile(file, problem->text());
+    const auto keyFile = cli.arguments.option("--key");
+    const auto anchor = cli.arguments.option("--anchor");
+    if (anchor && !keyFile)
+        cli.arguments.refuse("--anchor goes with --key");
+    std::optional<ProofVerdict> proof;
+    if (keyFile) {
+        proof = proveLog(chain, chain.logId(), readPublicKey(*keyFile), anchor);
+        if (proof->kind == ProofVerdict::Kind::Fault)
+            throw CliError::aboutFile(
+                file, "line " + std::to_string(proof->line) + ": " + proof->message);
+    } else {
+        cli.tellAboutFile(file,
+                          "checked without --key: an unsigned chain proves only that the log "
+                          "was not edited naively");
+        if (!chain.torn().empty())
+            cli.tellAboutFile(file, "line " + std::to_string(chain.nextLine()) +
+                                        " is torn (a crash while it was written); ignored");
+    }
 
     std::vector<Entry> entries;
     for (const Json& record : lastRecords(chain.records())) entries.push_back(entryOf(record));
@@ -94,15 +125,16 @@ int auditCommand(Cli& cli) {
                                 {"exitCode", e.exitCode}});
         cli.printJson({{"records", chain.records().size()},
                        {"head", chain.head().empty() ? Json() : Json(chain.head())},
+                       {"signed", proof.has_value()},
                        {"projects", projects}});
-        return 0;
+        return unsealed(cli, file, proof);
     }
     if (csv) {
         cli.out << "project,outcome,time,port,adapter,image,exitCode\r\n";
         for (const Entry& e : entries)
             cli.out << csvLine(
                 {e.project, e.outcome, e.time, e.port, e.adapter, e.image, e.exitCode});
-        return 0;
+        return unsealed(cli, file, proof);
     }
     for (const Entry& e : entries) {
         cli.out << e.project << "  " << e.outcome << "  " << e.time << "  " << e.port;
@@ -110,7 +142,22 @@ int auditCommand(Cli& cli) {
             cli.out << "  (" << e.adapter << ")";
         cli.out << "  " << e.image << '\n';
     }
-    cli.out << chain.records().size() << " records, chain whole; last line's SHA-256 "
-            << (chain.head().empty() ? "none" : chain.head()) << '\n';
+    cli.out << chain.records().size() << " records, chain whole";
+    if (proof)
+        cli.out << ", " << proof->checkpoints << " checkpoints signed by key " << proof->key;
+    cli.out << "; last line's SHA-256 " << (chain.head().empty() ? "none" : chain.head()) << '\n';
+    return unsealed(cli, file, proof);
+}
+
+int keygenCommand(Cli& cli) {
+    const std::string file = cli.arguments.operands(1).front();
+    try {
+        generateKeyFiles(file);
+    } catch (const AppError& e) {
+        throw CliError::aboutFile(file, e.what());
+    }
+    const PublicKey key = readPublicKey(file + ".pub");
+    cli.err << "tarvel-cli: made the key pair " << file << " and " << file << ".pub (key "
+            << key.id() << ")\n";
     return 0;
 }

@@ -95,3 +95,4 @@ int portsCommand(Cli& cli);
 int updateCommand(Cli& cli);
 int stationCommand(Cli& cli);
 int auditCommand(Cli& cli);
+int keygenCommand(Cli& cli);

@@ -40,6 +40,7 @@ const std::vector<OptionRow>& optionTable() {
         {"--log", OptionValue::File},         {"--yes", OptionValue::None},
         {"--retries", OptionValue::Text},     {"--on-result", OptionValue::Text},
         {"--redo", OptionValue::Text},        {"--csv", OptionValue::None},
+        {"--key", OptionValue::File},         {"--anchor", OptionValue::Folder},
     };
     return options;
 }
@@ -162,10 +163,12 @@ const std::vector<CommandRow>& commandTable() {
          stationCommand,
          true,
          {"--port", "--wait-port", "--watch", "--log", "--yes", "--retries", "--on-result",
-          "--redo", kUpdaterOptions[0], kUpdaterOptions[1], kUpdaterOptions[2], kUpdaterOptions[3]},
+          "--redo", "--key", "--anchor", kUpdaterOptions[0], kUpdaterOptions[1], kUpdaterOptions[2],
+          kUpdaterOptions[3]},
          Operands::Files,
          "  station QUEUE.csv --port COMn | --wait-port [--watch DIR] [--yes]\n"
          "         [--retries N] [--log FILE] [--on-result CMD] [--redo NAME]\n"
+         "         [--key FILE [--anchor DIR]]\n"
          "         [update's --no-... options]\n"
          "                           provision a queue of converters, one after another\n",
          "Usage: tarvel-cli station QUEUE.csv --port COMn [OPTIONS]\n"
@@ -187,19 +190,41 @@ const std::vector<CommandRow>& commandTable() {
          "  --on-result CMD  run CMD after each result, with TARVEL_PROJECT, TARVEL_PORT,\n"
          "                   TARVEL_OUTCOME, TARVEL_EXIT_CODE and TARVEL_IMAGE set\n"
          "  --redo NAME      provision NAME again although it was provisioned\n"
+         "  --key FILE       sign the log: a checkpoint after each result, signed with\n"
+         "                   the secret key of tarvel-cli keygen\n"
+         "  --anchor DIR     also keep each checkpoint in DIR/<log id>.checkpoint, on a\n"
+         "                   disk the log's own writers cannot rewrite\n"
          "  --no-firmware, --no-read-firmware, --no-project, --no-read-project as update\n"
          "An updater still running after 150 s is left alone and the station stops.\n"
          "Exit status 0 when no row is pending, 1 otherwise.\n"},
         {"audit",
          auditCommand,
          false,
-         {"--csv"},
+         {"--csv", "--key", "--anchor"},
          Operands::Files,
-         "  audit LOG [--csv]        check a station's log; each project's last outcome\n",
-         "Usage: tarvel-cli audit LOG [--json | --csv]\n"
+         "  audit LOG [--csv] [--key FILE.pub [--anchor DIR]]\n"
+         "                           check a station's log; each project's last outcome\n",
+         "Usage: tarvel-cli audit LOG [--json | --csv] [--key FILE.pub [--anchor DIR]]\n"
          "Checks every line of a station's log and the chain of SHA-256 sums that links\n"
          "them, then prints each project's last outcome, time, port, adapter and image.\n"
-         "A broken chain exits 1 naming the first bad line.\n"},
+         "A broken chain exits 1 naming the first bad line. Without --key the chain\n"
+         "proves only that the log was not edited naively.\n"
+         "  --key FILE.pub   also check every checkpoint's signature with this public\n"
+         "                   key (or the public half of a secret key file), and that\n"
+         "                   the last line is a checkpoint: exit 1 names the first line\n"
+         "                   at fault, exit 3 says how many lines are not sealed yet\n"
+         "  --anchor DIR     also check that the log still holds the checkpoint kept in\n"
+         "                   DIR: a log cut after it, or another log, exits 1\n"},
+        {"keygen",
+         keygenCommand,
+         false,
+         {},
+         Operands::Files,
+         "  keygen FILE              make a key pair that signs station logs\n",
+         "Usage: tarvel-cli keygen FILE\n"
+         "Makes an Ed25519 key pair: FILE, the secret key (mode 0600; keep it with the\n"
+         "station), and FILE.pub, the public key an auditor checks the log with. A FILE\n"
+         "that exists is refused.\n"},
     };
     return commands;
 }

@@ -6,6 +6,7 @@
 #include "cli/Cli.h"
 #include "common/IntegerText.h"
 #include "common/Utf8.h"
+#include "platform/FileSystem.h"
 #include "station/AuditLog.h"
 #include "station/Station.h"
 
@@ -44,6 +45,18 @@ StationSettings readSettings(Cli& cli, const std::string& queueFile) {
     settings.logPath = arguments.option("--log").value_or(stem + ".audit.jsonl");
     if (queueFile == "-" && !arguments.option("--log"))
         arguments.refuse("a queue from standard input needs --log");
+    if (const auto key = arguments.option("--key")) {
+        try {
+            settings.key = readSecretKey(*key);
+        } catch (const AppError& e) {
+            throw CliError::aboutFile(*key, e.what());
+        }
+    }
+    settings.anchorFolder = arguments.option("--anchor").value_or("");
+    if (!settings.anchorFolder.empty() && !settings.key)
+        arguments.refuse("--anchor goes with --key");
+    if (!settings.anchorFolder.empty() && !platform::folderExists(settings.anchorFolder))
+        throw CliError::aboutFile(settings.anchorFolder, "no such folder for the anchor");
     settings.serial = cli.environment.serial;
     settings.wait = cli.environment.wait;
     settings.lockPause = cli.environment.lockPause;

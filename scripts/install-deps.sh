@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, when missing,
 # and any further packages named on the command line.
 set -euo pipefail
-packages=(cmake ninja-build g++ qt6-base-dev libexpat1-dev nlohmann-json3-dev libgtest-dev libgmock-dev "$@")
+packages=(cmake ninja-build g++ qt6-base-dev libexpat1-dev libsodium-dev nlohmann-json3-dev libgtest-dev libgmock-dev "$@")
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

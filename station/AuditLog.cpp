@@ -1,6 +1,7 @@
 #include "station/AuditLog.h"
 
-#include <set>
+#include <map>
+#include <vector>
 
 #include "common/Sha256.h"
 #include "common/UtcTime.h"
@@ -8,23 +9,84 @@
 
 namespace {
 
-// What a whole line must be; the first thing wrong with it, or nothing.
-std::optional<std::string> lineProblem(const Json& record, const std::string& head) {
-    static const std::set<std::string> kEvents = {"start", "updater", "result"};
+enum class Kind { Text, Count, CountOrNull, NumberOrNull };
+
+bool hasKind(const Json& value, Kind kind) {
+    switch (kind) {
+        case Kind::Text:
+            return value.is_string();
+        case Kind::Count:
+            return value.is_number_unsigned();
+        case Kind::CountOrNull:
+            return value.is_number_unsigned() || value.is_null();
+        case Kind::NumberOrNull:
+            return value.is_number_integer() || value.is_null();
+    }
+    return false;
+}
+
+// The members a record of each event must have, as the station reads them.
+struct Member {
+    const char* name;
+    Kind kind;
+};
+const std::map<std::string, std::vector<Member>>& requiredMembers() {
+    static const std::vector<Member> attempt = {{"project", Kind::Text},
+                                                {"host", Kind::Text},
+                                                {"boot", Kind::Text},
+                                                {"pid", Kind::Count},
+                                                {"pidStart", Kind::CountOrNull},
+                                                {"started", Kind::Text},
+                                                {"port", Kind::Text},
+                                                {"device", Kind::Text}};
+    static const std::map<std::string, std::vector<Member>> members = [] {
+        std::map<std::string, std::vector<Member>> all;
+        all["start"] = attempt;
+        all["updater"] = attempt;
+        all["updater"].insert(all["updater"].end(),
+                              {{"updaterPid", Kind::Count}, {"updaterStarted", Kind::CountOrNull}});
+        all["result"] = attempt;
+        all["result"].insert(
+            all["result"].end(),
+            {{"outcome", Kind::Text}, {"ended", Kind::Text}, {"exitCode", Kind::NumberOrNull}});
+        all["checkpoint"] = {{"log", Kind::Text},  {"records", Kind::Count},
+                             {"head", Kind::Text}, {"time", Kind::Text},
+                             {"key", Kind::Text},  {"signature", Kind::Text}};
+        return all;
+    }();
+    return members;
+}
+
+// Members that a record may leave out, but must give right when it has them.
+const std::vector<Member>& optionalMembers() {
+    static const std::vector<Member> members = {{"imageSha256", Kind::Text},
+                                                {"image", Kind::Text},
+                                                {"log", Kind::Text},
+                                                {"unit", Kind::Text}};
+    return members;
+}
+
+// What a whole line must be, apart from its place in the chain; the first
+// thing wrong with it, or nothing.
+std::optional<std::string> recordProblem(const Json& record) {
     if (!record.is_object())
         return "not a JSON object";
-    if (record.value("version", 0) != kAuditVersion)
+    if (record.value("version", Json()) != kAuditVersion)
         return "not a record of version 1";
-    if (!record.contains("event") || !record["event"].is_string() ||
-        !kEvents.count(record["event"].get<std::string>()))
-        return "no event start, updater or result";
-    if (!record.contains("project") || !record["project"].is_string())
-        return "no project";
-    const Json& prev = record.contains("prev") ? record["prev"] : Json();
-    if (head.empty() ? !prev.is_null() : prev != head)
-        return head.empty() ? "prev is not null on the first line"
-                            : "the chain is broken: prev is not the SHA-256 of the line before "
-                              "(that line or this one was changed, or a line was cut or added)";
+    const Json event = record.value("event", Json());
+    const auto& required = requiredMembers();
+    const auto members =
+        event.is_string() ? required.find(event.get<std::string>()) : required.end();
+    if (members == required.end())
+        return "no event start, updater, result or checkpoint";
+    for (const Member& member : members->second) {
+        if (!record.contains(member.name) || !hasKind(record[member.name], member.kind))
+            return std::string("its ") + member.name + " is missing or not what the station writes";
+    }
+    for (const Member& member : optionalMembers()) {
+        if (record.contains(member.name) && !hasKind(record[member.name], member.kind))
+            return std::string("its ") + member.name + " is not what the station writes";
+    }
     return std::nullopt;
 }
 
@@ -40,9 +102,17 @@ std::optional<AuditProblem> AuditChain::take(std::string_view bytes) {
         Json record = Json::parse(line, nullptr, false);
         if (record.is_discarded())
             return AuditProblem{number, "not a JSON line"};
-        if (const auto problem = lineProblem(record, head_))
+        if (const auto problem = recordProblem(record))
             return AuditProblem{number, *problem};
+        const Json prev = record.value("prev", Json());
+        if (head_.empty() && !prev.is_null())
+            return AuditProblem{number, "prev is not null on the first line"};
+        if (!head_.empty() && prev != head_)
+            return AuditProblem{number - 1, "was changed or removed: line " +
+                                                std::to_string(number) + " does not follow it"};
         head_ = sha256Hex(line);
+        if (records_.empty())
+            firstLineDigest_ = head_;
         wholeBytes_ += line.size() + 1;
         records_.push_back({number, std::move(record)});
     }
@@ -90,7 +160,7 @@ void AuditLog::catchUp() {
     if (!file_->readFrom(chain_.wholeBytes() + chain_.torn().size(), bytes, reason))
         throw LogError(path_, "cannot read the log: " + reason);
     if (const auto problem = chain_.take(bytes))
-        throw LogError(path_, "line " + std::to_string(problem->line) + ": " + problem->message);
+        throw LogError(path_, problem->text());
     // Under the lock every line is appended whole: a part line is torn.
     if (!chain_.torn().empty())
         setTornLineAside();
@@ -111,7 +181,38 @@ void AuditLog::setTornLineAside() {
     chain_.dropTorn();
 }
 
+std::string checkpointMessage(const std::string& log, std::size_t records, const std::string& head,
+                              const std::string& time) {
+    return "tarvel-checkpoint 1\n" + log + "\n" + std::to_string(records) + "\n" + head + "\n" +
+           time + "\n";
+}
+
+std::string AuditChain::logId() const {
+    if (records_.empty())
+        return {};
+    const Json& first = records_.front().json;
+    return first.contains("log") ? first["log"].get<std::string>() : firstLineDigest_.substr(0, 32);
+}
+
+std::string AuditLog::appendCheckpoint(const SecretKey& key) {
+    const std::string log = chain_.logId();
+    const std::size_t count = chain_.records().size();
+    const std::string time = isoUtc(utcNowMs());
+    append(
+        Json{{"version", kAuditVersion},
+             {"event", "checkpoint"},
+             {"log", log},
+             {"records", count},
+             {"head", chain_.head()},
+             {"time", time},
+             {"key", key.publicKey().id()},
+             {"signature", signatureHex(key, checkpointMessage(log, count, chain_.head(), time))}});
+    return lastLine_;
+}
+
 void AuditLog::append(Json record) {
+    if (chain_.records().empty() && !record.contains("log"))
+        record["log"] = randomId();
     record["prev"] = chain_.head().empty() ? Json() : Json(chain_.head());
     // Invalid UTF-8 (an updater's output) is replaced, never refused.
     const std::string line = record.dump(-1, ' ', false, Json::error_handler_t::replace);
@@ -119,6 +220,7 @@ void AuditLog::append(Json record) {
     if (!locked_ || !file_->append(line + "\n", reason))
         throw LogError(path_, "cannot write the log: " + reason);
     chain_.take(line + "\n");
+    lastLine_ = line;
 }
 
 std::string AuditLog::outputFolderName() const {

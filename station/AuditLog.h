@@ -11,6 +11,7 @@
 #include "common/AppError.h"
 #include "common/Json.h"
 #include "platform/AppendFile.h"
+#include "station/Signing.h"
 
 // The station's record: JSON lines, each naming in "prev" the SHA-256 of the
 // line before it (its bytes without the line break), or null on the first,
@@ -22,10 +23,21 @@ struct AuditRecord {
     Json json;
 };
 
+// What a checkpoint signs: the log, the count of lines before it, the
+// SHA-256 of the last of them, and the time.
+std::string checkpointMessage(const std::string& log, std::size_t records, const std::string& head,
+                              const std::string& time);
+
 // The first line that breaks the log: what it is, and its number.
 struct AuditProblem {
     std::size_t line;
     std::string message;
+    // "line N: message", or "line N was changed…" for a message that goes on
+    // from the line's number.
+    std::string text() const {
+        const std::string number = "line " + std::to_string(line);
+        return message.rfind("was ", 0) == 0 ? number + " " + message : number + ": " + message;
+    }
 };
 
 // Reads a log's bytes in order, checking each whole line and the chain. Bytes
@@ -39,6 +51,9 @@ class AuditChain {
     const std::vector<AuditRecord>& records() const { return records_; }
     // The SHA-256 of the last whole line, or empty before the first.
     const std::string& head() const { return head_; }
+    // The log's id: its first record's "log", or for a log of an older
+    // version, the first 32 hex digits of its first line's SHA-256.
+    std::string logId() const;
     // The bytes of whole lines taken, and the torn line's bytes after them.
     std::uint64_t wholeBytes() const { return wholeBytes_; }
     const std::string& torn() const { return pending_; }
@@ -47,6 +62,7 @@ class AuditChain {
     void dropTorn() { pending_.clear(); }
 
   private:
+    std::string firstLineDigest_;
     std::vector<AuditRecord> records_;
     std::string head_;
     std::uint64_t wholeBytes_ = 0;
@@ -72,8 +88,14 @@ class AuditLog {
     // Runs work with the lock held, after taking what others appended; work
     // may append.
     void withLock(const std::function<void()>& work);
-    // With the lock held: appends record, its "prev" set.
+    // With the lock held: appends record, its "prev" set; the log's first
+    // record also gets the log's id, "log".
     void append(Json record);
+    // With the lock held: appends a checkpoint signed with key over every
+    // line before it, and returns its line.
+    std::string appendCheckpoint(const SecretKey& key);
+
+    std::string id() const { return chain_.logId(); }
 
     const std::vector<AuditRecord>& records() const { return chain_.records(); }
     const std::string& path() const { return path_; }
@@ -92,5 +114,6 @@ class AuditLog {
     std::function<void(const std::string&)> tell_;
     std::unique_ptr<platform::AppendFile> file_;
     AuditChain chain_;
+    std::string lastLine_;
     bool locked_ = false;
 };

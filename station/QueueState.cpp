@@ -9,8 +9,10 @@ std::map<std::string, RowRecords> rowRecords(const std::vector<AuditRecord>& rec
     std::map<std::string, RowRecords> rows;
     for (const AuditRecord& record : records) {
         const Json& json = record.json;
-        RowRecords& row = rows[json["project"].get<std::string>()];
         const std::string event = json["event"];
+        if (event == "checkpoint")
+            continue;
+        RowRecords& row = rows[json["project"].get<std::string>()];
         if (event == "start") {
             row.openStart = &json;
             row.openUpdater = nullptr;

@@ -1,5 +1,6 @@
 #include "station/Station.h"
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <optional>
@@ -18,6 +19,7 @@
 #include "station/Attempt.h"
 #include "station/AuditLog.h"
 #include "station/Claims.h"
+#include "station/Proof.h"
 #include "station/QueueState.h"
 #include "station/Records.h"
 #include "update/CommInt.h"
@@ -67,6 +69,7 @@ class Station {
                     runningUpdaters_.push_back(*row.timedOutUpdater);
             }
             takeInterruptedAttempts();
+            checkSigning();
         });
         warnOfOtherImages();
         if (watch_)
@@ -80,6 +83,42 @@ class Station {
     }
 
   private:
+    // ---- The log's seal -----------------------------------------------
+
+    // With the log locked: a signed log goes on only with its key, and what
+    // a station left unsealed, or a log never signed, is sealed at once.
+    void checkSigning() {
+        const auto& records = log_->records();
+        const auto signedBy = std::find_if(records.rbegin(), records.rend(), [](const auto& r) {
+            return r.json["event"] == "checkpoint";
+        });
+        if (signedBy != records.rend() && !settings_.key)
+            throw LogError(settings_.logPath, "this log is signed: give its --key");
+        if (signedBy != records.rend() && signedBy->json["key"] != settings_.key->publicKey().id())
+            throw LogError(settings_.logPath, "this log is signed by another key (" +
+                                                  signedBy->json["key"].get<std::string>() + ")");
+        if (settings_.key && signedBy == records.rend() && !records.empty())
+            face_.tellAboutFile(settings_.logPath,
+                                "the log was not signed; a checkpoint now seals its " +
+                                    std::to_string(records.size()) + " lines");
+        seal();
+    }
+
+    // With the log locked: a checkpoint after the last line, when signing
+    // and the last line is none; kept in the anchor folder too.
+    void seal() {
+        const auto& records = log_->records();
+        if (!settings_.key || records.empty() || records.back().json["event"] == "checkpoint")
+            return;
+        const std::string line = log_->appendCheckpoint(*settings_.key);
+        if (settings_.anchorFolder.empty())
+            return;
+        const std::string file = anchorFile(settings_.anchorFolder, log_->id());
+        std::string reason;
+        if (!platform::replaceFileContents(file, line + "\n", &reason))
+            throw LogError(file, "cannot keep the checkpoint: " + reason);
+    }
+
     // ---- The queue -----------------------------------------------------
 
     // With the log locked: each attempt whose station died gets its result,
@@ -120,6 +159,7 @@ class Station {
             std::string busy;
             log_->withLock([&] {
                 takeInterruptedAttempts();  // a station may have died meanwhile
+                seal();
                 const auto records = rowRecords(log_->records(), redo_);
                 const std::string here = platform::thisHost().host;
                 for (std::size_t i = 0; i < rows_.size() && !next; ++i) {
@@ -159,6 +199,7 @@ class Station {
                 face_.rowOutcome(row.name, done);
                 pending += done ? 0 : 1;
             }
+            seal();
         });
         face_.step(std::to_string(rows_.size() - pending) + " of " + std::to_string(rows_.size()) +
                    " provisioned; " + std::to_string(pending) + " pending");
@@ -345,7 +386,10 @@ class Station {
                                                            {"TARVEL_IMAGE", record["image"]}});
             record["onResultExit"] = status ? Json(*status) : Json(nullptr);
         }
-        log_->withLock([&] { log_->append(record); });
+        log_->withLock([&] {
+            log_->append(record);
+            seal();
+        });
     }
 
     // ---- Ports ---------------------------------------------------------

@@ -3,11 +3,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/FileLock.h"
 #include "platform/SerialApi.h"
+#include "station/Signing.h"
 #include "update/UpdaterCommandLine.h"
 #include "update/UpdaterLauncher.h"
 
@@ -69,6 +71,9 @@ struct StationSettings {
     std::string redo;
     WaitSettings wait;
     platform::LockPause lockPause;
+    // Signs the log with checkpoints; each is also kept in the anchor folder.
+    std::optional<SecretKey> key;
+    std::string anchorFolder;
 };
 
 // Provisions the rows; 0 when none is pending at the end, 1 otherwise.

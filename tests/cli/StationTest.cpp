@@ -12,6 +12,8 @@
 #include "platform/FileSystem.h"
 #include "platform/ProcessIdentity.h"
 #include "platform/ProcessLauncher.h"
+#include "station/AuditLog.h"
+#include "station/Signing.h"
 #include "support/Environment.h"
 #include "support/TempFolder.h"
 
@@ -343,8 +345,9 @@ TEST_F(StationTest, AuditNamesTheFirstLineThatBreaksTheChain) {
         std::string text;
         const char* message;
     } cases[] = {
-        {changed, ": line 5: the chain is broken"},
-        {text.substr(0, line4) + text.substr(line5), ": line 4: the chain is broken"},
+        {changed, ": line 4 was changed or removed: line 5 does not follow it"},
+        {text.substr(0, line4) + text.substr(line5),
+         ": line 3 was changed or removed: line 4 does not follow it"},
         {text.substr(0, line4) + "{}\n" + text.substr(line4), ": line 4: not a record"},
         {"[1,2\n", ": line 1: not a JSON line"},
     };
@@ -354,6 +357,105 @@ TEST_F(StationTest, AuditNamesTheFirstLineThatBreaksTheChain) {
         EXPECT_EQ(audit.status, 1);
         EXPECT_EQ(audit.err.rfind("tarvel-cli: " + log + c.message, 0), 0u) << audit.err;
     }
+}
+
+// A signed log with its anchor proves what the chain alone cannot: each way
+// an auditor, or a dishonest operator, may change it is caught and named.
+TEST_F(StationTest, ASignedAndAnchoredLogShowsEveryChange) {
+    const std::string key = workspace / "bench.key";
+    const std::string anchor = workspace / "anchor";
+    fs::create_directory(anchor);
+    ASSERT_EQ(run({"keygen", key}).status, 0);
+    ASSERT_EQ(station("", {"--yes", "--key", key, "--anchor", anchor}).status, 0);
+    const auto audit = [&](const std::string& file, bool anchored = true) {
+        std::vector<std::string> arguments = {"audit", file, "--key", key + ".pub"};
+        if (anchored)
+            arguments.insert(arguments.end(), {"--anchor", anchor});
+        return run(arguments);
+    };
+    ASSERT_EQ(audit(log).status, 0) << audit(log).err;
+    const std::string whole = readFile(log);
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = whole.find('\n', at)) != std::string::npos; at = end + 1)
+        lines.push_back(whole.substr(at, end - at + 1));
+    ASSERT_GT(lines.size(), 8u);
+    const auto joined = [](std::vector<std::string> parts) {
+        std::string text;
+        for (const std::string& part : parts) text += part;
+        return text;
+    };
+    // The same records in a fresh chain, signed by signer or by none.
+    const auto rewritten = [&](const std::optional<SecretKey>& signer) {
+        const std::string copy = workspace / "rewritten.jsonl";
+        fs::remove(copy);
+        AuditLog fresh(copy, [](const std::string&) {});
+        fresh.withLock([&] {
+            for (const std::string& line : lines) {
+                Json record = Json::parse(line);
+                if (record["event"] == "checkpoint") {
+                    if (signer)
+                        fresh.appendCheckpoint(*signer);
+                    continue;
+                }
+                record.erase("prev");
+                fresh.append(record);
+            }
+        });
+        return readFile(copy);
+    };
+    const std::string otherKey = workspace / "other.key";
+    ASSERT_EQ(run({"keygen", otherKey}).status, 0);
+    std::string changed = lines[2];
+    changed.replace(changed.find("COM3"), 4, "COM4");
+    const struct {
+        const char* what;
+        std::string log;
+        bool anchored;
+        std::string says;
+    } cases[] = {
+        {"a byte changed",
+         joined({lines[0], lines[1], changed, lines[3]}) + joined({lines.begin() + 4, lines.end()}),
+         true, "line 3 was changed or removed: line 4 does not follow it"},
+        {"a line deleted",
+         joined({lines[0], lines[1], lines[3]}) + joined({lines.begin() + 4, lines.end()}), true,
+         "does not follow it"},
+        {"two lines swapped",
+         joined({lines[0], lines[2], lines[1]}) + joined({lines.begin() + 3, lines.end()}), true,
+         "does not follow it"},
+        {"the last line cut", joined({lines.begin(), lines.end() - 1}), true, "lines were cut"},
+        {"two lines cut", joined({lines.begin(), lines.end() - 2}), true, "lines were cut"},
+        {"five lines cut", joined({lines.begin(), lines.end() - 5}), true, "lines were cut"},
+        {"rewritten unsigned", rewritten(std::nullopt), false, "holds no checkpoint"},
+        {"rewritten, another key", rewritten(readSecretKey(otherKey)), false, "another key"},
+        {"another log in its place", rewritten(readSecretKey(key)), true, "anchor"},
+        {"empty", "", true, "the log is empty"},
+        {"a torn last line", whole + "{\"version\":1,\"ev", true, "is torn"},
+    };
+    const std::string tampered = workspace / "tampered.jsonl";
+    for (const auto& c : cases) {
+        writeFile(tampered, c.log);
+        const CliResult result = audit(tampered, c.anchored);
+        EXPECT_EQ(result.status, 1) << c.what << "\n" << result.err;
+        EXPECT_NE(result.err.find(c.says), std::string::npos) << c.what << "\n" << result.err;
+    }
+    // Lines after the last checkpoint: a station at work, or killed.
+    {
+        AuditLog more(log, [](const std::string&) {});
+        more.withLock([&] {
+            Json record = Json::parse(lines[0]);
+            record.erase("prev");
+            more.append(record);
+        });
+    }
+    const CliResult open = audit(log, false);
+    EXPECT_EQ(open.status, 3) << open.err;
+    EXPECT_NE(open.err.find("1 line after the last checkpoint is not sealed yet"),
+              std::string::npos);
+    // A station without the key refuses the signed log; one with it seals it.
+    EXPECT_NE(station("", {"--yes"}).err.find("this log is signed: give its --key"),
+              std::string::npos);
+    EXPECT_EQ(station("", {"--yes", "--key", key}).status, 0);
+    EXPECT_EQ(audit(log, false).status, 0);
 }
 
 #ifndef _WIN32
