@@ -57,6 +57,18 @@ StationSettings readSettings(Cli& cli, const std::string& queueFile) {
         arguments.refuse("--anchor goes with --key");
     if (!settings.anchorFolder.empty() && !platform::folderExists(settings.anchorFolder))
         throw CliError::aboutFile(settings.anchorFolder, "no such folder for the anchor");
+    // Two benches on two hosts could both claim a row where a network file
+    // system does not pass the log's lock on.
+    const std::string logFolder = platform::parentFolder(settings.logPath).value_or(".");
+    if (const auto network = platform::networkFileSystem(logFolder)) {
+        if (!arguments.flag("--shared-log"))
+            throw CliError::aboutFile(settings.logPath,
+                                      "the log is on " + *network +
+                                          ", where locks may not hold across hosts: keep one log "
+                                          "per bench on a local disk, or give --shared-log");
+        cli.tellAboutFile(settings.logPath,
+                          "the log is on " + *network + ": locks there may not hold across hosts");
+    }
     settings.serial = cli.environment.serial;
     settings.wait = cli.environment.wait;
     settings.lockPause = cli.environment.lockPause;

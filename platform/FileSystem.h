@@ -92,6 +92,11 @@ void setHidden(const std::string& path, bool hidden);
 // This process.
 unsigned long currentProcessId();
 
+// The kind of network file system that holds path (the folder of a file),
+// such as "NFS" or "SMB/CIFS", or nothing for a local one. Locks there may be
+// emulated, local to one host, or not passed on at all.
+std::optional<std::string> networkFileSystem(const std::string& path);
+
 // Text that an earlier version wrote in the system's ANSI code page, as
 // UTF-8 (Windows); unchanged elsewhere.
 std::string fromAnsiCodePage(const std::string& text);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -111,6 +112,31 @@ bool ensureFolder(const std::string& path, std::string* reason) {
 }
 
 void setHidden(const std::string&, bool) {}
+
+std::optional<std::string> networkFileSystem(const std::string& path) {
+    struct statfs information {};
+    if (statfs(path.c_str(), &information) != 0)
+        return std::nullopt;
+    // The magic numbers of statfs(2).
+    switch (static_cast<unsigned long>(information.f_type)) {
+        case 0x6969:
+            return "NFS";
+        case 0x517B:
+        case 0xFF534D42:
+        case 0xFE534D42:
+            return "SMB/CIFS";
+        case 0x5346414F:
+            return "AFS";
+        case 0x00C36400:
+            return "Ceph";
+        case 0x01021997:
+            return "9P";
+        case 0x564C:
+            return "NCP";
+        default:
+            return std::nullopt;
+    }
+}
 
 std::string fromAnsiCodePage(const std::string& text) {
     return text;

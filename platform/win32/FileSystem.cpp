@@ -185,6 +185,15 @@ void setHidden(const std::string& path, bool hidden) {
                                                     : (attributes & ~DWORD{FILE_ATTRIBUTE_HIDDEN}));
 }
 
+std::optional<std::string> networkFileSystem(const std::string& path) {
+    wchar_t root[MAX_PATH] = {};
+    if (!GetVolumePathNameW(toWide(path).c_str(), root, MAX_PATH))
+        return std::nullopt;
+    if (GetDriveTypeW(root) == DRIVE_REMOTE)
+        return "a network share";
+    return std::nullopt;
+}
+
 std::string fromAnsiCodePage(const std::string& text) {
     if (text.empty())
         return text;

@@ -100,6 +100,13 @@ class StationTest : public testing::Test {
         for (std::size_t at = 0; (at = args.find("--end--", at)) != std::string::npos; ++at) ++runs;
         return runs;
     }
+    // Returns once the stand-in updater has started: it records its
+    // arguments first. The bound only keeps a broken build from hanging.
+    void waitForTheUpdater() {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (updaterRuns() == 0 && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     // A start record of a station that is not this test's.
     // The log's only line: a start of another station, on this host unless
     // another is named.
@@ -204,10 +211,7 @@ TEST_F(StationTest, ASetWaitsUntilTheUpdaterHasReadTheImage) {
     setEnvironment("TARVEL_UPDATER_GATE", gate);
     CliResult provisioned;
     std::thread station([&] { provisioned = this->station("", {"--yes"}); });
-    // The updater has started once it recorded its arguments.
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (updaterRuns() == 0 && std::chrono::steady_clock::now() < giveUp)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    waitForTheUpdater();
     int pauses = 0;
     CliEnvironment environment{"", serial, false, {}};
     // Each pause is a wait for the lock: the first one lets the updater end.
@@ -234,9 +238,7 @@ TEST_F(StationTest, ALogDeletedWhileTheUpdaterRunsStopsTheStation) {
     setEnvironment("TARVEL_UPDATER_GATE", gate);
     CliResult provisioned;
     std::thread station([&] { provisioned = this->station("", {"--yes"}); });
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (updaterRuns() == 0 && std::chrono::steady_clock::now() < giveUp)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    waitForTheUpdater();
     fs::remove(log);
     writeFile(gate, "");
     station.join();
