@@ -10,23 +10,30 @@ scripts/install-deps.sh g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine
   nsis xvfb x11-utils xdotool unzip autoconf automake libtool
 wine64=/usr/lib/wine/wine64
 
-# expat is not packaged for MinGW: build it from Debian's source package.
 deps="$root/build/mingw-deps"
-if [ ! -f "$deps/x86_64/lib/libexpat.a" ] || [ ! -f "$deps/i686/lib/libexpat.a" ]; then
-  source_list=/etc/apt/sources.list.d/tarvel-deb-src.sources
-  src="$deps/src"
-  rm -rf "$src" && mkdir -p "$src"
+
+# Fetches Debian's source package $1 into the folder $2 (root only: it adds
+# Debian's source list for the moment it needs it).
+fetch_debian_source() {
+  local package=$1 into=$2 source_list=/etc/apt/sources.list.d/tarvel-deb-src.sources
+  rm -rf "$into" && mkdir -p "$into"
   if [ "$(id -u)" -ne 0 ]; then
-    echo "Building expat for MinGW needs Debian's source package; run this as root once." >&2
+    echo "Building $package for MinGW needs Debian's source package; run this as root once." >&2
     exit 1
   fi
   printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm' \
     'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' >"$source_list"
   trap 'rm -f "$source_list"' EXIT
   apt-get update -qq
-  (cd "$src" && apt-get source -qq expat >/dev/null 2>&1)
+  (cd "$into" && apt-get source -qq "$package" >/dev/null 2>&1)
   rm -f "$source_list"
   apt-get update -qq
+}
+
+# expat is not packaged for MinGW: build it from Debian's source package.
+if [ ! -f "$deps/x86_64/lib/libexpat.a" ] || [ ! -f "$deps/i686/lib/libexpat.a" ]; then
+  src="$deps/src"
+  fetch_debian_source expat "$src"
   expat_source=$(find "$src" -maxdepth 3 -name CMakeLists.txt -path '*/expat/CMakeLists.txt' | head -1)
   for arch in x86_64 i686; do
     build="$src/build-$arch"
@@ -44,20 +51,8 @@ fi
 # libsodium is not packaged for MinGW either: Debian's source, cross-built
 # with its own autotools, static only.
 if [ ! -f "$deps/x86_64/lib/libsodium.a" ] || [ ! -f "$deps/i686/lib/libsodium.a" ]; then
-  source_list=/etc/apt/sources.list.d/tarvel-deb-src.sources
   src="$deps/src-sodium"
-  rm -rf "$src" && mkdir -p "$src"
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "Building libsodium for MinGW needs Debian's source package; run this as root once." >&2
-    exit 1
-  fi
-  printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm' \
-    'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' >"$source_list"
-  trap 'rm -f "$source_list"' EXIT
-  apt-get update -qq
-  (cd "$src" && apt-get source -qq libsodium >/dev/null 2>&1)
-  rm -f "$source_list"
-  apt-get update -qq
+  fetch_debian_source libsodium "$src"
   sodium_source=$(find "$src" -maxdepth 2 -name configure.ac -path '*libsodium*' | head -1)
   # Debian's source carries no configure script: its build makes it.
   (cd "$(dirname "$sodium_source")" && autoreconf -fi >/dev/null 2>&1)

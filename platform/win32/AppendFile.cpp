@@ -99,6 +99,12 @@ std::optional<BY_HANDLE_FILE_INFORMATION> identityOf(HANDLE file) {
 }  // namespace
 
 bool AppendFile::isAt(const std::string& path) const {
+    // A file deleted while open keeps its name until its last handle goes.
+    FILE_STANDARD_INFO standard{};
+    if (!GetFileInformationByHandleEx(fileOf(handle_), FileStandardInfo, &standard,
+                                      sizeof standard) ||
+        standard.DeletePending)
+        return false;
     const auto held = identityOf(fileOf(handle_));
     const HANDLE named =
         CreateFileW(toWide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
