@@ -50,7 +50,7 @@ std::string adapterText(const Json& adapter) {
 // A project's last state: the result's outcome, or "unfinished" while an
 // attempt runs or after a station died before its result.
 struct Entry {
-    std::string project, outcome, time, port, adapter, image, exitCode;
+    std::string project, outcome, time, port, adapter, image, exitCode, unit;
 };
 
 Entry entryOf(const Json& record) {
@@ -61,7 +61,8 @@ Entry entryOf(const Json& record) {
             text(record.value("port", Json())),
             adapterText(record.value("adapter", Json())),
             text(record.value("image", Json())),
-            result ? text(record.value("exitCode", Json())) : ""};
+            result ? text(record.value("exitCode", Json())) : "",
+            text(record.value("unit", Json()))};
 }
 
 // 3 when lines after the last checkpoint are not sealed yet (a station at
@@ -122,7 +123,8 @@ int auditCommand(Cli& cli) {
                                 {"port", e.port},
                                 {"adapter", e.adapter},
                                 {"image", e.image},
-                                {"exitCode", e.exitCode}});
+                                {"exitCode", e.exitCode},
+                                {"unit", e.unit}});
         cli.printJson({{"records", chain.records().size()},
                        {"head", chain.head().empty() ? Json() : Json(chain.head())},
                        {"signed", proof.has_value()},
@@ -130,17 +132,20 @@ int auditCommand(Cli& cli) {
         return unsealed(cli, file, proof);
     }
     if (csv) {
-        cli.out << "project,outcome,time,port,adapter,image,exitCode\r\n";
+        cli.out << "project,outcome,time,port,adapter,image,exitCode,unit\r\n";
         for (const Entry& e : entries)
             cli.out << csvLine(
-                {e.project, e.outcome, e.time, e.port, e.adapter, e.image, e.exitCode});
+                {e.project, e.outcome, e.time, e.port, e.adapter, e.image, e.exitCode, e.unit});
         return unsealed(cli, file, proof);
     }
     for (const Entry& e : entries) {
         cli.out << e.project << "  " << e.outcome << "  " << e.time << "  " << e.port;
         if (!e.adapter.empty())
             cli.out << "  (" << e.adapter << ")";
-        cli.out << "  " << e.image << '\n';
+        cli.out << "  " << e.image;
+        if (!e.unit.empty())
+            cli.out << "  unit " << e.unit;
+        cli.out << '\n';
     }
     cli.out << chain.records().size() << " records, chain whole";
     if (proof)

@@ -41,7 +41,7 @@ const std::vector<OptionRow>& optionTable() {
         {"--retries", OptionValue::Text},     {"--on-result", OptionValue::Text},
         {"--redo", OptionValue::Text},        {"--csv", OptionValue::None},
         {"--key", OptionValue::File},         {"--anchor", OptionValue::Folder},
-        {"--shared-log", OptionValue::None},
+        {"--shared-log", OptionValue::None},  {"--unit", OptionValue::Text},
     };
     return options;
 }
@@ -164,8 +164,8 @@ const std::vector<CommandRow>& commandTable() {
          stationCommand,
          true,
          {"--port", "--wait-port", "--watch", "--log", "--yes", "--retries", "--on-result",
-          "--redo", "--key", "--anchor", "--shared-log", kUpdaterOptions[0], kUpdaterOptions[1],
-          kUpdaterOptions[2], kUpdaterOptions[3]},
+          "--redo", "--key", "--anchor", "--shared-log", "--unit", kUpdaterOptions[0],
+          kUpdaterOptions[1], kUpdaterOptions[2], kUpdaterOptions[3]},
          Operands::Files,
          "  station QUEUE.csv --port COMn | --wait-port [--watch DIR] [--yes]\n"
          "         [--retries N] [--log FILE] [--on-result CMD] [--redo NAME]\n"
@@ -195,6 +195,8 @@ const std::vector<CommandRow>& commandTable() {
          "                   the secret key of tarvel-cli keygen\n"
          "  --anchor DIR     also keep each checkpoint in DIR/<log id>.checkpoint, on a\n"
          "                   disk the log's own writers cannot rewrite\n"
+         "  --unit ask       ask each unit's serial number (typed, or scanned by a\n"
+         "                   bar-code reader) after step 5; it goes into the record\n"
          "  --shared-log     take a log on a network file system, where locks may not\n"
          "                   hold across hosts (refused without it: one log per bench)\n"
          "  --no-firmware, --no-read-firmware, --no-project, --no-read-project as update\n"

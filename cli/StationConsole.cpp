@@ -31,6 +31,13 @@ StationSettings readSettings(Cli& cli, const std::string& queueFile) {
     settings.options.project = !arguments.flag("--no-project");
     settings.options.readProject = !arguments.flag("--no-read-project");
     settings.yes = arguments.flag("--yes");
+    if (const auto unit = arguments.option("--unit")) {
+        if (*unit != "ask")
+            arguments.refuse("--unit takes ask");
+        if (settings.yes)
+            arguments.refuse("--unit ask needs an operator: it goes without --yes");
+        settings.askUnit = true;
+    }
     if (const auto retries = arguments.option("--retries")) {
         const auto count = tryParseInteger(*retries);
         if (!count || *count < 0 || *count > 1000)
@@ -106,6 +113,23 @@ class ConsoleFace final : public StationFace {
                 return Answer::Skip;
             if (line == "q" || line == "Q")
                 return Answer::Quit;
+        }
+    }
+
+    std::optional<std::string> askUnit() override {
+        for (;;) {
+            cli_.err << "Unit serial: " << std::flush;
+            std::string line;
+            if (!cli_.environment.input || !std::getline(*cli_.environment.input, line)) {
+                cli_.err << '\n';
+                return std::nullopt;
+            }
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (line == "q" || line == "Q")
+                return std::nullopt;
+            if (!line.empty())
+                return line;
         }
     }
 

@@ -259,6 +259,29 @@ class Station {
 
     Answer ask(Question question) { return settings_.yes ? Answer::Go : face_.ask(question); }
 
+    // The unit's serial number, asked again while the log holds it for
+    // another project (unless --redo names this row); nothing to quit.
+    std::optional<std::string> askUnit(const QueueRow& row) {
+        for (;;) {
+            const auto unit = face_.askUnit();
+            if (!unit)
+                return std::nullopt;
+            std::string other;
+            log_->withLock([&] {
+                for (const AuditRecord& record : log_->records()) {
+                    const Json& json = record.json;
+                    if (json.value("unit", Json()) == *unit && json["project"] != row.name)
+                        other = json["project"];
+                }
+            });
+            if (other.empty() || settings_.redo == row.name)
+                return unit;
+            face_.tell(row.name, "the unit " + *unit + " was written as " + other +
+                                     "; scan this converter's own serial, or give --redo " +
+                                     row.name);
+        }
+    }
+
     Json startRecord(const QueueRow& row, const std::string& port, const std::string& device) {
         Json start{{"version", kAuditVersion},
                    {"event", "start"},
@@ -301,6 +324,14 @@ class Station {
         if (answer != Answer::Go) {
             finish(record, "skipped", "");
             return {"skipped", answer == Answer::Quit ? Next::Quit : Next::Row};
+        }
+        if (settings_.askUnit) {
+            const auto unit = askUnit(row);
+            if (!unit) {
+                finish(record, "skipped", "");
+                return {"skipped", Next::Quit};
+            }
+            record["unit"] = *unit;
         }
         std::optional<WrittenImage> image;
         try {

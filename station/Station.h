@@ -45,6 +45,9 @@ class StationFace {
     virtual void tell(const std::string& subject, const std::string& message) = 0;
     virtual void tellAboutFile(const std::string& path, const std::string& message) = 0;
     virtual Answer ask(Question question) = 0;
+    // The serial number of the unit about to be written (typed, or scanned
+    // by a bar-code reader); nothing when the operator quits.
+    virtual std::optional<std::string> askUnit() = 0;
     // While the updater runs: the time waited, and what it wrote since.
     virtual void updaterRunning(std::uint32_t elapsedMs, const std::string& newOutput) = 0;
     // Once it ended: the rest of what it wrote.
@@ -65,6 +68,8 @@ struct StationSettings {
     UpdateOptions options;
     // Every question answered Go, and a FAIL retried so many times.
     bool yes = false;
+    // Each unit's serial number asked after its BOOT led blinks.
+    bool askUnit = false;
     int retries = 0;
     // A shell command run after each result, and a project to write again.
     std::string onResult;

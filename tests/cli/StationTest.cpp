@@ -340,6 +340,27 @@ TEST_F(StationTest, ARowDoneWithAnotherImageIsNamedAndRedoneOnlyWhenAsked) {
     EXPECT_EQ(updaterRuns(), 2);
 }
 
+// Each unit's serial number, as a bar-code reader types it, goes into the
+// record and the customer's sheet; one unit is never written as two projects.
+TEST_F(StationTest, TheUnitsSerialIsRecordedAndNeverGivenTwice) {
+    writeFile(queue, "name\nLine-1\nLine-2\n");
+    EXPECT_EQ(station("", {"--unit", "ask", "--yes"}).status, 2);
+    // Line-1: Enter, Enter, an empty serial (asked again), SN-0001; Line-2:
+    // Enter, Enter, SN-0001 again (refused), SN-0002.
+    const CliResult result = station("\n\n\nSN-0001\n\n\nSN-0001\nSN-0002\n", {"--unit", "ask"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.err.find("the unit SN-0001 was written as Line-1"), std::string::npos);
+    std::vector<std::string> units;
+    for (const Json& record : logRecords(log)) {
+        if (record["event"] == "result")
+            units.push_back(record["unit"]);
+    }
+    EXPECT_EQ(units, (std::vector<std::string>{"SN-0001", "SN-0002"}));
+    const CliResult sheet = run({"audit", log, "--csv"});
+    EXPECT_NE(sheet.out.find(",exitCode,unit\r\n"), std::string::npos);
+    EXPECT_NE(sheet.out.find(",SN-0002\r\n"), std::string::npos) << sheet.out;
+}
+
 // One changed byte, a cut line, a line that is no record: each is named.
 TEST_F(StationTest, AuditNamesTheFirstLineThatBreaksTheChain) {
     setEnvironment("TARVEL_UPDATER_EXIT_CODES", "0");
