@@ -37,11 +37,14 @@ class LaunchedProgram {
 // otherwise it receives the text to show ("Cannot start <path>: <reason>").
 // With an outputFile, the program's standard output and error are appended to
 // that file (made when missing) and it gets no window of its own: a file, not
-// a pipe, so that it may outlive this program without a broken pipe.
+// a pipe, so that it may outlive this program without a broken pipe. A
+// heldLock (a locked file, POSIX) is handed to the program too, so that the
+// lock lasts while it runs, whatever becomes of this program.
 std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
                                                const ProgramArguments& arguments, bool hidden,
                                                std::string& unreported,
-                                               const std::string& outputFile = {});
+                                               const std::string& outputFile = {},
+                                               std::intptr_t heldLock = -1);
 
 // An auto-reset event that other programs may open by name; it disappears
 // with its last user.

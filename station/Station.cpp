@@ -13,7 +13,9 @@
 #include "common/Utf8.h"
 #include "platform/Console.h"
 #include "platform/FileSystem.h"
+#include "platform/PortClaim.h"
 #include "platform/PortWatch.h"
+#include "platform/ProcessIdentity.h"
 #include "platform/SerialNames.h"
 #include "project/ProjectPaths.h"
 #include "station/Attempt.h"
@@ -227,14 +229,17 @@ class Station {
             device = platform::devicePathForName(port);
         }
         for (int failures = 0;; ++failures) {
+            takePort(port, device, row);
             Json start = startRecord(row, port, device);
             bool claimed = false;
             log_->withLock([&] { claimed = claimRow(*log_, redo_, start); });
             if (!claimed) {
+                portClaim_.reset();
                 face_.step(row.name + " was taken by another station");
                 return Next::Row;
             }
             const AttemptEnd end = attempt(row, device, std::move(start));
+            portClaim_.reset();
             if (end.next != Next::Row || end.outcome == "ok") {
                 if (end.outcome == "ok")
                     disconnect(port, index + 1 == rows_.size());
@@ -361,6 +366,9 @@ class Station {
         record["outputFile"] = log_->outputFolderName() + "/" + name;
         WaitSettings wait = settings_.wait;
         wait.outputFile = outputFile;
+        // The updater holds the port's claim as long as it runs.
+        if (portClaim_)
+            wait.heldLock = portClaim_->lockedFile();
         wait.onLaunched = [&](platform::LaunchedProgram& updater) {
             Json started = record;
             started["event"] = "updater";
@@ -378,6 +386,7 @@ class Station {
         const RunOutcome outcome =
             runUpdater(settings_.workspaceRoot, opened, settings_.options, row.folder, wait);
         image.reset();
+        portClaim_.reset();
         face_.updaterEnded(output.readNew());
         if (!outcome.launchError.empty())
             face_.step(outcome.launchError);
@@ -424,6 +433,31 @@ class Station {
     }
 
     // ---- Ports ---------------------------------------------------------
+
+    // Claims the device before anything is recorded of it: while another
+    // station, or the updater of one, has it, this one waits and says who.
+    void takePort(const std::string& port, const std::string& device, const QueueRow& row) {
+        const std::string holder = "the station of " + platform::currentUserName() + " (pid " +
+                                   std::to_string(platform::currentProcessId()) + ") for " +
+                                   row.name;
+        std::string toldOf;
+        for (;;) {
+            platform::PortClaimAttempt attempt = platform::claimPort(device, holder);
+            if (attempt.claim) {
+                portClaim_ = std::move(attempt.claim);
+                return;
+            }
+            if (attempt.heldBy.empty()) {
+                // No claim can be made here: the station goes on without one.
+                face_.tell(port, "cannot claim the port: " + attempt.reason);
+                return;
+            }
+            if (attempt.heldBy != toldOf)
+                face_.step(port + " (" + device + ") is in use by " + attempt.heldBy);
+            toldOf = attempt.heldBy;
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        }
+    }
 
     std::optional<std::string> testOpen(const std::string& port) {
         const auto deadline = std::chrono::steady_clock::now() + kPortSettleTime;
@@ -487,6 +521,7 @@ class Station {
     const std::vector<QueueRow>& rows_;
     StationFace& face_;
     std::unique_ptr<platform::PortWatch> watch_;
+    std::unique_ptr<platform::PortClaim> portClaim_;
     std::set<std::string> knownPorts_;
     Redo redo_;
     std::unique_ptr<AuditLog> log_;

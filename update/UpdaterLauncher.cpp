@@ -30,8 +30,8 @@ RunOutcome runAndWait(const std::string& program, const platform::ProgramArgumen
     const auto now = settings.tickCount ? settings.tickCount : platform::tickCount;
     platform::NamedEvent event("HandleCed");
     RunOutcome notStarted;
-    const auto launched = platform::launchProgram(program, arguments, hidden,
-                                                  notStarted.launchError, settings.outputFile);
+    const auto launched = platform::launchProgram(
+        program, arguments, hidden, notStarted.launchError, settings.outputFile, settings.heldLock);
     event.reset();
     if (!launched)
         return notStarted;

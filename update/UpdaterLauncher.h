@@ -19,6 +19,9 @@ struct WaitSettings {
     // Where the program's standard output and error go (appended); empty:
     // where this program's go.
     std::string outputFile = {};
+    // A locked file the program holds too while it runs (POSIX): a port
+    // claim that outlives its station for as long as the updater runs.
+    std::intptr_t heldLock = -1;
     // Waits at most so many milliseconds for the program's end or its event;
     // the windows wait inside their event loop. Empty: RunWait::wait.
     std::function<void(platform::RunWait& wait, unsigned timeoutMs)> waitForWake = {};

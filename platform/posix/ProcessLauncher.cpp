@@ -93,7 +93,8 @@ sem_t* semaphore(void* handle) {
 std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
                                                const ProgramArguments& arguments, bool /*hidden*/,
                                                std::string& unreported,
-                                               const std::string& outputFile) {
+                                               const std::string& outputFile,
+                                               std::intptr_t heldLock) {
     std::vector<std::string> argv_strings = arguments.arguments;
     argv_strings.insert(argv_strings.begin(), path);
     std::vector<char*> argv;
@@ -115,6 +116,11 @@ std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
         posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
         posix_spawn_file_actions_adddup2(&actions, output, STDERR_FILENO);
     }
+    // A copy the program keeps open until it ends; the original stays
+    // close-on-exec, so that no other program gets it.
+    constexpr int kHeldLockInChild = 10;
+    if (heldLock >= 0)
+        posix_spawn_file_actions_adddup2(&actions, static_cast<int>(heldLock), kHeldLockInChild);
     pid_t pid = 0;
     const int error = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);

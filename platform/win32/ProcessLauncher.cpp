@@ -73,7 +73,7 @@ std::unique_ptr<LaunchedProgram> launchWithOutputFile(const std::string& path,
 std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
                                                const ProgramArguments& arguments, bool hidden,
                                                std::string& unreported,
-                                               const std::string& outputFile) {
+                                               const std::string& outputFile, std::intptr_t) {
     if (!outputFile.empty())
         return launchWithOutputFile(path, arguments, unreported, outputFile);
     const std::wstring file = toWide(path);

@@ -12,6 +12,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ProcessIdentity.h"
 #include "platform/ProcessLauncher.h"
+#include "platform/SerialNames.h"
 #include "station/AuditLog.h"
 #include "station/Signing.h"
 #include "support/Environment.h"
@@ -359,6 +360,34 @@ TEST_F(StationTest, TheUnitsSerialIsRecordedAndNeverGivenTwice) {
     const CliResult sheet = run({"audit", log, "--csv"});
     EXPECT_NE(sheet.out.find(",exitCode,unit\r\n"), std::string::npos);
     EXPECT_NE(sheet.out.find(",SN-0002\r\n"), std::string::npos) << sheet.out;
+}
+
+// Two stations on two queues and one port: the second waits, says who has
+// the port, and records nothing of it until the first one's updater ended.
+TEST_F(StationTest, OneDeviceIsWrittenByOneStationAtATime) {
+    writeFile(queue, "name\nLine-1\n");
+    const std::string otherQueue = workspace / "other.csv";
+    writeFile(otherQueue, "name\nLine-9\n");
+    const std::string gate = workspace / "gate";
+    setEnvironment("TARVEL_UPDATER_GATE", gate);
+    CliResult first;
+    std::thread station([&] { first = this->station("", {"--yes"}); });
+    waitForTheUpdater();
+    const CliResult second =
+        run({"station", otherQueue, "--port", "COM3", "--yes"}, "",
+            onceSaid("is in use by the station of", [&] { writeFile(gate, ""); }));
+    station.join();
+    EXPECT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_NE(second.err.find("COM3 (" + platform::devicePathForName("COM3") +
+                              ") is in use by the station of "),
+              std::string::npos)
+        << second.err;
+    EXPECT_NE(second.err.find(") for Line-1"), std::string::npos);
+    const Json firstEnded = logRecords(log).back();
+    const Json secondStarted = logRecords(workspace / "other.audit.jsonl").front();
+    EXPECT_LE(firstEnded["ended"].get<std::string>(), secondStarted["started"].get<std::string>());
+    EXPECT_EQ(updaterRuns(), 2);
 }
 
 // One changed byte, a cut line, a line that is no record: each is named.
