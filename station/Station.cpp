@@ -219,7 +219,7 @@ class Station {
         std::string port = settings_.port;
         std::string device;
         if (watch_) {
-            const auto appeared = waitForNewPort();
+            const auto appeared = waitForNewPort(row);
             port = appeared.first;
             device = appeared.second;
         } else {
@@ -436,13 +436,17 @@ class Station {
 
     // Claims the device before anything is recorded of it: while another
     // station, or the updater of one, has it, this one waits and says who.
+    static std::string holderOf(const QueueRow& row) {
+        return "the station of " + platform::currentUserName() + " (pid " +
+               std::to_string(platform::currentProcessId()) + ") for " + row.name;
+    }
+
     void takePort(const std::string& port, const std::string& device, const QueueRow& row) {
-        const std::string holder = "the station of " + platform::currentUserName() + " (pid " +
-                                   std::to_string(platform::currentProcessId()) + ") for " +
-                                   row.name;
+        if (portClaim_)  // claimed as it appeared
+            return;
         std::string toldOf;
         for (;;) {
-            platform::PortClaimAttempt attempt = platform::claimPort(device, holder);
+            platform::PortClaimAttempt attempt = platform::claimPort(device, holderOf(row));
             if (attempt.claim) {
                 portClaim_ = std::move(attempt.claim);
                 return;
@@ -493,17 +497,27 @@ class Station {
 
     // A port that was not there before; names that went away are forgotten,
     // so that an adapter plugged in again counts as new.
-    std::pair<std::string, std::string> waitForNewPort() {
+    // A port that was not there before and that no other station has
+    // claimed; names that went away are forgotten, so that an adapter
+    // plugged in again counts as new.
+    std::pair<std::string, std::string> waitForNewPort(const QueueRow& row) {
         face_.step("Waiting for a new port…");
         for (;;) {
             const auto ports = watch_->ports();
             for (auto known = knownPorts_.begin(); known != knownPorts_.end();)
                 known = ports.count(*known) ? std::next(known) : knownPorts_.erase(known);
             for (const auto& [name, path] : ports) {
-                if (knownPorts_.insert(name).second) {
-                    face_.step("New port " + name);
-                    return {name, path};
+                if (!knownPorts_.insert(name).second)
+                    continue;
+                platform::PortClaimAttempt attempt = platform::claimPort(path, holderOf(row));
+                if (!attempt.heldBy.empty()) {
+                    face_.step("New port " + name + " is in use by " + attempt.heldBy +
+                               "; waiting for another");
+                    continue;
                 }
+                portClaim_ = std::move(attempt.claim);
+                face_.step("New port " + name);
+                return {name, path};
             }
             watch_->waitForChange(1000);
         }

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <thread>
 
 #include "cli/CliRun.h"
@@ -552,6 +554,54 @@ TEST_F(StationTest, WaitPortTakesOnlyAPortThatAppearsAfterTheStart) {
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(logRecords(log).front()["port"], "usb-new-port0");
     EXPECT_EQ(logRecords(log).front()["device"], ports + "/usb-new-port0");
+}
+
+// Two stations waiting for a new adapter: the one that claims it writes it;
+// the other says so and takes the next adapter, never the same converter.
+TEST_F(StationTest, TwoWaitingStationsNeverTakeTheSameAdapter) {
+    writeFile(queue, "name\nLine-1\n");
+    const std::string otherQueue = workspace / "other.csv";
+    writeFile(otherQueue, "name\nLine-9\n");
+    const std::string ports = workspace / "by-id";
+    fs::create_directory(ports);
+    serial->devices = {ports + "/usb-a", ports + "/usb-b"};
+    const std::string gate = workspace / "gate";
+    setEnvironment("TARVEL_UPDATER_GATE", gate);
+    std::atomic<int> waiting{0};
+    // Adapter A once both wait; B once one says A is taken; the updaters
+    // end once B is taken too. /dev/null and /dev/zero are two devices.
+    const auto watcher = [&] {
+        return [&, plugged = 0](const std::string& err) mutable {
+            if (plugged == 0 && err.find("Waiting for a new port") != std::string::npos) {
+                plugged = 1;
+                if (++waiting == 2)
+                    fs::create_symlink("/dev/null", ports + "/usb-a");
+            }
+            if (plugged == 1 && err.find("is in use by") != std::string::npos) {
+                plugged = 2;
+                fs::create_symlink("/dev/zero", ports + "/usb-b");
+            }
+            if (plugged < 3 && err.find("New port usb-b\n") != std::string::npos) {
+                plugged = 3;
+                writeFile(gate, "");
+            }
+        };
+    };
+    CliResult first;
+    std::thread station([&] {
+        first = run({"station", queue, "--wait-port", "--watch", ports, "--yes"}, "", watcher());
+    });
+    const CliResult second =
+        run({"station", otherQueue, "--wait-port", "--watch", ports, "--yes"}, "", watcher());
+    station.join();
+    EXPECT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(second.status, 0) << second.err;
+    const std::set<std::string> devices = {
+        logRecords(log).front()["device"],
+        logRecords(workspace / "other.audit.jsonl").front()["device"]};
+    EXPECT_EQ(devices, (std::set<std::string>{ports + "/usb-a", ports + "/usb-b"}));
+    EXPECT_NE((first.err + second.err).find("New port usb-a is in use by the station of"),
+              std::string::npos);
 }
 
 // Run as root, the station must not be led by another user's link to write,
