@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/FileLock.h"
+#include "platform/PortClaim.h"
 #include "platform/SerialApi.h"
 #include "update/UpdaterLauncher.h"
 
@@ -21,6 +22,8 @@ struct CliEnvironment {
     WaitSettings wait;
     // Where the station reads the operator's answers; none: end of input.
     std::istream* input = nullptr;
+    // Where stations claim their devices (tests give one of their own).
+    std::string claimFolder = platform::defaultClaimFolder();
     // How a wait for a project's lock is spent; empty: the thread sleeps.
     platform::LockPause lockPause = {};
 };

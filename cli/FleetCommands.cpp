@@ -29,6 +29,8 @@ struct Plan {
     std::string name;
     std::string folder;
     bool exists;
+    // The unit a station is to write this row into; never in the documents.
+    std::string unit;
     std::vector<std::pair<std::string, std::string>> changes;
     GeneralParameters parameters;
 };
@@ -43,14 +45,17 @@ std::optional<std::string> applyChanges(GeneralParameters& parameters, const Pla
     return timeoutProblem(parameters);
 }
 
-// The column names: "name" first, then set's keys, each once.
+// The column a queue names each row's unit in.
+constexpr const char* kUnitColumn = "unit";
+
+// The column names: "name" first, then set's keys and unit, each once.
 std::vector<std::string> columnsOf(const CsvRow& header) {
     if (header.cells.empty() || header.cells.front() != "name")
         throw CsvError{header.line, "the first column must be name"};
     std::set<std::string> seen;
     for (std::size_t i = 1; i < header.cells.size(); ++i) {
         const std::string& column = header.cells[i];
-        if (!isParameterKey(column))
+        if (!isParameterKey(column) && column != kUnitColumn)
             throw CsvError{header.line, "unknown column " + shortQuote(column)};
         if (!seen.insert(column).second)
             throw CsvError{header.line, "the column " + shortQuote(column) + " is given twice"};
@@ -89,7 +94,7 @@ class Apply {
         const int status = write(plans);
         if (status == 0) {
             for (const Plan& plan : plans)
-                rows_.push_back({plan.line, plan.name, plan.folder, imageOf(plan.name)});
+                rows_.push_back({plan.line, plan.name, plan.folder, imageOf(plan.name), plan.unit});
         }
         return status;
     }
@@ -110,14 +115,16 @@ class Apply {
             throw AppError("Name project not valid");
         if (!names.insert(name).second)
             throw AppError("the project " + shortQuote(name) + " is given twice");
-        Plan plan{row.line, name, projectFolderFor(projects, name), false, {}, {}};
+        Plan plan{row.line, name, projectFolderFor(projects, name), false, {}, {}, {}};
         plan.exists = FolderExists(plan.folder);
         if (plan.exists) {
             refuseForeignLinks(plan.folder, name);
             plan.parameters = cli_.readParameters(plan.folder);
         }
         for (std::size_t i = 1; i < row.cells.size(); ++i) {
-            if (!row.cells[i].empty())  // an empty cell leaves the value as it is
+            if (columns[i] == kUnitColumn)
+                plan.unit = row.cells[i];
+            else if (!row.cells[i].empty())  // an empty cell leaves the value as it is
                 plan.changes.emplace_back(columns[i], row.cells[i]);
         }
         if (const auto problem = applyChanges(plan.parameters, plan))

@@ -79,6 +79,7 @@ StationSettings readSettings(Cli& cli, const std::string& queueFile) {
     settings.serial = cli.environment.serial;
     settings.wait = cli.environment.wait;
     settings.lockPause = cli.environment.lockPause;
+    settings.claimFolder = cli.environment.claimFolder;
     return settings;
 }
 

@@ -32,7 +32,12 @@ struct PortClaimAttempt {
     std::string reason;
 };
 
-// Tries once to claim the device; holder says who claims it.
-PortClaimAttempt claimPort(const std::string& device, const std::string& holder);
+// Where every station of this host keeps its claims, whoever runs it
+// (/tmp; %ProgramData%\Tarvel on Windows).
+std::string defaultClaimFolder();
+
+// Tries once to claim the device, in folder; holder says who claims it.
+PortClaimAttempt claimPort(const std::string& folder, const std::string& device,
+                           const std::string& holder);
 
 }  // namespace platform

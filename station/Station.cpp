@@ -213,7 +213,8 @@ class Station {
     Next provision(std::size_t index) {
         const QueueRow& row = rows_[index];
         face_.step(row.name + " (" + std::to_string(index + 1) + " of " +
-                   std::to_string(rows_.size()) + ")");
+                   std::to_string(rows_.size()) + ")" +
+                   (row.unit.empty() ? "" : ", unit " + row.unit));
         face_.step("1 - Turn OFF the Device");
         face_.step("2 - Connect the RS232 cable");
         std::string port = settings_.port;
@@ -279,6 +280,11 @@ class Station {
                         other = json["project"];
                 }
             });
+            if (!row.unit.empty() && *unit != row.unit) {
+                face_.tell(row.name, "this is the unit " + *unit + ", not " + row.unit +
+                                         ", which the queue names for it");
+                continue;
+            }
             if (other.empty() || settings_.redo == row.name)
                 return unit;
             face_.tell(row.name, "the unit " + *unit + " was written as " + other +
@@ -337,6 +343,8 @@ class Station {
                 return {"skipped", Next::Quit};
             }
             record["unit"] = *unit;
+        } else if (!row.unit.empty()) {
+            record["unit"] = row.unit;
         }
         std::optional<WrittenImage> image;
         try {
@@ -446,7 +454,8 @@ class Station {
             return;
         std::string toldOf;
         for (;;) {
-            platform::PortClaimAttempt attempt = platform::claimPort(device, holderOf(row));
+            platform::PortClaimAttempt attempt =
+                platform::claimPort(settings_.claimFolder, device, holderOf(row));
             if (attempt.claim) {
                 portClaim_ = std::move(attempt.claim);
                 return;
@@ -509,7 +518,8 @@ class Station {
             for (const auto& [name, path] : ports) {
                 if (!knownPorts_.insert(name).second)
                     continue;
-                platform::PortClaimAttempt attempt = platform::claimPort(path, holderOf(row));
+                platform::PortClaimAttempt attempt =
+                    platform::claimPort(settings_.claimFolder, path, holderOf(row));
                 if (!attempt.heldBy.empty()) {
                     face_.step("New port " + name + " is in use by " + attempt.heldBy +
                                "; waiting for another");

@@ -24,6 +24,8 @@ struct QueueRow {
     std::string name;
     std::string folder;
     std::string image;
+    // The unit the row is meant for, when the queue names one.
+    std::string unit = {};
 };
 
 enum class Answer { Go, Skip, Quit };
@@ -76,6 +78,8 @@ struct StationSettings {
     std::string redo;
     WaitSettings wait;
     platform::LockPause lockPause;
+    // Where the stations of this host claim their devices.
+    std::string claimFolder;
     // Signs the log with checkpoints; each is also kept in the anchor folder.
     std::optional<SecretKey> key;
     std::string anchorFolder;

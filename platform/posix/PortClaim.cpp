@@ -14,9 +14,6 @@
 namespace platform {
 namespace {
 
-// Where every station of this host finds the claims, whoever runs it.
-constexpr const char* kClaimFolder = "/tmp";
-
 // The device's own number where it is one; its path, made a file name,
 // where it is not (a device that is gone, a test's stand-in).
 std::string deviceKey(const std::string& device) {
@@ -35,10 +32,14 @@ PortClaim::~PortClaim() {
     close(static_cast<int>(file_));
 }
 
-PortClaimAttempt claimPort(const std::string& device, const std::string& holder) {
+std::string defaultClaimFolder() {
+    return "/tmp";
+}
+
+PortClaimAttempt claimPort(const std::string& folder, const std::string& device,
+                           const std::string& holder) {
     PortClaimAttempt attempt;
-    const std::string path =
-        std::string(kClaimFolder) + "/tarvel-port-" + deviceKey(device) + ".claim";
+    const std::string path = folder + "/tarvel-port-" + deviceKey(device) + ".claim";
     const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
         attempt.reason = "cannot open " + path + ": " + std::strerror(errno);

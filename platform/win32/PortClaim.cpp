@@ -11,14 +11,6 @@
 namespace platform {
 namespace {
 
-// Where every station of this host finds the claims, whoever runs it.
-std::wstring claimFolder() {
-    const wchar_t* data = _wgetenv(L"ProgramData");
-    std::wstring folder = std::wstring(data ? data : L"C:\\ProgramData") + L"\\Tarvel";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    return folder;
-}
-
 // The COM name, whichever way it was written ("com3", "\\.\COM3").
 std::string deviceKey(const std::string& device) {
     std::string key = device.substr(
@@ -34,9 +26,16 @@ PortClaim::~PortClaim() {
     CloseHandle(reinterpret_cast<HANDLE>(file_));
 }
 
-PortClaimAttempt claimPort(const std::string& device, const std::string& holder) {
+std::string defaultClaimFolder() {
+    const wchar_t* data = _wgetenv(L"ProgramData");
+    return fromWide(std::wstring(data ? data : L"C:\\ProgramData") + L"\\Tarvel");
+}
+
+PortClaimAttempt claimPort(const std::string& folder, const std::string& device,
+                           const std::string& holder) {
     PortClaimAttempt attempt;
-    const std::wstring path = claimFolder() + L"\\port-" + toWide(deviceKey(device)) + L".claim";
+    CreateDirectoryW(toWide(folder).c_str(), nullptr);
+    const std::wstring path = toWide(folder) + L"\\port-" + toWide(deviceKey(device)) + L".claim";
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -79,6 +79,8 @@ class StationTest : public testing::Test {
         std::istringstream input(answers);
         CliEnvironment environment{"", serial, false, WaitSettings{.timeLimitMs = timeLimitMs}};
         environment.input = &input;
+        // Claims of this test's own, apart from any other run on the machine.
+        environment.claimFolder = workspace.path();
         return runCli(arguments, environment, std::move(errWatcher));
     }
     CliResult station(const std::string& answers = "", std::vector<std::string> more = {},
@@ -346,12 +348,16 @@ TEST_F(StationTest, ARowDoneWithAnotherImageIsNamedAndRedoneOnlyWhenAsked) {
 // Each unit's serial number, as a bar-code reader types it, goes into the
 // record and the customer's sheet; one unit is never written as two projects.
 TEST_F(StationTest, TheUnitsSerialIsRecordedAndNeverGivenTwice) {
-    writeFile(queue, "name\nLine-1\nLine-2\n");
+    // The queue names Line-1's unit; apply keeps the column out of the documents.
+    writeFile(queue, "name,unit\nLine-1,SN-0001\nLine-2,\n");
     EXPECT_EQ(station("", {"--unit", "ask", "--yes"}).status, 2);
-    // Line-1: Enter, Enter, an empty serial (asked again), SN-0001; Line-2:
-    // Enter, Enter, SN-0001 again (refused), SN-0002.
-    const CliResult result = station("\n\n\nSN-0001\n\n\nSN-0001\nSN-0002\n", {"--unit", "ask"});
+    // Line-1: Enter, Enter, an empty serial (asked again), SN-0009 (not the
+    // queue's), SN-0001; Line-2: Enter, Enter, SN-0001 again (refused), SN-0002.
+    const CliResult result =
+        station("\n\n\nSN-0009\nSN-0001\n\n\nSN-0001\nSN-0002\n", {"--unit", "ask"});
     EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.err.find("Line-1 (1 of 2), unit SN-0001\n"), std::string::npos);
+    EXPECT_NE(result.err.find("this is the unit SN-0009, not SN-0001"), std::string::npos);
     EXPECT_NE(result.err.find("the unit SN-0001 was written as Line-1"), std::string::npos);
     std::vector<std::string> units;
     for (const Json& record : logRecords(log)) {
