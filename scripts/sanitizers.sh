@@ -9,5 +9,6 @@ scripts/install-deps.sh
 for preset in asan tsan; do
   cmake --preset "$preset" -DTARVEL_CORE_ONLY=ON >/dev/null
   cmake --build --preset "$preset"
-  ctest --preset "$preset" -j2 --output-on-failure
+  # A run that finds no tests is a failure, not a pass.
+  ctest --preset "$preset" -j2 --output-on-failure --no-tests=error
 done
