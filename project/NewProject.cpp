@@ -64,9 +64,11 @@ std::string writeNewProjectFiles(const std::string& folder, const GeneralParamet
     if (!withImage)
         return {};
     XmlDocument reader;
+    const auto buffer = lockImageBuffer();
     BuildParameterImage(reader, folder);
-    writeNew(paths.image, builtImageBytes());
-    return builtImageBytes();
+    const std::string image = builtImageBytes();
+    writeNew(paths.image, image);
+    return image;
 }
 
 namespace {

@@ -5,9 +5,15 @@
 
 std::string writeProjectImage(const ProjectLock&, const std::string& projectFolder,
                               XmlDocument& document, std::vector<std::string>* truncations) {
+    const auto buffer = lockImageBuffer();
     BuildParameterImage(document, projectFolder, truncations);
     WriteParameterImage(projectFolder);
     return builtImageBytes();
+}
+
+std::unique_lock<std::mutex> lockImageBuffer() {
+    static std::mutex buffer;
+    return std::unique_lock<std::mutex>(buffer);
 }
 
 std::string builtImageBytes() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -18,3 +19,7 @@ std::string writeProjectImage(const ProjectLock& lock, const std::string& projec
 
 // The bytes the last build left in the image buffer.
 std::string builtImageBytes();
+
+// The image buffer is one for the process: whoever builds an image and reads
+// it back holds this, so that two stations in one process never mix theirs.
+std::unique_lock<std::mutex> lockImageBuffer();
