@@ -49,7 +49,9 @@ std::string PublicKey::id() const {
 }
 
 PublicKey SecretKey::publicKey() const {
-    return {bytes.substr(crypto_sign_SEEDBYTES)};
+    unsigned char publicBytes[crypto_sign_PUBLICKEYBYTES];
+    crypto_sign_ed25519_sk_to_pk(publicBytes, bytesOf(bytes));
+    return {std::string(reinterpret_cast<const char*>(publicBytes), sizeof publicBytes)};
 }
 
 void generateKeyFiles(const std::string& file) {

@@ -13,7 +13,7 @@ struct PublicKey {
 };
 
 struct SecretKey {
-    std::string bytes;  // 64: the seed, then the public key
+    std::string bytes;  // 64, as libsodium keeps a signing key
     PublicKey publicKey() const;
 };
 
