@@ -1,33 +1,15 @@
 // audit: checks a station's log and tells each project's last outcome;
 // keygen: the key pair that signs it.
-#include <fstream>
-#include <iterator>
+#include <cstdint>
 #include <map>
 
 #include "cli/Cli.h"
 #include "cli/Csv.h"
-#include "platform/NativePath.h"
+#include "platform/FileSystem.h"
 #include "station/AuditLog.h"
 #include "station/Proof.h"
 
 namespace {
-
-// Each project's last record, in the order projects first appear.
-std::vector<Json> lastRecords(const std::vector<AuditRecord>& records) {
-    std::vector<Json> last;
-    std::map<std::string, std::size_t> at;
-    for (const AuditRecord& record : records) {
-        if (record.json["event"] == "checkpoint")
-            continue;
-        const std::string project = record.json["project"];
-        const auto [found, added] = at.emplace(project, last.size());
-        if (added)
-            last.push_back(record.json);
-        else
-            last[found->second] = record.json;
-    }
-    return last;
-}
 
 std::string text(const Json& value) {
     return value.is_string() ? value.get<std::string>() : value.is_null() ? "" : value.dump();
@@ -65,6 +47,25 @@ Entry entryOf(const Json& record) {
             text(record.value("unit", Json()))};
 }
 
+// Each project's last state, in the order projects first appear.
+class LastStates {
+  public:
+    void take(const Json& record) {
+        if (record["event"] == "checkpoint")
+            return;
+        const auto [found, added] = at_.emplace(record["project"], entries_.size());
+        if (added)
+            entries_.push_back(entryOf(record));
+        else
+            entries_[found->second] = entryOf(record);
+    }
+    const std::vector<Entry>& entries() const { return entries_; }
+
+  private:
+    std::vector<Entry> entries_;
+    std::map<std::string, std::size_t> at_;
+};
+
 // 3 when lines after the last checkpoint are not sealed yet (a station at
 // work, or killed), 0 otherwise.
 int unsealed(Cli& cli, const std::string& file, const std::optional<ProofVerdict>& proof) {
@@ -85,24 +86,34 @@ int auditCommand(Cli& cli) {
     const bool csv = cli.arguments.flag("--csv");
     if (csv && cli.json())
         cli.arguments.refuse("give --json or --csv, not both");
-    std::ifstream stream(platform::nativePath(file), std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(stream)),
-                            std::istreambuf_iterator<char>());
-    if (!stream.is_open() || stream.bad())
-        throw CliError::aboutFile(file, "cannot read the log");
-    AuditChain chain;
-    if (const auto problem = chain.take(bytes))
-        throw CliError::aboutFile(file, problem->text());
     const auto keyFile = cli.arguments.option("--key");
     const auto anchor = cli.arguments.option("--anchor");
     if (anchor && !keyFile)
         cli.arguments.refuse("--anchor goes with --key");
-    std::optional<ProofVerdict> proof;
-    if (keyFile) {
-        proof = proveLog(chain, chain.logId(), readPublicKey(*keyFile), anchor);
-        if (proof->kind == ProofVerdict::Kind::Fault)
+    std::optional<ProofCheck> proof;
+    if (keyFile)
+        proof.emplace(readPublicKey(*keyFile), anchor);
+    // Read a piece at a time, each record checked and let go: a log of any
+    // length takes little memory.
+    LastStates last;
+    AuditChain chain([&](const AuditRecord& record, const AuditChain& read) {
+        last.take(record.json);
+        return proof ? proof->take(record, read) : std::nullopt;
+    });
+    std::optional<AuditProblem> problem;
+    std::string message;
+    if (!platform::readFileInPieces(
+            file, UINT64_MAX,
+            [&](std::string_view piece) { return !(problem = chain.take(piece)); }, &message))
+        throw CliError::aboutFile(file, "cannot read the log: " + message);
+    if (problem)
+        throw CliError::aboutFile(file, (proof ? proof->firstProblem(*problem) : *problem).text());
+    std::optional<ProofVerdict> verdict;
+    if (proof) {
+        verdict = proof->verdict(chain);
+        if (verdict->kind == ProofVerdict::Kind::Fault)
             throw CliError::aboutFile(
-                file, "line " + std::to_string(proof->line) + ": " + proof->message);
+                file, "line " + std::to_string(verdict->line) + ": " + verdict->message);
     } else {
         cli.tellAboutFile(file,
                           "checked without --key: an unsigned chain proves only that the log "
@@ -112,8 +123,7 @@ int auditCommand(Cli& cli) {
                                         " is torn (a crash while it was written); ignored");
     }
 
-    std::vector<Entry> entries;
-    for (const Json& record : lastRecords(chain.records())) entries.push_back(entryOf(record));
+    const std::vector<Entry>& entries = last.entries();
     if (cli.json()) {
         Json projects = Json::array();
         for (const Entry& e : entries)
@@ -125,18 +135,18 @@ int auditCommand(Cli& cli) {
                                 {"image", e.image},
                                 {"exitCode", e.exitCode},
                                 {"unit", e.unit}});
-        cli.printJson({{"records", chain.records().size()},
+        cli.printJson({{"records", chain.lineCount()},
                        {"head", chain.head().empty() ? Json() : Json(chain.head())},
-                       {"signed", proof.has_value()},
+                       {"signed", verdict.has_value()},
                        {"projects", projects}});
-        return unsealed(cli, file, proof);
+        return unsealed(cli, file, verdict);
     }
     if (csv) {
         cli.out << "project,outcome,time,port,adapter,image,exitCode,unit\r\n";
         for (const Entry& e : entries)
             cli.out << csvLine(
                 {e.project, e.outcome, e.time, e.port, e.adapter, e.image, e.exitCode, e.unit});
-        return unsealed(cli, file, proof);
+        return unsealed(cli, file, verdict);
     }
     for (const Entry& e : entries) {
         cli.out << e.project << "  " << e.outcome << "  " << e.time << "  " << e.port;
@@ -147,11 +157,11 @@ int auditCommand(Cli& cli) {
             cli.out << "  unit " << e.unit;
         cli.out << '\n';
     }
-    cli.out << chain.records().size() << " records, chain whole";
-    if (proof)
-        cli.out << ", " << proof->checkpoints << " checkpoints signed by key " << proof->key;
+    cli.out << chain.lineCount() << " records, chain whole";
+    if (verdict)
+        cli.out << ", " << verdict->checkpoints << " checkpoints signed by key " << verdict->key;
     cli.out << "; last line's SHA-256 " << (chain.head().empty() ? "none" : chain.head()) << '\n';
-    return unsealed(cli, file, proof);
+    return unsealed(cli, file, verdict);
 }
 
 int keygenCommand(Cli& cli) {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -103,6 +104,14 @@ std::string fromAnsiCodePage(const std::string& text);
 
 // The largest document or settings file that is read.
 inline constexpr std::size_t kLargestReadFile = 16u << 20;
+
+// Hands a regular file's bytes (links followed), opened without blocking, to
+// take a piece at a time, so that a file of any length is read in bounded
+// memory; take returns false to stop early. False, and message says why, for
+// what readFileContents refuses, with a limit of maxBytes.
+bool readFileInPieces(const std::string& path, std::uint64_t maxBytes,
+                      const std::function<bool(std::string_view)>& take,
+                      std::string* message = nullptr);
 
 // The whole content of a regular file (links followed) of at most
 // kLargestReadFile bytes, opened without blocking; or nothing, and message

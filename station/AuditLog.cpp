@@ -97,27 +97,40 @@ std::optional<AuditProblem> AuditChain::take(std::string_view bytes) {
     std::size_t start = 0;
     for (std::size_t end; (end = pending_.find('\n', start)) != std::string::npos;
          start = end + 1) {
-        const std::string_view line(pending_.data() + start, end - start);
-        const std::size_t number = nextLine();
-        Json record = Json::parse(line, nullptr, false);
-        if (record.is_discarded())
-            return AuditProblem{number, "not a JSON line"};
-        if (const auto problem = recordProblem(record))
-            return AuditProblem{number, *problem};
-        const Json prev = record.value("prev", Json());
-        if (head_.empty() && !prev.is_null())
-            return AuditProblem{number, "prev is not null on the first line"};
-        if (!head_.empty() && prev != head_)
-            return AuditProblem{number - 1, "was changed or removed: line " +
-                                                std::to_string(number) + " does not follow it"};
-        head_ = sha256Hex(line);
-        if (records_.empty())
-            firstLineDigest_ = head_;
-        wholeBytes_ += line.size() + 1;
-        records_.push_back({number, std::move(record)});
+        if (auto problem = takeLine(std::string_view(pending_.data() + start, end - start)))
+            return problem;
     }
     pending_.erase(0, start);
+    if (pending_.size() > kLongestAuditLine)
+        return AuditProblem{nextLine(), "longer than 1 MiB: not a line of the station's"};
     return std::nullopt;
+}
+
+std::optional<AuditProblem> AuditChain::takeLine(std::string_view line) {
+    const std::size_t number = nextLine();
+    Json record = Json::parse(line, nullptr, false);
+    if (record.is_discarded())
+        return AuditProblem{number, "not a JSON line"};
+    if (const auto problem = recordProblem(record))
+        return AuditProblem{number, *problem};
+    const Json prev = record.value("prev", Json());
+    if (head_.empty() && !prev.is_null())
+        return AuditProblem{number, "prev is not null on the first line"};
+    if (!head_.empty() && prev != head_)
+        return AuditProblem{number - 1, "was changed or removed: line " + std::to_string(number) +
+                                            " does not follow it"};
+    head_ = sha256Hex(line);
+    // A log of an older version has no id of its own: its first line's digest stands in.
+    if (number == 1)
+        logId_ = record.contains("log") ? record["log"].get<std::string>() : head_.substr(0, 32);
+    wholeBytes_ += line.size() + 1;
+    ++lines_;
+    AuditRecord taken{number, std::move(record)};
+    if (!check_) {
+        records_.push_back(std::move(taken));
+        return std::nullopt;
+    }
+    return check_(taken, *this);
 }
 
 AuditLog::AuditLog(std::string path, std::function<void(const std::string&)> tell)
@@ -187,16 +200,9 @@ std::string checkpointMessage(const std::string& log, std::size_t records, const
            time + "\n";
 }
 
-std::string AuditChain::logId() const {
-    if (records_.empty())
-        return {};
-    const Json& first = records_.front().json;
-    return first.contains("log") ? first["log"].get<std::string>() : firstLineDigest_.substr(0, 32);
-}
-
 std::string AuditLog::appendCheckpoint(const SecretKey& key) {
     const std::string log = chain_.logId();
-    const std::size_t count = chain_.records().size();
+    const std::size_t count = chain_.lineCount();
     const std::string time = isoUtc(utcNowMs());
     append(
         Json{{"version", kAuditVersion},
@@ -211,7 +217,7 @@ std::string AuditLog::appendCheckpoint(const SecretKey& key) {
 }
 
 void AuditLog::append(Json record) {
-    if (chain_.records().empty() && !record.contains("log"))
+    if (chain_.lineCount() == 0 && !record.contains("log"))
         record["log"] = randomId();
     record["prev"] = chain_.head().empty() ? Json() : Json(chain_.head());
     // Invalid UTF-8 (an updater's output) is replaced, never refused.

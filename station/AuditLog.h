@@ -40,29 +40,51 @@ struct AuditProblem {
     }
 };
 
+class AuditChain;
+
+// What a reader does with each record as it is read; a problem stops the
+// reading there.
+using RecordCheck =
+    std::function<std::optional<AuditProblem>(const AuditRecord&, const AuditChain&)>;
+
+// The longest line a log may hold: the station's lines are a few KiB.
+inline constexpr std::size_t kLongestAuditLine = 1u << 20;
+
 // Reads a log's bytes in order, checking each whole line and the chain. Bytes
 // after the last line break are a torn line (a crash mid-write): not taken.
 class AuditChain {
   public:
+    // Keeps every record.
+    AuditChain() = default;
+    // Hands each record to check instead of keeping it, so that a log of any
+    // length is read in bounded memory.
+    explicit AuditChain(RecordCheck check) : check_(std::move(check)) {}
+
     // Takes the bytes that follow those taken so far; the first problem, if
     // any, stops the reading there.
     std::optional<AuditProblem> take(std::string_view bytes);
 
+    // Empty when the records are handed to a check.
     const std::vector<AuditRecord>& records() const { return records_; }
+    std::size_t lineCount() const { return lines_; }
     // The SHA-256 of the last whole line, or empty before the first.
     const std::string& head() const { return head_; }
     // The log's id: its first record's "log", or for a log of an older
     // version, the first 32 hex digits of its first line's SHA-256.
-    std::string logId() const;
+    const std::string& logId() const { return logId_; }
     // The bytes of whole lines taken, and the torn line's bytes after them.
     std::uint64_t wholeBytes() const { return wholeBytes_; }
     const std::string& torn() const { return pending_; }
-    std::size_t nextLine() const { return records_.size() + 1; }
+    std::size_t nextLine() const { return lines_ + 1; }
     // Forgets the torn line, once it has been cut from the log.
     void dropTorn() { pending_.clear(); }
 
   private:
-    std::string firstLineDigest_;
+    std::optional<AuditProblem> takeLine(std::string_view line);
+
+    RecordCheck check_;
+    std::string logId_;
+    std::size_t lines_ = 0;
     std::vector<AuditRecord> records_;
     std::string head_;
     std::uint64_t wholeBytes_ = 0;

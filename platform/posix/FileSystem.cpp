@@ -290,16 +290,27 @@ bool replaceInFolder(const posix::WalkedParent& parent, std::string_view bytes,
 
 }  // namespace
 
-std::optional<std::string> readFileContents(const std::string& path, std::string* message) {
-    const auto refuse = [&](const std::string& text) -> std::optional<std::string> {
+namespace {
+
+// "larger than 16 MiB", or the limit in bytes where it is no whole MiB.
+std::string largerThan(std::uint64_t maxBytes) {
+    return maxBytes % (1u << 20) == 0 ? std::to_string(maxBytes >> 20) + " MiB"
+                                      : std::to_string(maxBytes) + " bytes";
+}
+
+}  // namespace
+
+bool readFileInPieces(const std::string& path, std::uint64_t maxBytes,
+                      const std::function<bool(std::string_view)>& take, std::string* message) {
+    const auto refuse = [&](const std::string& text) {
         if (message)
             *message = text;
-        return std::nullopt;
+        return false;
     };
     const auto failed = [&](int error) {
         return refuse("Cannot read " + path + ": " + std::strerror(error));
     };
-    // Without blocking: a FIFO or a device in a document's place must not hang.
+    // Without blocking: a FIFO or a device in a file's place must not hang.
     std::string refusal;
     Descriptor file(posix::openWalked(path, O_RDONLY | O_NONBLOCK | O_NOCTTY, 0, &refusal));
     if (file.get() < 0)
@@ -309,25 +320,41 @@ std::optional<std::string> readFileContents(const std::string& path, std::string
         return failed(errno);
     if (!S_ISREG(info.st_mode))
         return refuse(path + " is not a regular file");
-    if (static_cast<unsigned long long>(info.st_size) > kLargestReadFile)
-        return refuse(path + " is larger than 16 MiB");
-    std::string content;
+    const std::string tooLarge = path + " is larger than " + largerThan(maxBytes);
+    if (static_cast<std::uint64_t>(info.st_size) > maxBytes)
+        return refuse(tooLarge);
+    std::uint64_t total = 0;
     char buffer[65536];
     for (;;) {
         const ssize_t got = read(file.get(), buffer, sizeof buffer);
         if (got == 0)
-            return content;
+            return true;
         if (got < 0) {
             if (errno == EINTR)
                 continue;
             // A file read in part is never taken for the whole file.
             return failed(errno);
         }
-        content.append(buffer, static_cast<std::size_t>(got));
+        total += static_cast<std::uint64_t>(got);
         // A file that grows while it is read.
-        if (content.size() > kLargestReadFile)
-            return refuse(path + " is larger than 16 MiB");
+        if (total > maxBytes)
+            return refuse(tooLarge);
+        if (!take(std::string_view(buffer, static_cast<std::size_t>(got))))
+            return true;
     }
+}
+
+std::optional<std::string> readFileContents(const std::string& path, std::string* message) {
+    std::string content;
+    if (!readFileInPieces(
+            path, kLargestReadFile,
+            [&](std::string_view piece) {
+                content.append(piece);
+                return true;
+            },
+            message))
+        return std::nullopt;
+    return content;
 }
 
 bool replaceFileContents(const std::string& path, std::string_view bytes, std::string* reason) {

@@ -208,19 +208,31 @@ unsigned long currentProcessId() {
     return GetCurrentProcessId();
 }
 
-std::optional<std::string> readFileContents(const std::string& path, std::string* message) {
-    const auto refuse = [&](const std::string& text) -> std::optional<std::string> {
+namespace {
+
+// "larger than 16 MiB", or the limit in bytes where it is no whole MiB.
+std::string largerThan(std::uint64_t maxBytes) {
+    return maxBytes % (1u << 20) == 0 ? std::to_string(maxBytes >> 20) + " MiB"
+                                      : std::to_string(maxBytes) + " bytes";
+}
+
+}  // namespace
+
+bool readFileInPieces(const std::string& path, std::uint64_t maxBytes,
+                      const std::function<bool(std::string_view)>& take, std::string* message) {
+    const auto refuse = [&](const std::string& text) {
         if (message)
             *message = text;
-        return std::nullopt;
+        return false;
     };
     const auto failed = [&](DWORD error) {
         return refuse("Cannot read " + path + ": " + systemMessage(error));
     };
     if (folderExists(path))
         return refuse(path + " is not a regular file");
-    const HANDLE file = CreateFileW(toWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileW(toWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return failed(GetLastError());
     struct Closer {
@@ -232,9 +244,10 @@ std::optional<std::string> readFileContents(const std::string& path, std::string
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file, &size))
         return failed(GetLastError());
-    if (static_cast<unsigned long long>(size.QuadPart) > kLargestReadFile)
-        return refuse(path + " is larger than 16 MiB");
-    std::string content;
+    const std::string tooLarge = path + " is larger than " + largerThan(maxBytes);
+    if (static_cast<std::uint64_t>(size.QuadPart) > maxBytes)
+        return refuse(tooLarge);
+    std::uint64_t total = 0;
     char buffer[65536];
     for (;;) {
         DWORD got = 0;
@@ -242,11 +255,26 @@ std::optional<std::string> readFileContents(const std::string& path, std::string
         if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr))
             return failed(GetLastError());
         if (got == 0)
-            return content;
-        content.append(buffer, got);
-        if (content.size() > kLargestReadFile)
-            return refuse(path + " is larger than 16 MiB");
+            return true;
+        total += got;
+        if (total > maxBytes)
+            return refuse(tooLarge);
+        if (!take(std::string_view(buffer, got)))
+            return true;
     }
+}
+
+std::optional<std::string> readFileContents(const std::string& path, std::string* message) {
+    std::string content;
+    if (!readFileInPieces(
+            path, kLargestReadFile,
+            [&](std::string_view piece) {
+                content.append(piece);
+                return true;
+            },
+            message))
+        return std::nullopt;
+    return content;
 }
 
 namespace {

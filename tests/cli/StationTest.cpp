@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -475,6 +479,22 @@ TEST_F(StationTest, ASignedAndAnchoredLogShowsEveryChange) {
     };
     const std::string otherKey = workspace / "other.key";
     ASSERT_EQ(run({"keygen", otherKey}).status, 0);
+    // A dishonest rewrite: the first checkpoint's signature changed and the
+    // chain redone after it. The next checkpoint's head no longer holds
+    // either, but the first fault is the signature's.
+    std::vector<std::string> forged = lines;
+    const auto signedAt = std::find_if(forged.begin(), forged.end(), [](const std::string& line) {
+        return line.find("\"event\":\"checkpoint\"") != std::string::npos;
+    });
+    ASSERT_NE(signedAt, forged.end());
+    const std::size_t forgedLine = static_cast<std::size_t>(signedAt - forged.begin()) + 1;
+    for (auto line = signedAt; line != forged.end(); ++line) {
+        Json record = Json::parse(*line);
+        if (line == signedAt)
+            record["signature"] = std::string(128, '0');
+        record["prev"] = sha256Hex(std::string_view(*(line - 1)).substr(0, (line - 1)->size() - 1));
+        *line = record.dump() + "\n";
+    }
     std::string changed = lines[2];
     changed.replace(changed.find("COM3"), 4, "COM4");
     const struct {
@@ -498,6 +518,8 @@ TEST_F(StationTest, ASignedAndAnchoredLogShowsEveryChange) {
         {"rewritten unsigned", rewritten(std::nullopt), false, "holds no checkpoint"},
         {"rewritten, another key", rewritten(readSecretKey(otherKey)), false, "another key"},
         {"another log in its place", rewritten(readSecretKey(key)), true, "anchor"},
+        {"a signature changed, the chain redone", joined(forged), false,
+         "line " + std::to_string(forgedLine) + ": the checkpoint's signature does not hold"},
         {"empty", "", true, "the log is empty"},
         {"a torn last line", whole + "{\"version\":1,\"ev", true, "is torn"},
     };
@@ -508,6 +530,12 @@ TEST_F(StationTest, ASignedAndAnchoredLogShowsEveryChange) {
         EXPECT_EQ(result.status, 1) << c.what << "\n" << result.err;
         EXPECT_NE(result.err.find(c.says), std::string::npos) << c.what << "\n" << result.err;
     }
+#ifndef _WIN32
+    // A pipe in the log's place is refused at once, never read.
+    const std::string pipe = workspace / "pipe.jsonl";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_NE(audit(pipe).err.find(pipe + " is not a regular file"), std::string::npos);
+#endif
     // Lines after the last checkpoint: a station at work, or killed.
     {
         AuditLog more(log, [](const std::string&) {});
