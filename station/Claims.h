@@ -20,5 +20,9 @@ struct InterruptedAttempt {
 };
 
 // With the log locked: records the result "interrupted" for each open start
-// of a station that no longer runs, so that its row is pending again.
-std::vector<InterruptedAttempt> recordInterruptedAttempts(AuditLog& log, const Redo& redo);
+// of a station that no longer runs, so that its row is pending again. On
+// this host, a start whose device nobody claims in claimFolder is let go
+// too: neither its station nor its updater can be at work, whatever process
+// its pid names now (a start forged with the pid of one that never ends).
+std::vector<InterruptedAttempt> recordInterruptedAttempts(AuditLog& log, const Redo& redo,
+                                                          const std::string& claimFolder);

@@ -127,7 +127,8 @@ class Station {
     // and its updater, if it still runs, is remembered so that its port is
     // left alone until it ends.
     void takeInterruptedAttempts() {
-        for (const InterruptedAttempt& attempt : recordInterruptedAttempts(*log_, redo_)) {
+        for (const InterruptedAttempt& attempt :
+             recordInterruptedAttempts(*log_, redo_, settings_.claimFolder)) {
             if (attempt.runningUpdater)
                 runningUpdaters_.push_back(*attempt.runningUpdater);
             face_.tell(attempt.start["project"], "its attempt of " +

@@ -16,6 +16,7 @@
 #include "common/Sha256.h"
 #include "common/UtcTime.h"
 #include "platform/FileSystem.h"
+#include "platform/PortClaim.h"
 #include "platform/ProcessIdentity.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/SerialNames.h"
@@ -288,12 +289,16 @@ TEST_F(StationTest, APortErrorRunsNoUpdaterAndATimeoutStopsTheStation) {
 }
 
 TEST_F(StationTest, AnAttemptOfADeadStationIsInterruptedOneOfALiveStationIsLeftToIt) {
-    // Process 0 runs no station: its attempt was interrupted.
-    writeStart("Line-1", 0, 0);
-    const CliResult resumed = station("", {"--yes"});
-    EXPECT_EQ(resumed.status, 0) << resumed.err;
-    EXPECT_EQ(events(logRecords(log))[1], "result:Line-1:interrupted");
-    EXPECT_EQ(updaterRuns(), 3);
+    // Process 0 runs no station; process 1 never ends, but claims no port:
+    // their attempts were interrupted.
+    for (const unsigned long pid : {0UL, 1UL}) {
+        fs::remove(log);
+        writeStart("Line-1", pid, pid == 0 ? Json(0) : Json());
+        const CliResult resumed = station("", {"--yes"});
+        EXPECT_EQ(resumed.status, 0) << resumed.err;
+        EXPECT_EQ(events(logRecords(log))[1], "result:Line-1:interrupted") << pid;
+    }
+    EXPECT_EQ(updaterRuns(), 6);
 
     // Another host's station, started just now, keeps its row.
     fs::remove(log);
@@ -304,9 +309,12 @@ TEST_F(StationTest, AnAttemptOfADeadStationIsInterruptedOneOfALiveStationIsLeftT
     for (const Json& record : logRecords(log))
         EXPECT_TRUE(record["project"] != "Line-2" || record["event"] == "start");
 
-    // A station of this host is awaited: it ends without a result once this
-    // one waits for it, so the row comes free and is provisioned.
+    // A station of this host, which claims the port, is awaited: it ends
+    // without a result once this one waits for it, so the row comes free and
+    // is provisioned.
     fs::remove(log);
+    auto claim = platform::claimPort(workspace.path(), "COM3", "the other station").claim;
+    ASSERT_TRUE(claim);
     const std::string gate = workspace / "gate";
     setEnvironment("TARVEL_UPDATER_GATE", gate);
     std::string unreported;
@@ -315,8 +323,10 @@ TEST_F(StationTest, AnAttemptOfADeadStationIsInterruptedOneOfALiveStationIsLeftT
     ASSERT_TRUE(other) << unreported;
     writeStart("Line-3", other->processId(),
                platform::processOnThisHost(other->processId()).start.value());
-    const CliResult awaited =
-        station("", {"--yes"}, onceSaid("Waiting for Line-3", [&] { writeFile(gate, ""); }));
+    const CliResult awaited = station("", {"--yes"}, onceSaid("Waiting for Line-3", [&] {
+                                          claim.reset();
+                                          writeFile(gate, "");
+                                      }));
     EXPECT_EQ(awaited.status, 0) << awaited.err;
     EXPECT_NE(awaited.err.find("Waiting for Line-3, which another station provisions"),
               std::string::npos);
