@@ -13,8 +13,13 @@ byte for byte; audit finds the chain whole, and one changed byte breaks it.
 Needs a serial port that opens and raises DTR (pseudo-terminals refuse DTR);
 exits 77 (skipped) when the machine has none.
 
-usage: station_kill.py TARVEL_CLI
+Then, trials times: a station killed the moment its updater starts (before
+or after the log names the updater) and resumed at once; the resume must wait
+for that updater, so that no two updater runs on the port overlap.
+
+usage: station_kill.py TARVEL_CLI [TRIALS, default 20]
 """
+import fcntl
 import glob
 import json
 import os
@@ -25,6 +30,7 @@ import tempfile
 import time
 
 cli = os.path.abspath(sys.argv[1])
+trials = int(sys.argv[2]) if len(sys.argv) > 2 else 20
 workspace = tempfile.mkdtemp()
 copies = os.path.join(workspace, "copies")
 control = os.path.join(workspace, "control")
@@ -35,6 +41,8 @@ open(os.path.join(workspace, "MASTER", "sim40917.sim"), "w").close()
 updater = os.path.join(workspace, "Ser_40917_Update.exe")
 with open(updater, "w") as f:
     f.write(f"""#!/bin/sh
+running="{workspace}/running-$(printf %s "$1" | tr -c A-Za-z0-9 _)"
+mkdir "$running" 2>/dev/null || touch "{workspace}/overlap"
 for last; do :; done
 project=$(basename "$(dirname "$last")")
 cp "${{last}}bank.bin" "{copies}/$(date +%s%N)-$project.bin"
@@ -42,6 +50,7 @@ echo "updater for $project"
 set -- $(head -n 1 "{control}/$project")
 sed -i 1d "{control}/$project"
 sleep "${{1:-0}}"
+rmdir "$running"
 exit "${{2:-0}}"
 """)
 os.chmod(updater, 0o755)
@@ -166,5 +175,46 @@ if len(usable) >= 2:
     if len({r["pid"] for r in records()}) != 2:
         fail("one station did all the work")
     print("two stations shared the queue without a row taken twice")
+
+def copies_of(project):
+    return len(glob.glob(os.path.join(copies, f"*-{project}.bin")))
+
+
+# Killed the moment the updater starts, resumed at once. Once the start is
+# in the log, this script takes the log's lock, as a slow writer would: the
+# station then often cannot name its updater before it is killed.
+with open(queue, "w") as f:
+    f.write("name\nTrial\n")
+unnamed = 0
+for trial in range(trials):
+    if os.path.exists(log):
+        os.remove(log)
+    plan("Trial", (0.3, 0), (0.3, 0))
+    before = copies_of("Trial")
+    first = station(port)
+    deadline = time.monotonic() + 60
+    while not (os.path.exists(log) and records()):
+        if time.monotonic() > deadline or first.poll() is not None:
+            fail(f"trial {trial}: no start: " + first.stderr.read())
+        time.sleep(0.001)
+    with open(log, "rb") as held:
+        fcntl.flock(held, fcntl.LOCK_EX)
+        while copies_of("Trial") == before:
+            if time.monotonic() > deadline or first.poll() is not None:
+                fail(f"trial {trial}: the updater never ran: " + first.stderr.read())
+            time.sleep(0.002)
+        first.send_signal(signal.SIGKILL)
+        first.wait()
+    unnamed += not any(r["event"] == "updater" for r in records())
+    second = station(port)
+    out, err = second.communicate(timeout=120)
+    if second.returncode != 0:
+        fail(f"trial {trial}: the resume ended with {second.returncode}: {err}")
+    if os.path.exists(os.path.join(workspace, "overlap")):
+        fail(f"trial {trial}: two updater runs overlapped on {port}: {err}")
+    if outcomes("Trial") != ["interrupted", "ok"] or copies_of("Trial") != before + 2:
+        fail(f"trial {trial}: outcomes {outcomes('Trial')}, {copies_of('Trial') - before} runs")
+print(f"{trials} stations killed as their updater started ({unnamed} before the log named it): "
+      "each resume waited for it")
 subprocess.run(["rm", "-rf", workspace])
 print("killed, resumed and audited: every row written as often as planned")
