@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,20 +32,33 @@ class LaunchedProgram {
     virtual unsigned long processId() const = 0;
 };
 
+// How a program is started, beyond its path and arguments. With an
+// outputFile, the program's standard output and error are appended to that
+// file (made when missing) and it gets no window of its own: a file, not a
+// pipe, so that it may outlive this program without a broken pipe. A
+// heldLock (a locked file, POSIX) is handed to the program too, so that the
+// lock lasts while it runs, whatever becomes of this program.
+// beforeItRuns is called once the program exists: on Windows before it runs
+// (it is started suspended), so that what it is recorded before it can act;
+// on POSIX as it starts, where the heldLock guards what it does meanwhile.
+struct LaunchOptions {
+    std::string outputFile = {};
+    std::intptr_t heldLock = -1;
+    std::function<void(LaunchedProgram&)> beforeItRuns = {};
+};
+
 // Starts path with its arguments in the current folder, its window shown or
 // hidden. Returns nothing when the launch fails. Where the platform itself
 // tells the operator (the Windows shell does), unreported stays empty;
 // otherwise it receives the text to show ("Cannot start <path>: <reason>").
-// With an outputFile, the program's standard output and error are appended to
-// that file (made when missing) and it gets no window of its own: a file, not
-// a pipe, so that it may outlive this program without a broken pipe. A
-// heldLock (a locked file, POSIX) is handed to the program too, so that the
-// lock lasts while it runs, whatever becomes of this program.
+// On POSIX the program runs in a session of its own with its input from the
+// null device, so that nothing typed at a terminal, nor Ctrl-C or a hang-up
+// there, reaches it; so does a program with an outputFile on Windows (a
+// process group of its own).
 std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
                                                const ProgramArguments& arguments, bool hidden,
                                                std::string& unreported,
-                                               const std::string& outputFile = {},
-                                               std::intptr_t heldLock = -1);
+                                               const LaunchOptions& options = {});
 
 // An auto-reset event that other programs may open by name; it disappears
 // with its last user.

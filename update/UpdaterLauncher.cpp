@@ -30,13 +30,12 @@ RunOutcome runAndWait(const std::string& program, const platform::ProgramArgumen
     const auto now = settings.tickCount ? settings.tickCount : platform::tickCount;
     platform::NamedEvent event("HandleCed");
     RunOutcome notStarted;
-    const auto launched = platform::launchProgram(
-        program, arguments, hidden, notStarted.launchError, settings.outputFile, settings.heldLock);
+    const auto launched =
+        platform::launchProgram(program, arguments, hidden, notStarted.launchError,
+                                {settings.outputFile, settings.heldLock, settings.onLaunched});
     event.reset();
     if (!launched)
         return notStarted;
-    if (settings.onLaunched)
-        settings.onLaunched(*launched);
     platform::RunWait wakes(*launched, event);
     const std::uint32_t start = now();
     for (;;) {

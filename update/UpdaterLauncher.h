@@ -13,8 +13,9 @@ struct WaitSettings {
     std::function<std::uint32_t()> tickCount = {};
     // Called after every look with the time waited so far.
     std::function<void(std::uint32_t elapsedMs)> whileWaiting = {};
-    // Called once the program has started, after the launch call returned
-    // (on Windows the shell may have shown its own box inside that call).
+    // Called once the program exists: with an outputFile on Windows, before
+    // it runs; otherwise as it starts (the shell may have shown its own box
+    // before, on Windows).
     std::function<void(platform::LaunchedProgram& program)> onLaunched = {};
     // Where the program's standard output and error go (appended); empty:
     // where this program's go.

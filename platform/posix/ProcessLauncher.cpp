@@ -93,8 +93,8 @@ sem_t* semaphore(void* handle) {
 std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
                                                const ProgramArguments& arguments, bool /*hidden*/,
                                                std::string& unreported,
-                                               const std::string& outputFile,
-                                               std::intptr_t heldLock) {
+                                               const LaunchOptions& options) {
+    const std::string& outputFile = options.outputFile;
     std::vector<std::string> argv_strings = arguments.arguments;
     argv_strings.insert(argv_strings.begin(), path);
     std::vector<char*> argv;
@@ -103,6 +103,7 @@ std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     int output = -1;
     if (!outputFile.empty()) {
         std::string refusal;
@@ -119,10 +120,15 @@ std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
     // A copy the program keeps open until it ends; the original stays
     // close-on-exec, so that no other program gets it.
     constexpr int kHeldLockInChild = 10;
-    if (heldLock >= 0)
-        posix_spawn_file_actions_adddup2(&actions, static_cast<int>(heldLock), kHeldLockInChild);
+    if (options.heldLock >= 0)
+        posix_spawn_file_actions_adddup2(&actions, static_cast<int>(options.heldLock),
+                                         kHeldLockInChild);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
     pid_t pid = 0;
-    const int error = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+    const int error = posix_spawn(&pid, path.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (output >= 0)
         close(output);
@@ -131,7 +137,10 @@ std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
         unreported = "Cannot start " + path + ": " + std::strerror(error);
         return nullptr;
     }
-    return std::make_unique<PosixProgram>(pid);
+    auto program = std::make_unique<PosixProgram>(pid);
+    if (options.beforeItRuns)
+        options.beforeItRuns(*program);
+    return program;
 }
 
 // A named semaphore stands in for the event. Its name is removed when this

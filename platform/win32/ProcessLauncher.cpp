@@ -37,7 +37,8 @@ class Win32Program final : public LaunchedProgram {
 std::unique_ptr<LaunchedProgram> launchWithOutputFile(const std::string& path,
                                                       const ProgramArguments& arguments,
                                                       std::string& unreported,
-                                                      const std::string& outputFile) {
+                                                      const LaunchOptions& options) {
+    const std::string& outputFile = options.outputFile;
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     HANDLE output = CreateFileW(toWide(outputFile).c_str(), FILE_APPEND_DATA,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -50,22 +51,34 @@ std::unique_ptr<LaunchedProgram> launchWithOutputFile(const std::string& path,
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    // Nothing typed at the console reaches it, nor does Ctrl-C there.
+    HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               &inheritable, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    startup.hStdInput = input;
     startup.hStdOutput = output;
     startup.hStdError = output;
     std::wstring commandLine = toWide("\"" + path + "\" " + arguments.parameters);
     PROCESS_INFORMATION started{};
     const BOOL launched =
         CreateProcessW(toWide(path).c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                       CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started);
+                       CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP | CREATE_SUSPENDED, nullptr,
+                       nullptr, &startup, &started);
     const DWORD error = GetLastError();
     CloseHandle(output);
+    if (input != INVALID_HANDLE_VALUE)
+        CloseHandle(input);
     if (!launched) {
         unreported = "Cannot start " + path + " (error " + std::to_string(error) + ")";
         return nullptr;
     }
+    auto program = std::make_unique<Win32Program>(started.hProcess);
+    // Recorded while suspended: whoever reads the record can wait for it
+    // before it touches anything.
+    if (options.beforeItRuns)
+        options.beforeItRuns(*program);
+    ResumeThread(started.hThread);
     CloseHandle(started.hThread);
-    return std::make_unique<Win32Program>(started.hProcess);
+    return program;
 }
 
 }  // namespace
@@ -73,9 +86,9 @@ std::unique_ptr<LaunchedProgram> launchWithOutputFile(const std::string& path,
 std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
                                                const ProgramArguments& arguments, bool hidden,
                                                std::string& unreported,
-                                               const std::string& outputFile, std::intptr_t) {
-    if (!outputFile.empty())
-        return launchWithOutputFile(path, arguments, unreported, outputFile);
+                                               const LaunchOptions& options) {
+    if (!options.outputFile.empty())
+        return launchWithOutputFile(path, arguments, unreported, options);
     const std::wstring file = toWide(path);
     const std::wstring parameters = toWide(arguments.parameters);
     SHELLEXECUTEINFOW info{};
@@ -87,7 +100,10 @@ std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
     // The shell reports a failed launch itself.
     if (!ShellExecuteExW(&info) || !info.hProcess)
         return nullptr;
-    return std::make_unique<Win32Program>(info.hProcess);
+    auto program = std::make_unique<Win32Program>(info.hProcess);
+    if (options.beforeItRuns)
+        options.beforeItRuns(*program);
+    return program;
 }
 
 NamedEvent::NamedEvent(const std::string& name)
