@@ -39,9 +39,10 @@ const std::vector<OptionRow>& optionTable() {
         {"--wait-port", OptionValue::None},   {"--watch", OptionValue::Folder},
         {"--log", OptionValue::File},         {"--yes", OptionValue::None},
         {"--retries", OptionValue::Text},     {"--on-result", OptionValue::Text},
-        {"--redo", OptionValue::Text},        {"--csv", OptionValue::None},
-        {"--key", OptionValue::File},         {"--anchor", OptionValue::Folder},
-        {"--shared-log", OptionValue::None},  {"--unit", OptionValue::Text},
+        {"--redo", OptionValue::Text},        {"--redo-outdated", OptionValue::None},
+        {"--csv", OptionValue::None},         {"--key", OptionValue::File},
+        {"--anchor", OptionValue::Folder},    {"--shared-log", OptionValue::None},
+        {"--unit", OptionValue::Text},
     };
     return options;
 }
@@ -164,8 +165,8 @@ const std::vector<CommandRow>& commandTable() {
          stationCommand,
          true,
          {"--port", "--wait-port", "--watch", "--log", "--yes", "--retries", "--on-result",
-          "--redo", "--key", "--anchor", "--shared-log", "--unit", kUpdaterOptions[0],
-          kUpdaterOptions[1], kUpdaterOptions[2], kUpdaterOptions[3]},
+          "--redo", "--redo-outdated", "--key", "--anchor", "--shared-log", "--unit",
+          kUpdaterOptions[0], kUpdaterOptions[1], kUpdaterOptions[2], kUpdaterOptions[3]},
          Operands::Files,
          "  station QUEUE.csv --port COMn | --wait-port [--watch DIR] [--yes]\n"
          "         [--retries N] [--log FILE] [--on-result CMD] [--redo NAME]\n"
@@ -191,6 +192,8 @@ const std::vector<CommandRow>& commandTable() {
          "  --on-result CMD  run CMD after each result, with TARVEL_PROJECT, TARVEL_PORT,\n"
          "                   TARVEL_OUTCOME, TARVEL_EXIT_CODE and TARVEL_IMAGE set\n"
          "  --redo NAME      provision NAME again although it was provisioned\n"
+         "  --redo-outdated  provision again every row provisioned with an image other\n"
+         "                   than the queue's now (outdated rows count as pending)\n"
          "  --key FILE       sign the log: a checkpoint after each result, signed with\n"
          "                   the secret key of tarvel-cli keygen\n"
          "  --anchor DIR     also keep each checkpoint in DIR/<log id>.checkpoint, on a\n"

@@ -46,6 +46,8 @@ StationSettings readSettings(Cli& cli, const std::string& queueFile) {
     }
     settings.onResult = arguments.option("--on-result").value_or("");
     settings.redo = arguments.option("--redo").value_or("");
+    settings.redoOutdated = arguments.flag("--redo-outdated");
+    settings.queueFile = queueFile;
     const bool csv =
         queueFile.size() > 4 && queueFile.compare(queueFile.size() - 4, 4, ".csv") == 0;
     const std::string stem = csv ? queueFile.substr(0, queueFile.size() - 4) : queueFile;
@@ -55,6 +57,7 @@ StationSettings readSettings(Cli& cli, const std::string& queueFile) {
     if (const auto key = arguments.option("--key")) {
         try {
             settings.key = readSecretKey(*key);
+            settings.keyFile = *key;
         } catch (const AppError& e) {
             throw CliError::aboutFile(*key, e.what());
         }
@@ -160,8 +163,18 @@ class ConsoleFace final : public StationFace {
                  << std::flush;
     }
 
-    void rowOutcome(const std::string& project, bool done) override {
-        cli_.out << (done ? "ok      " : "pending ") << project << '\n';
+    void banner(const std::vector<std::pair<std::string, std::string>>& facts) override {
+        for (const auto& [label, value] : facts)
+            cli_.err << label << std::string(label.size() < 10 ? 10 - label.size() : 1, ' ')
+                     << value << '\n';
+        cli_.err << std::flush;
+    }
+
+    void rowOutcome(const std::string& project, RowState state) override {
+        const char* word = state == RowState::Done       ? "ok       "
+                           : state == RowState::Outdated ? "outdated "
+                                                         : "pending  ";
+        cli_.out << word << project << '\n';
     }
 
   private:

@@ -26,7 +26,8 @@ std::map<std::string, RowRecords> rowRecords(const std::vector<AuditRecord>& rec
                 row.openStart = nullptr;
                 row.openUpdater = nullptr;
             }
-            const bool redone = record.line < redo.beforeLine && json["project"] == redo.project;
+            const bool redone =
+                record.line < redo.beforeLine && redo.projects.count(json["project"]) > 0;
             if (json.value("outcome", "") == "ok" && !redone)
                 row.lastOk = &json;
         }

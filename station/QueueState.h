@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,10 +18,10 @@ struct RowRecords {
     const Json* timedOutUpdater = nullptr;  // the updater of an attempt that timed out
 };
 
-// A project to write again although it was done: its ok records before the
-// line count as not done.
+// Projects to write again although they were done: their ok records before
+// the line count as not done.
 struct Redo {
-    std::string project;
+    std::set<std::string> projects;
     std::size_t beforeLine = 0;
 };
 

@@ -24,9 +24,11 @@
 #include "station/Proof.h"
 #include "station/QueueState.h"
 #include "station/Records.h"
+#include "update/ComPortDiscovery.h"
 #include "update/CommInt.h"
 #include "update/OutputFollower.h"
 #include "update/PortConnection.h"
+#include "update/PortDescription.h"
 
 namespace {
 
@@ -60,11 +62,15 @@ class Station {
     }
 
     int run() {
+        if (!readyForTheFirstConverter())
+            return 1;
         log_ = std::make_unique<AuditLog>(settings_.logPath, [this](const std::string& message) {
             face_.tellAboutFile(settings_.logPath, message);
         });
         log_->withLock([this] {
-            redo_ = {settings_.redo, log_->records().size() + 1};
+            redo_ = {{}, log_->records().size() + 1};
+            if (!settings_.redo.empty())
+                redo_.projects.insert(settings_.redo);
             // An updater that outlived its time limit may hold its port still.
             for (const auto& [project, row] : rowRecords(log_->records(), redo_)) {
                 if (row.timedOutUpdater && updaterRuns(*row.timedOutUpdater))
@@ -73,7 +79,8 @@ class Station {
             takeInterruptedAttempts();
             checkSigning();
         });
-        warnOfOtherImages();
+        findOutdatedRows();
+        showBanner();
         if (watch_)
             knownPorts_ = portNames();
         for (;;) {
@@ -137,18 +144,101 @@ class Station {
         }
     }
 
-    void warnOfOtherImages() {
-        const auto records = rowRecords(log_->records(), redo_);
-        for (const QueueRow& row : rows_) {
-            const auto found = records.find(row.name);
-            if (found == records.end() || !found->second.lastOk)
-                continue;
-            const Json& ok = *found->second.lastOk;
-            if (ok.value("imageSha256", "") != sha256Hex(row.image))
-                face_.tell(row.name, row.name + " was provisioned on " + ok.value("ended", "") +
-                                         " with another image; --redo " + row.name +
-                                         " provisions it again.");
+    // ---- Before the first converter -------------------------------------
+
+    // What every converter needs, checked before the operator's first step:
+    // each thing missing is said on a line of its own.
+    bool readyForTheFirstConverter() {
+        std::vector<std::string> missing = missingUpdaterFiles(settings_.workspaceRoot);
+        if (!settings_.port.empty()) {
+            if (const auto absent = absentPort())
+                missing.push_back(*absent);
         }
+        for (const QueueRow& row : rows_) {
+            const std::string document = ProjectPaths(row.folder).generalParameters;
+            if (!platform::regularFileExists(document))
+                missing.push_back(row.name + " has no parameter document: " + document +
+                                  " is missing");
+        }
+        for (const std::string& problem : missing) face_.step(problem);
+        if (!missing.empty())
+            face_.step("The station did not start: nothing was written.");
+        return missing.empty();
+    }
+
+    // The --port, unless it names a port that is present; then the ports that are.
+    std::optional<std::string> absentPort() {
+        if (portPresent(*settings_.serial, settings_.port))
+            return std::nullopt;
+        std::string present;
+        for (const ComPortState& port : probeComPorts(*settings_.serial)) {
+            const std::string name = "COM" + std::to_string(port.number);
+            present += (present.empty() ? "" : ", ") + portText(name);
+        }
+        return portText(settings_.port) +
+               ": no such port; ports here: " + (present.empty() ? "none" : present);
+    }
+
+    // "COM1 (/dev/ttyS0)", and the adapter behind it when there is one.
+    static std::string portText(const std::string& port) {
+        std::string text = port + " (" + platform::devicePathForName(port) + ")";
+        if (const auto adapter = platform::serialAdapterFor(port))
+            text += ", " + adapterSummary(*adapter);
+        return text;
+    }
+
+    // A row done with another image than the queue's now is outdated: still
+    // to do, and written again only when asked.
+    void findOutdatedRows() {
+        std::set<std::string> outdated;
+        log_->withLock([&] {
+            const auto records = rowRecords(log_->records(), redo_);
+            for (const QueueRow& row : rows_) {
+                const auto found = records.find(row.name);
+                if (found == records.end() || !found->second.lastOk)
+                    continue;
+                const Json& ok = *found->second.lastOk;
+                if (ok.value("imageSha256", "") == sha256Hex(row.image))
+                    continue;
+                outdated.insert(row.name);
+                face_.tell(row.name,
+                           row.name + " was provisioned on " + ok.value("ended", "") +
+                               " with another image: it is outdated" +
+                               (settings_.redoOutdated ? "; it is provisioned again"
+                                                       : "; --redo-outdated provisions it again"));
+            }
+        });
+        if (settings_.redoOutdated)
+            redo_.projects.insert(outdated.begin(), outdated.end());
+        else
+            outdated_ = std::move(outdated);
+    }
+
+    void showBanner() {
+        std::size_t done = 0;
+        log_->withLock([&] {
+            const auto records = rowRecords(log_->records(), redo_);
+            for (const QueueRow& row : rows_) {
+                const auto found = records.find(row.name);
+                done +=
+                    found != records.end() && found->second.lastOk && !outdated_.count(row.name);
+            }
+        });
+        const std::size_t pending = rows_.size() - done - outdated_.size();
+        std::vector<std::pair<std::string, std::string>> facts = {
+            {"Workspace", settings_.workspaceRoot},
+            {"Queue", settings_.queueFile + ": " + std::to_string(rows_.size()) + " rows, " +
+                          std::to_string(pending) + " pending, " + std::to_string(done) +
+                          " done, " + std::to_string(outdated_.size()) + " outdated"},
+            {"Port",
+             watch_ ? "each new adapter in " + settings_.watchFolder : portText(settings_.port)},
+            {"Log", settings_.logPath}};
+        if (!settings_.keyFile.empty())
+            facts.emplace_back(
+                "Key", settings_.keyFile + " (key " + settings_.key->publicKey().id() + ")");
+        if (!settings_.anchorFolder.empty())
+            facts.emplace_back("Anchor", settings_.anchorFolder);
+        face_.banner(facts);
     }
 
     // The first row that is neither done, nor being provisioned by a live
@@ -191,21 +281,27 @@ class Station {
         }
     }
 
-    // What each row came to; 0 when none is pending.
+    // What each row came to; 0 when none is pending or outdated.
     int summarize() {
         std::size_t pending = 0;
+        std::size_t outdated = 0;
         log_->withLock([&] {
             const auto records = rowRecords(log_->records(), redo_);
             for (const QueueRow& row : rows_) {
                 const auto found = records.find(row.name);
                 const bool done = found != records.end() && found->second.lastOk;
-                face_.rowOutcome(row.name, done);
-                pending += done ? 0 : 1;
+                outdated += done && outdated_.count(row.name);
+                const RowState state = !done                       ? RowState::Pending
+                                       : outdated_.count(row.name) ? RowState::Outdated
+                                                                   : RowState::Done;
+                face_.rowOutcome(row.name, state);
+                pending += state == RowState::Done ? 0 : 1;
             }
             seal();
         });
         face_.step(std::to_string(rows_.size() - pending) + " of " + std::to_string(rows_.size()) +
-                   " provisioned; " + std::to_string(pending) + " pending");
+                   " provisioned; " + std::to_string(pending) + " pending" +
+                   (outdated ? " (" + std::to_string(outdated) + " outdated)" : ""));
         return pending == 0 ? 0 : 1;
     }
 
@@ -551,6 +647,7 @@ class Station {
     Redo redo_;
     std::unique_ptr<AuditLog> log_;
     std::set<std::string> letGo_;
+    std::set<std::string> outdated_;
     std::vector<Json> runningUpdaters_;
 };
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/FileLock.h"
@@ -29,6 +30,10 @@ struct QueueRow {
 };
 
 enum class Answer { Go, Skip, Quit };
+
+// A row as the log leaves it: done, done with an image other than the
+// queue's now (outdated), or still to do.
+enum class RowState { Done, Outdated, Pending };
 
 // What the operator is asked, after the steps that lead to it.
 enum class Question {
@@ -55,8 +60,11 @@ class StationFace {
     // Once it ended: the rest of what it wrote.
     virtual void updaterEnded(const std::string& lastOutput) = 0;
     virtual void verdict(bool passed) = 0;
+    // Before the first converter: what the station works with, as labels
+    // and values (workspace, queue, port, log, key, anchor).
+    virtual void banner(const std::vector<std::pair<std::string, std::string>>& facts) = 0;
     // At the end, each row as the log leaves it.
-    virtual void rowOutcome(const std::string& project, bool done) = 0;
+    virtual void rowOutcome(const std::string& project, RowState state) = 0;
 };
 
 struct StationSettings {
@@ -76,6 +84,11 @@ struct StationSettings {
     // A shell command run after each result, and a project to write again.
     std::string onResult;
     std::string redo;
+    // Every row done with another image than the queue's is written again.
+    bool redoOutdated = false;
+    // The queue's file, for the banner.
+    std::string queueFile;
+    std::string keyFile;
     WaitSettings wait;
     platform::LockPause lockPause;
     // Where the stations of this host claim their devices.
@@ -85,7 +98,10 @@ struct StationSettings {
     std::string anchorFolder;
 };
 
-// Provisions the rows; 0 when none is pending at the end, 1 otherwise.
-// Raises LogError when the log cannot be used.
+// Provisions the rows; 0 when none is pending or outdated at the end, 1
+// otherwise. Before the first converter it checks what every converter
+// needs (the updater, the master file, the port, each row's parameter
+// document) and, when one is missing, says so and returns 1 with the log
+// untouched. Raises LogError when the log cannot be used.
 int runStation(const StationSettings& settings, const std::vector<QueueRow>& rows,
                StationFace& face);

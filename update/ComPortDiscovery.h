@@ -15,6 +15,10 @@ struct ComPortState {
     bool operator==(const ComPortState&) const = default;
 };
 
+// Whether the port of that name, opened as the wizard opens it, is present
+// (it opens, or another program holds it); closed again.
+bool portPresent(platform::SerialApi& api, const std::string& name);
+
 // The COM ports present, ascending; every probe is closed before the next.
 std::vector<ComPortState> probeComPorts(platform::SerialApi& api,
                                         int probeCount = kComPortProbeCount);

@@ -64,6 +64,7 @@ class StationTest : public testing::Test {
 
     void SetUp() override {
         fs::copy_file(FAKE_UPDATER, workspace / "Ser_40917_Update.exe");
+        fs::create_directory(workspace / "MASTER");
         writeFile(workspace / "MASTER/sim40917.sim", "");
         writeFile(queue, "name,rtu.baud\nLine-1,9600\nLine-2,19200\nLine-3,38400\n");
         setEnvironment("TARVEL_ARGS_FILE", argsFile);
@@ -144,7 +145,7 @@ TEST_F(StationTest, ProvisionsTheQueueRecordsEachAttemptAndResumesWithThePending
     EXPECT_EQ(first.status, 1) << first.err;  // Line-2 is pending
     EXPECT_EQ(first.out,
               "created Line-1\ncreated Line-2\ncreated Line-3\n"
-              "ok      Line-1\npending Line-2\nok      Line-3\n");
+              "ok       Line-1\npending  Line-2\nok       Line-3\n");
     EXPECT_NE(first.err.find("Line-2 (2 of 3)\n1 - Turn OFF the Device\n"), std::string::npos);
     EXPECT_NE(first.err.find("Device not responding\nUpdater ended with exit code 2\nFAIL\n"),
               std::string::npos);
@@ -345,18 +346,44 @@ TEST_F(StationTest, ATornLineIsSetAsideAndTheChainGoesOn) {
     EXPECT_EQ(events(logRecords(log)).size(), 12u);
 }
 
-TEST_F(StationTest, ARowDoneWithAnotherImageIsNamedAndRedoneOnlyWhenAsked) {
-    writeFile(queue, "name,rtu.baud\nLine-1,9600\n");
+// A row done with another image than the queue's now is outdated: pending
+// for the exit status and the summary, written again only when asked.
+TEST_F(StationTest, ARowDoneWithAnotherImageIsOutdatedAndRedoneOnlyWhenAsked) {
+    writeFile(queue, "name,rtu.baud\nLine-1,9600\nLine-2,9600\n");
     ASSERT_EQ(station("", {"--yes"}).status, 0);
-    writeFile(queue, "name,rtu.baud\nLine-1,19200\n");
+    writeFile(queue, "name,rtu.baud\nLine-1,19200\nLine-2,9600\n");
     const CliResult changed = station("", {"--yes"});
-    EXPECT_EQ(changed.status, 0);
-    EXPECT_NE(changed.err.find("Line-1 was provisioned on 20"), std::string::npos);
-    EXPECT_NE(changed.err.find(" with another image; --redo Line-1 provisions it again.\n"),
+    EXPECT_EQ(changed.status, 1);
+    EXPECT_NE(changed.err.find("with another image: it is outdated; --redo-outdated provisions "
+                               "it again\n"),
               std::string::npos);
-    EXPECT_EQ(updaterRuns(), 1);
-    EXPECT_EQ(station("", {"--yes", "--redo", "Line-1"}).status, 0);
+    EXPECT_NE(changed.err.find("2 rows, 0 pending, 1 done, 1 outdated\n"), std::string::npos)
+        << changed.err;
+    EXPECT_NE(changed.out.find("outdated Line-1\nok       Line-2\n"), std::string::npos);
+    EXPECT_NE(changed.err.find("1 of 2 provisioned; 1 pending (1 outdated)"), std::string::npos);
     EXPECT_EQ(updaterRuns(), 2);
+    EXPECT_EQ(station("", {"--yes", "--redo-outdated"}).status, 0);
+    EXPECT_EQ(updaterRuns(), 3);
+    EXPECT_EQ(station("", {"--yes", "--redo", "Line-2"}).status, 0);
+    EXPECT_EQ(updaterRuns(), 4);
+}
+
+// Before the first prompt: each thing every converter needs, missing, is
+// said on a line of its own, and the log is not even made.
+TEST_F(StationTest, WhatEveryConverterNeedsIsCheckedBeforeTheFirstPrompt) {
+    fs::remove(workspace / "Ser_40917_Update.exe");
+    fs::remove(workspace / "MASTER/sim40917.sim");
+    serial->devices = {"COM1", "\\\\.\\COM1"};
+    const CliResult refused = run({"station", queue, "--port", "COM9", "--yes"});
+    EXPECT_EQ(refused.status, 1);
+    for (const std::string& line : std::vector<std::string>{
+             "Ser_40917_Update.exe is missing or cannot be run.\n", "sim40917.sim is missing.\n",
+             "COM9 (" + platform::devicePathForName("COM9") +
+                 "): no such port; ports here: COM1 (" + platform::devicePathForName("COM1") + ")",
+             "The station did not start: nothing was written.\n"})
+        EXPECT_NE(refused.err.find(line), std::string::npos) << line << "\n" << refused.err;
+    EXPECT_EQ(refused.err.find("1 - Turn OFF"), std::string::npos);
+    EXPECT_FALSE(fs::exists(log));
 }
 
 // Each unit's serial number, as a bar-code reader types it, goes into the
