@@ -30,41 +30,72 @@ std::string adapterText(const Json& adapter) {
 }
 
 // A project's last state: the result's outcome, or "unfinished" while an
-// attempt runs or after a station died before its result.
+// attempt runs or after a station died before its result; with the count of
+// its attempts and of those that failed. exitCode and adapter keep the log's
+// own values for --json.
 struct Entry {
     std::string project, outcome, time, port, adapter, image, exitCode, unit;
+    Json exitCodeValue, adapterValue;
+    std::size_t attempts = 0, failures = 0;
 };
 
 Entry entryOf(const Json& record) {
     const bool result = record["event"] == "result";
+    const Json exitCode = result ? record.value("exitCode", Json()) : Json();
     return {record["project"],
             result ? text(record.value("outcome", Json())) : "unfinished",
             text(record.value(result ? "ended" : "started", Json())),
             text(record.value("port", Json())),
             adapterText(record.value("adapter", Json())),
             text(record.value("image", Json())),
-            result ? text(record.value("exitCode", Json())) : "",
-            text(record.value("unit", Json()))};
+            text(exitCode),
+            text(record.value("unit", Json())),
+            exitCode,
+            record.value("adapter", Json())};
 }
 
-// Each project's last state, in the order projects first appear.
-class LastStates {
+bool isFailure(const std::string& outcome) {
+    return outcome == "failed" || outcome == "port-error" || outcome == "timeout";
+}
+
+// Each project's last state, in the order projects first appear; with
+// history, every result too.
+class States {
   public:
+    explicit States(bool history) : history_(history) {}
+
     void take(const Json& record) {
-        if (record["event"] == "checkpoint")
+        const std::string event = record["event"];
+        if (event == "checkpoint" || event == "hook")
             return;
         const auto [found, added] = at_.emplace(record["project"], entries_.size());
         if (added)
-            entries_.push_back(entryOf(record));
-        else
-            entries_[found->second] = entryOf(record);
+            entries_.emplace_back();
+        Entry& entry = entries_[found->second];
+        const std::size_t attempts = entry.attempts + (event == "start" ? 1 : 0);
+        const std::size_t failures = entry.failures;
+        entry = entryOf(record);
+        entry.attempts = attempts;
+        entry.failures = failures + (event == "result" && isFailure(entry.outcome) ? 1 : 0);
+        if (history_ && event == "result")
+            results_.push_back(entry);
     }
-    const std::vector<Entry>& entries() const { return entries_; }
+    // The last states, or with history every result.
+    const std::vector<Entry>& entries() const { return history_ ? results_ : entries_; }
 
   private:
+    bool history_;
     std::vector<Entry> entries_;
+    std::vector<Entry> results_;
     std::map<std::string, std::size_t> at_;
 };
+
+// A cell that a spreadsheet would take for a formula stays text.
+std::string spreadsheetText(const std::string& cell) {
+    return !cell.empty() && std::string("=+-@\t\r").find(cell.front()) != std::string::npos
+               ? "'" + cell
+               : cell;
+}
 
 // 3 when lines after the last checkpoint are not sealed yet (a station at
 // work, or killed), 0 otherwise.
@@ -95,7 +126,7 @@ int auditCommand(Cli& cli) {
         proof.emplace(readPublicKey(*keyFile), anchor);
     // Read a piece at a time, each record checked and let go: a log of any
     // length takes little memory.
-    LastStates last;
+    States last(cli.arguments.flag("--history"));
     AuditChain chain([&](const AuditRecord& record, const AuditChain& read) {
         last.take(record.json);
         return proof ? proof->take(record, read) : std::nullopt;
@@ -131,10 +162,12 @@ int auditCommand(Cli& cli) {
                                 {"outcome", e.outcome},
                                 {"time", e.time},
                                 {"port", e.port},
-                                {"adapter", e.adapter},
+                                {"adapter", e.adapterValue},
                                 {"image", e.image},
-                                {"exitCode", e.exitCode},
-                                {"unit", e.unit}});
+                                {"exitCode", e.exitCodeValue},
+                                {"unit", e.unit.empty() ? Json() : Json(e.unit)},
+                                {"attempts", e.attempts},
+                                {"failures", e.failures}});
         cli.printJson({{"records", chain.lineCount()},
                        {"head", chain.head().empty() ? Json() : Json(chain.head())},
                        {"signed", verdict.has_value()},
@@ -142,10 +175,15 @@ int auditCommand(Cli& cli) {
         return unsealed(cli, file, verdict);
     }
     if (csv) {
-        cli.out << "project,outcome,time,port,adapter,image,exitCode,unit\r\n";
-        for (const Entry& e : entries)
-            cli.out << csvLine(
-                {e.project, e.outcome, e.time, e.port, e.adapter, e.image, e.exitCode, e.unit});
+        cli.out << "project,outcome,time,port,adapter,image,exitCode,unit,attempts,failures\r\n";
+        for (const Entry& e : entries) {
+            std::vector<std::string> cells = {e.project, e.outcome, e.time,     e.port,
+                                              e.adapter, e.image,   e.exitCode, e.unit};
+            for (std::string& cell : cells) cell = spreadsheetText(cell);
+            cells.push_back(std::to_string(e.attempts));
+            cells.push_back(std::to_string(e.failures));
+            cli.out << csvLine(cells);
+        }
         return unsealed(cli, file, verdict);
     }
     for (const Entry& e : entries) {
@@ -155,6 +193,9 @@ int auditCommand(Cli& cli) {
         cli.out << "  " << e.image;
         if (!e.unit.empty())
             cli.out << "  unit " << e.unit;
+        if (!cli.arguments.flag("--history"))
+            cli.out << "  " << e.attempts << (e.attempts == 1 ? " attempt, " : " attempts, ")
+                    << e.failures << (e.failures == 1 ? " failure" : " failures");
         cli.out << '\n';
     }
     cli.out << chain.lineCount() << " records, chain whole";

@@ -40,9 +40,9 @@ const std::vector<OptionRow>& optionTable() {
         {"--log", OptionValue::File},         {"--yes", OptionValue::None},
         {"--retries", OptionValue::Text},     {"--on-result", OptionValue::Text},
         {"--redo", OptionValue::Text},        {"--redo-outdated", OptionValue::None},
-        {"--csv", OptionValue::None},         {"--key", OptionValue::File},
-        {"--anchor", OptionValue::Folder},    {"--shared-log", OptionValue::None},
-        {"--unit", OptionValue::Text},
+        {"--history", OptionValue::None},     {"--csv", OptionValue::None},
+        {"--key", OptionValue::File},         {"--anchor", OptionValue::Folder},
+        {"--shared-log", OptionValue::None},  {"--unit", OptionValue::Text},
     };
     return options;
 }
@@ -208,13 +208,17 @@ const std::vector<CommandRow>& commandTable() {
         {"audit",
          auditCommand,
          false,
-         {"--csv", "--key", "--anchor"},
+         {"--csv", "--key", "--anchor", "--history"},
          Operands::Files,
-         "  audit LOG [--csv] [--key FILE.pub [--anchor DIR]]\n"
+         "  audit LOG [--csv] [--history] [--key FILE.pub [--anchor DIR]]\n"
          "                           check a station's log; each project's last outcome\n",
-         "Usage: tarvel-cli audit LOG [--json | --csv] [--key FILE.pub [--anchor DIR]]\n"
+         "Usage: tarvel-cli audit LOG [--json | --csv] [--history]\n"
+         "                            [--key FILE.pub [--anchor DIR]]\n"
          "Checks every line of a station's log and the chain of SHA-256 sums that links\n"
-         "them, then prints each project's last outcome, time, port, adapter and image.\n"
+         "them, then prints each project's last outcome, time, port, adapter and image,\n"
+         "with its number of attempts and failures. --history lists every attempt's\n"
+         "result instead. In --csv, a cell that a spreadsheet would take for a formula\n"
+         "starts with an apostrophe.\n"
          "A broken chain exits 1 naming the first bad line. Without --key the chain\n"
          "proves only that the log was not edited naively.\n"
          "  --key FILE.pub   also check every checkpoint's signature with this public\n"

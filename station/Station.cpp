@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <thread>
+#include <tuple>
 
 #include "common/HexBytes.h"
 #include "common/Sha256.h"
@@ -180,8 +181,9 @@ class Station {
     }
 
     // "COM1 (/dev/ttyS0)", and the adapter behind it when there is one.
-    static std::string portText(const std::string& port) {
-        std::string text = port + " (" + platform::devicePathForName(port) + ")";
+    static std::string portText(const std::string& port, const std::string& device = {}) {
+        std::string text =
+            port + " (" + (device.empty() ? platform::devicePathForName(port) : device) + ")";
         if (const auto adapter = platform::serialAdapterFor(port))
             text += ", " + adapterSummary(*adapter);
         return text;
@@ -312,21 +314,22 @@ class Station {
         face_.step(row.name + " (" + std::to_string(index + 1) + " of " +
                    std::to_string(rows_.size()) + ")" +
                    (row.unit.empty() ? "" : ", unit " + row.unit));
-        face_.step("1 - Turn OFF the Device");
-        face_.step("2 - Connect the RS232 cable");
         std::string port = settings_.port;
         std::string device;
-        if (watch_) {
-            const auto appeared = waitForNewPort(row);
-            port = appeared.first;
-            device = appeared.second;
-        } else {
-            const Answer answer = ask(Question::DeviceConnected);
-            if (answer != Answer::Go)
-                return letGo(row, answer);
-            device = platform::devicePathForName(port);
-        }
+        // Each try starts again at step 1: the converter is turned off first.
         for (int failures = 0;; ++failures) {
+            face_.step("1 - Turn OFF the Device");
+            face_.step("2 - Connect the RS232 cable");
+            if (watch_ && failures == 0) {
+                std::tie(port, device) = waitForNewPort(row);
+            } else {
+                const Answer answer = ask(Question::DeviceConnected);
+                if (answer != Answer::Go)
+                    return letGo(row, answer);
+                if (!watch_)
+                    device = platform::devicePathForName(port);
+            }
+            face_.step("3 - " + portText(port, device));
             takePort(port, device, row);
             Json start = startRecord(row, port, device);
             bool claimed = false;
@@ -336,6 +339,7 @@ class Station {
                 face_.step(row.name + " was taken by another station");
                 return Next::Row;
             }
+            lastOutputFile_.clear();
             const AttemptEnd end = attempt(row, device, std::move(start));
             portClaim_.reset();
             if (end.next != Next::Row || end.outcome == "ok") {
@@ -345,14 +349,34 @@ class Station {
             }
             if (end.outcome == "skipped")
                 return letGo(row, Answer::Skip);
+            if (!lastOutputFile_.empty())
+                face_.tellAboutFile(lastOutputFile_, "the updater's output of this attempt");
             Answer answer = Answer::Skip;
             if (settings_.yes)
                 answer = failures < settings_.retries ? Answer::Go : Answer::Skip;
             else
                 answer = face_.ask(Question::Retry);
-            if (answer != Answer::Go)
+            if (answer != Answer::Go) {
+                // The failure stays in the log; the operator's choice follows it.
+                if (!settings_.yes)
+                    recordChoiceAfterFailure(answer == Answer::Quit ? "quit" : "skipped");
                 return letGo(row, answer);
+            }
         }
+    }
+
+    // A result of the operator's own after the failed one: the row was let go.
+    void recordChoiceAfterFailure(const std::string& outcome) {
+        Json choice = lastResult_;
+        choice["outcome"] = outcome;
+        choice["exitCode"] = nullptr;
+        choice["output"] = "";
+        choice["ended"] = isoUtc(utcNowMs());
+        choice.erase("onResultExit");
+        log_->withLock([&] {
+            log_->append(choice);
+            seal();
+        });
     }
 
     Next letGo(const QueueRow& row, Answer answer) {
@@ -467,6 +491,7 @@ class Station {
                                  std::to_string(platform::currentProcessId()) + "-" +
                                  fileNamePart(row.name) + ".txt";
         const std::string outputFile = log_->outputFolder() + platform::kPathSeparator + name;
+        lastOutputFile_ = outputFile;
         // Beside the log, wherever the log is moved with its folder.
         record["outputFile"] = log_->outputFolderName() + "/" + name;
         WaitSettings wait = settings_.wait;
@@ -535,6 +560,7 @@ class Station {
             log_->append(record);
             seal();
         });
+        lastResult_ = record;
     }
 
     // ---- Ports ---------------------------------------------------------
@@ -648,6 +674,9 @@ class Station {
     std::unique_ptr<AuditLog> log_;
     std::set<std::string> letGo_;
     std::set<std::string> outdated_;
+    // The last attempt's result, and its updater's output file when it ran.
+    Json lastResult_;
+    std::string lastOutputFile_;
     std::vector<Json> runningUpdaters_;
 };
 

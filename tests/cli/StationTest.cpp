@@ -187,8 +187,9 @@ TEST_F(StationTest, AnswersSkipRetryAndQuit) {
         std::vector<std::string> options;
         std::vector<std::string> events;  // the first ones
     } cases[] = {
-        // Line-1 skipped before its claim; Line-2 fails, retried, passes; then q.
-        {"s\n\n\n\n\nq\n",
+        // Line-1 skipped before its claim; Line-2 fails, retried from step 1,
+        // passes; then q.
+        {"s\n\n\n\n\n\nq\n",
          "2 0",
          {},
          {"start:Line-2", "updater:Line-2", "result:Line-2:failed", "start:Line-2",
@@ -274,8 +275,10 @@ TEST_F(StationTest, APortErrorRunsNoUpdaterAndATimeoutStopsTheStation) {
     serial->failCall("escapeCommFunction", 1);  // DTR refused
     const CliResult refused = station("\nq\n");
     EXPECT_NE(refused.err.find("Error!! Com Port cannot be open."), std::string::npos);
+    // The failure stays; the operator's q follows it.
     EXPECT_EQ(events(logRecords(log)),
-              (std::vector<std::string>{"start:Line-1", "result:Line-1:port-error"}));
+              (std::vector<std::string>{"start:Line-1", "result:Line-1:port-error",
+                                        "result:Line-1:quit"}));
     EXPECT_EQ(updaterRuns(), 0);
     serial->succeedCall("escapeCommFunction");
 
@@ -407,8 +410,26 @@ TEST_F(StationTest, TheUnitsSerialIsRecordedAndNeverGivenTwice) {
     }
     EXPECT_EQ(units, (std::vector<std::string>{"SN-0001", "SN-0002"}));
     const CliResult sheet = run({"audit", log, "--csv"});
-    EXPECT_NE(sheet.out.find(",exitCode,unit\r\n"), std::string::npos);
-    EXPECT_NE(sheet.out.find(",SN-0002\r\n"), std::string::npos) << sheet.out;
+    EXPECT_NE(sheet.out.find(",exitCode,unit,attempts,failures\r\n"), std::string::npos);
+    EXPECT_NE(sheet.out.find(",SN-0002,1,0\r\n"), std::string::npos) << sheet.out;
+}
+
+// What the record keeps of each row: every attempt and failure, the log's
+// own types in JSON, and names a spreadsheet would take for formulas as text.
+TEST_F(StationTest, AuditCountsAttemptsKeepsTypesAndDefusesFormulas) {
+    writeFile(queue, "name\n=1+2\n@SUM\n");
+    setEnvironment("TARVEL_UPDATER_EXIT_CODES", "2 0 0");
+    ASSERT_EQ(station("\n\n\n\n\n\n\n\n").status, 0);  // =1+2 fails, is retried; @SUM
+    const CliResult sheet = run({"audit", log, "--csv"});
+    EXPECT_NE(sheet.out.find("\r\n'=1+2,ok,"), std::string::npos) << sheet.out;
+    EXPECT_NE(sheet.out.find(",2,1\r\n'@SUM,ok,"), std::string::npos) << sheet.out;
+    const Json json = Json::parse(run({"--json", "audit", log}).out);
+    EXPECT_EQ(json["projects"][0]["exitCode"], 0);
+    EXPECT_EQ(json["projects"][0]["adapter"], nullptr);
+    EXPECT_EQ(json["projects"][0]["failures"], 1);
+    const CliResult history = run({"audit", log, "--history"});
+    EXPECT_NE(history.out.find("=1+2  failed"), std::string::npos) << history.out;
+    EXPECT_NE(history.out.find("=1+2  ok"), std::string::npos) << history.out;
 }
 
 // Two stations on two queues and one port: the second waits, says who has
@@ -671,8 +692,9 @@ TEST_F(StationTest, TwoWaitingStationsNeverTakeTheSameAdapter) {
         logRecords(log).front()["device"],
         logRecords(workspace / "other.audit.jsonl").front()["device"]};
     EXPECT_EQ(devices, (std::set<std::string>{ports + "/usb-a", ports + "/usb-b"}));
-    EXPECT_NE((first.err + second.err).find("New port usb-a is in use by the station of"),
-              std::string::npos);
+    // Who holds it is named once the holder has written its name; a moment
+    // before, "another station".
+    EXPECT_NE((first.err + second.err).find("New port usb-a is in use by "), std::string::npos);
 }
 
 // Run as root, the station must not be led by another user's link to write,
