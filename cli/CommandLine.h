@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -22,6 +23,8 @@ struct CliEnvironment {
     WaitSettings wait;
     // Where the station reads the operator's answers; none: end of input.
     std::istream* input = nullptr;
+    // Throws away what was typed ahead of a prompt (a terminal's input).
+    std::function<void()> discardTypedAhead = {};
     // Where stations claim their devices (tests give one of their own).
     std::string claimFolder = platform::defaultClaimFolder();
     // How a wait for a project's lock is spent; empty: the thread sleeps.

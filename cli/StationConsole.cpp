@@ -102,37 +102,31 @@ class ConsoleFace final : public StationFace {
     }
 
     Answer ask(Question question) override {
+        discardTypedAhead();
         for (;;) {
             cli_.err << promptFor(question) << std::flush;
-            std::string line;
-            if (!cli_.environment.input || !std::getline(*cli_.environment.input, line)) {
-                cli_.err << '\n';
+            const auto line = readAnswer();
+            if (!line)
                 return Answer::Quit;
-            }
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            if (line.empty())
+            if (line->empty())
                 return Answer::Go;
-            if (line == "s" || line == "S")
+            if (*line == "s" || *line == "S")
                 return Answer::Skip;
-            if (line == "q" || line == "Q")
+            if (*line == "q" || *line == "Q")
                 return Answer::Quit;
+            cli_.err << *line << ": Enter " << (question == Question::Retry ? "retries" : "goes on")
+                     << ", s skips, q quits\n";
         }
     }
 
     std::optional<std::string> askUnit() override {
+        discardTypedAhead();
         for (;;) {
             cli_.err << "Unit serial: " << std::flush;
-            std::string line;
-            if (!cli_.environment.input || !std::getline(*cli_.environment.input, line)) {
-                cli_.err << '\n';
+            const auto line = readAnswer();
+            if (!line || *line == "q" || *line == "Q")
                 return std::nullopt;
-            }
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            if (line == "q" || line == "Q")
-                return std::nullopt;
-            if (!line.empty())
+            if (!line->empty())
                 return line;
         }
     }
@@ -178,6 +172,24 @@ class ConsoleFace final : public StationFace {
     }
 
   private:
+    // A key pressed while the station worked answers no prompt.
+    void discardTypedAhead() {
+        if (cli_.environment.discardTypedAhead)
+            cli_.environment.discardTypedAhead();
+    }
+
+    // The next line typed, without its line break; nothing at the end of input.
+    std::optional<std::string> readAnswer() {
+        std::string line;
+        if (!cli_.environment.input || !std::getline(*cli_.environment.input, line)) {
+            cli_.err << '\n';
+            return std::nullopt;
+        }
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        return line;
+    }
+
     static const char* promptFor(Question question) {
         switch (question) {
             case Question::DeviceConnected:

@@ -8,11 +8,12 @@
 
 int main(int argc, char** argv) {
     platform::prepareConsoleOutput();
-    const CliEnvironment environment{workspaceRootFor(platform::executableFolder()),
-                                     platform::systemSerialApi(),
-                                     platform::standardErrorIsTerminal(),
-                                     {},
-                                     &std::cin};
+    CliEnvironment environment{workspaceRootFor(platform::executableFolder()),
+                               platform::systemSerialApi(),
+                               platform::standardErrorIsTerminal(),
+                               {},
+                               &std::cin};
+    environment.discardTypedAhead = platform::discardTypedAhead;
     return runCommandLine(platform::programArguments(argc, argv), std::cout, std::cerr,
                           environment);
 }

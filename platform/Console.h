@@ -18,6 +18,11 @@ void prepareConsoleOutput();
 // True when standard error is a terminal that a progress line may overwrite.
 bool standardErrorIsTerminal();
 
+// Where standard input is a terminal (or a Windows console), throws away what
+// was typed and not yet read, so that a key pressed early answers no prompt.
+// Input from a pipe or a file is left alone.
+void discardTypedAhead();
+
 // Runs command through the system's shell (/bin/sh -c; cmd /c on Windows),
 // with these variables added to its environment, and waits for its end. Its
 // exit status, or nothing when it could not be started.

@@ -2,6 +2,7 @@
 
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,6 +19,11 @@ void prepareConsoleOutput() {}
 
 bool standardErrorIsTerminal() {
     return isatty(STDERR_FILENO) == 1;
+}
+
+void discardTypedAhead() {
+    if (isatty(STDIN_FILENO) == 1)
+        tcflush(STDIN_FILENO, TCIFLUSH);
 }
 
 std::optional<int> runShellCommand(

@@ -98,6 +98,13 @@ bool standardErrorIsTerminal() {
     return _isatty(_fileno(stderr)) != 0;
 }
 
+void discardTypedAhead() {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (GetConsoleMode(input, &mode))
+        FlushConsoleInputBuffer(input);
+}
+
 // The variables go into this process's environment, which the shell inherits;
 // the command line runs one command at a time.
 std::optional<int> runShellCommand(
