@@ -2,7 +2,7 @@
 // then "--end--", to the file named by TARVEL_ARGS_FILE; appends the bank.bin
 // of its last argument's folder to TARVEL_IMAGES_FILE; prints
 // TARVEL_UPDATER_SAY; sleeps for TARVEL_UPDATER_SLEEP_MS milliseconds, waits
-// until the file TARVEL_UPDATER_GATE exists (so that a test decides when it
+// until the file TARVEL_UPDATER_GATE exists, or its folder is gone (so that a test decides when it
 // ends) and ends with TARVEL_UPDATER_EXIT_CODE (3 unless given). TARVEL_UPDATER_EXIT_CODES
 // ("0 2 0") gives the code of each run in turn, counted in the arguments file.
 #include <chrono>
@@ -43,9 +43,13 @@ int main(int argc, char** argv) {
         std::cout << say << std::endl;
     if (const char* sleep = std::getenv("TARVEL_UPDATER_SLEEP_MS"))
         std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(sleep)));
-    if (const char* gate = std::getenv("TARVEL_UPDATER_GATE"))
-        while (!std::filesystem::exists(gate))
+    // A gate whose folder is gone opens too: its test is over, and a stand-in
+    // left waiting would poll for ever.
+    if (const char* gate = std::getenv("TARVEL_UPDATER_GATE")) {
+        const auto folder = std::filesystem::path(gate).parent_path();
+        while (!std::filesystem::exists(gate) && std::filesystem::exists(folder))
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     if (const char* codes = std::getenv("TARVEL_UPDATER_EXIT_CODES")) {
         std::istringstream each(codes);
         int code = 0;
