@@ -25,6 +25,10 @@ struct CliEnvironment {
     std::istream* input = nullptr;
     // Throws away what was typed ahead of a prompt (a terminal's input).
     std::function<void()> discardTypedAhead = {};
+    // From the call of the first on, the second counts the operator's
+    // interruptions (Ctrl-C one, a hang-up two); the station's only.
+    std::function<void()> watchInterruptions = {};
+    std::function<int()> interruptions = {};
     // Where stations claim their devices (tests give one of their own).
     std::string claimFolder = platform::defaultClaimFolder();
     // How a wait for a project's lock is spent; empty: the thread sleeps.

@@ -233,6 +233,10 @@ int stationCommand(Cli& cli) {
     if (!rows)
         return 1;
     settings.workspaceRoot = cli.workspace.root;
+    // Ctrl-C no longer ends the station in the middle of a converter.
+    if (cli.environment.watchInterruptions)
+        cli.environment.watchInterruptions();
+    settings.interruptions = cli.environment.interruptions;
     ConsoleFace face(cli);
     try {
         return runStation(settings, *rows, face);

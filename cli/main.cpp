@@ -4,6 +4,7 @@
 #include "cli/CommandLine.h"
 #include "platform/Console.h"
 #include "platform/FileSystem.h"
+#include "platform/Interrupts.h"
 #include "project/Workspace.h"
 
 int main(int argc, char** argv) {
@@ -14,6 +15,8 @@ int main(int argc, char** argv) {
                                {},
                                &std::cin};
     environment.discardTypedAhead = platform::discardTypedAhead;
+    environment.watchInterruptions = platform::watchInterruptions;
+    environment.interruptions = platform::interruptions;
     return runCommandLine(platform::programArguments(argc, argv), std::cout, std::cerr,
                           environment);
 }

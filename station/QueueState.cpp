@@ -21,8 +21,9 @@ std::map<std::string, RowRecords> rowRecords(const std::vector<AuditRecord>& rec
                 row.openUpdater = &json;
         } else {
             if (row.openStart && sameAttempt(*row.openStart, json)) {
-                if (json.value("outcome", "") == "timeout")
-                    row.timedOutUpdater = row.openUpdater;
+                const std::string outcome = json.value("outcome", "");
+                if (outcome == "timeout" || outcome == "interrupted")
+                    row.leftRunningUpdater = row.openUpdater;
                 row.openStart = nullptr;
                 row.openUpdater = nullptr;
             }

@@ -13,9 +13,10 @@
 // pending otherwise.
 struct RowRecords {
     const Json* lastOk = nullptr;
-    const Json* openStart = nullptr;        // a start without its result
-    const Json* openUpdater = nullptr;      // that attempt's updater
-    const Json* timedOutUpdater = nullptr;  // the updater of an attempt that timed out
+    const Json* openStart = nullptr;    // a start without its result
+    const Json* openUpdater = nullptr;  // that attempt's updater
+    // The updater of an attempt that timed out or was interrupted: it may run.
+    const Json* leftRunningUpdater = nullptr;
 };
 
 // Projects to write again although they were done: their ok records before

@@ -74,8 +74,8 @@ class Station {
                 redo_.projects.insert(settings_.redo);
             // An updater that outlived its time limit may hold its port still.
             for (const auto& [project, row] : rowRecords(log_->records(), redo_)) {
-                if (row.timedOutUpdater && updaterRuns(*row.timedOutUpdater))
-                    runningUpdaters_.push_back(*row.timedOutUpdater);
+                if (row.leftRunningUpdater && updaterRuns(*row.leftRunningUpdater))
+                    runningUpdaters_.push_back(*row.leftRunningUpdater);
             }
             takeInterruptedAttempts();
             checkSigning();
@@ -85,7 +85,7 @@ class Station {
         if (watch_)
             knownPorts_ = portNames();
         for (;;) {
-            const auto row = nextRow();
+            const auto row = interruptions() == 0 ? nextRow() : std::nullopt;
             if (!row || provision(*row) != Next::Row)
                 break;
         }
@@ -93,6 +93,8 @@ class Station {
     }
 
   private:
+    int interruptions() const { return settings_.interruptions ? settings_.interruptions() : 0; }
+
     // ---- The log's seal -----------------------------------------------
 
     // With the log locked: a signed log goes on only with its key, and what
@@ -510,9 +512,18 @@ class Station {
             log_->withLock([&] { log_->append(started); });
         };
         OutputFollower output(outputFile, kKeptOutputBytes);
+        bool toldOfQuitting = false;
         wait.whileWaiting = [&](std::uint32_t elapsedMs) {
             face_.updaterRunning(elapsedMs, output.readNew());
+            // Cut off mid-write, a converter may not start again.
+            if (interruptions() == 1 && !toldOfQuitting) {
+                face_.step("The updater is writing " + row.name +
+                           "; it is not stopped. The station quits when it ends (Ctrl-C again: "
+                           "quit now, the updater goes on)");
+                toldOfQuitting = true;
+            }
         };
+        wait.giveUp = [&] { return interruptions() >= 2; };
         const RunOutcome outcome =
             runUpdater(settings_.workspaceRoot, opened, settings_.options, row.folder, wait);
         image.reset();
@@ -527,17 +538,19 @@ class Station {
                 result = "ok";
         } else if (outcome.kind == RunOutcome::Kind::StillRunning) {
             result = "timeout";
+        } else if (outcome.kind == RunOutcome::Kind::LeftRunning) {
+            result = "interrupted";
         }
         face_.step(outcomeText(outcome));
         const std::string kept = withInvalidBytesReplaced(output.tail());
         finish(record, result, kept.empty() ? outcome.launchError : kept);
         face_.verdict(result == "ok");
-        if (result == "timeout") {
+        if (result == "timeout" || result == "interrupted") {
             face_.tell(record["port"],
                        "the updater still runs and holds the port: the station stops");
             return {result, Next::Stop};
         }
-        return {result};
+        return {result, interruptions() > 0 ? Next::Quit : Next::Row};
     }
 
     // The hook, then the result record.

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -90,6 +91,10 @@ struct StationSettings {
     std::string queueFile;
     std::string keyFile;
     WaitSettings wait;
+    // How often the operator has interrupted the station (Ctrl-C one, a
+    // hang-up two): once, it quits when the running updater has ended;
+    // twice, at once, the updater left running.
+    std::function<int()> interruptions;
     platform::LockPause lockPause;
     // Where the stations of this host claim their devices.
     std::string claimFolder;

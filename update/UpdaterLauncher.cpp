@@ -15,6 +15,8 @@ std::string outcomeText(const RunOutcome& outcome) {
         case RunOutcome::Kind::StillRunning:
             return "Updater still running after " + std::to_string(outcome.timeLimitMs / 1000) +
                    " s";
+        case RunOutcome::Kind::LeftRunning:
+            return "Updater left running";
         case RunOutcome::Kind::NotStarted:
             break;
     }
@@ -48,6 +50,8 @@ RunOutcome runAndWait(const std::string& program, const platform::ProgramArgumen
             return {RunOutcome::Kind::StillRunning, 0, settings.timeLimitMs, {}};
         if (settings.whileWaiting)
             settings.whileWaiting(elapsed);
+        if (settings.giveUp && settings.giveUp())
+            return {RunOutcome::Kind::LeftRunning, 0, settings.timeLimitMs, {}};
         // Up to the next whole second, for the status line, or the limit.
         const unsigned pause = std::min<std::uint32_t>(kSecondMs - elapsed % kSecondMs,
                                                        settings.timeLimitMs - elapsed);

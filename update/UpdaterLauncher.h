@@ -13,6 +13,8 @@ struct WaitSettings {
     std::function<std::uint32_t()> tickCount = {};
     // Called after every look with the time waited so far.
     std::function<void(std::uint32_t elapsedMs)> whileWaiting = {};
+    // Asked after every look: true gives the wait up, the program left running.
+    std::function<bool()> giveUp = {};
     // Called once the program exists: with an outputFile on Windows, before
     // it runs; otherwise as it starts (the shell may have shown its own box
     // before, on Windows).
@@ -30,7 +32,9 @@ struct WaitSettings {
 
 // How a run ended.
 struct RunOutcome {
-    enum class Kind { NotStarted, Ended, StillRunning };
+    // LeftRunning: the wait was given up before the program ended or its
+    // time was up; the program goes on.
+    enum class Kind { NotStarted, Ended, StillRunning, LeftRunning };
     Kind kind = Kind::NotStarted;
     int exitCode = 0;  // when Ended
     std::uint32_t timeLimitMs = 0;
@@ -39,8 +43,8 @@ struct RunOutcome {
     bool operator==(const RunOutcome&) const = default;
 };
 
-// "Updater ended with exit code N", "Updater still running after N s" or
-// "Updater could not be started".
+// "Updater ended with exit code N", "Updater still running after N s",
+// "Updater left running" or "Updater could not be started".
 std::string outcomeText(const RunOutcome& outcome);
 
 // "Updater running… N s".

@@ -61,6 +61,8 @@ class StationTest : public testing::Test {
     std::string images = workspace / "images.bin";
     std::string argsFile = workspace / "args.txt";
     std::uint32_t timeLimitMs = 150000;
+    // The operator's Ctrl-C, as the station counts it.
+    std::function<int()> interruptions;
 
     void SetUp() override {
         fs::copy_file(FAKE_UPDATER, workspace / "Ser_40917_Update.exe");
@@ -87,6 +89,7 @@ class StationTest : public testing::Test {
         environment.input = &input;
         // Claims of this test's own, apart from any other run on the machine.
         environment.claimFolder = workspace.path();
+        environment.interruptions = interruptions;
         return runCli(arguments, environment, std::move(errWatcher));
     }
     CliResult station(const std::string& answers = "", std::vector<std::string> more = {},
@@ -335,6 +338,40 @@ TEST_F(StationTest, AnAttemptOfADeadStationIsInterruptedOneOfALiveStationIsLeftT
     EXPECT_NE(awaited.err.find("Waiting for Line-3, which another station provisions"),
               std::string::npos);
     EXPECT_EQ(events(logRecords(log)).back(), "result:Line-3:ok");
+}
+
+// Ctrl-C while the updater writes: once, the station lets it end, records
+// its exit code and quits; twice, it quits at once, the updater left running
+// and the row recorded interrupted.
+TEST_F(StationTest, CtrlCNeverCutsTheUpdaterOff) {
+    const std::string gate = workspace / "gate";
+    setEnvironment("TARVEL_UPDATER_GATE", gate);
+    for (const int pressed : {1, 2}) {
+        fs::remove(log);
+        fs::remove(gate);
+        fs::remove(argsFile);
+        // Pressed once the updater has started; the first press lets it end.
+        interruptions = [&] {
+            if (updaterRuns() == 0)
+                return 0;
+            if (pressed == 1)
+                writeFile(gate, "");
+            return pressed;
+        };
+        const CliResult result = station("", {"--yes"});
+        EXPECT_EQ(result.status, 1) << result.err;
+        const std::vector<std::string> expected = {
+            "start:Line-1", "updater:Line-1",
+            pressed == 1 ? "result:Line-1:ok" : "result:Line-1:interrupted"};
+        EXPECT_EQ(events(logRecords(log)), expected) << result.err;
+        if (pressed == 1) {
+            EXPECT_NE(result.err.find("The updater is writing Line-1; it is not stopped."),
+                      std::string::npos);
+            EXPECT_EQ(logRecords(log).back()["exitCode"], 0);
+        }
+        writeFile(gate, "");  // the updater left running ends
+    }
+    interruptions = {};
 }
 
 TEST_F(StationTest, ATornLineIsSetAsideAndTheChainGoesOn) {
