@@ -5,8 +5,22 @@
 #include "platform/NativePath.h"
 #include "platform/ProcessIdentity.h"
 
-// The standard library carries these to either platform.
+// What either platform shares: the standard library carries these, or the
+// platform's own functions do.
 namespace platform {
+
+std::optional<std::string> readFileContents(const std::string& path, std::string* message) {
+    std::string content;
+    if (!readFileInPieces(
+            path, kLargestReadFile,
+            [&](std::string_view piece) {
+                content.append(piece);
+                return true;
+            },
+            message))
+        return std::nullopt;
+    return content;
+}
 
 void removeTree(const std::string& path) {
     std::error_code ignored;

@@ -344,19 +344,6 @@ bool readFileInPieces(const std::string& path, std::uint64_t maxBytes,
     }
 }
 
-std::optional<std::string> readFileContents(const std::string& path, std::string* message) {
-    std::string content;
-    if (!readFileInPieces(
-            path, kLargestReadFile,
-            [&](std::string_view piece) {
-                content.append(piece);
-                return true;
-            },
-            message))
-        return std::nullopt;
-    return content;
-}
-
 bool replaceFileContents(const std::string& path, std::string_view bytes, std::string* reason) {
     std::string refusal;
     const auto parent = posix::walkToParent(path, &refusal);

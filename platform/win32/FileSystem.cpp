@@ -264,19 +264,6 @@ bool readFileInPieces(const std::string& path, std::uint64_t maxBytes,
     }
 }
 
-std::optional<std::string> readFileContents(const std::string& path, std::string* message) {
-    std::string content;
-    if (!readFileInPieces(
-            path, kLargestReadFile,
-            [&](std::string_view piece) {
-                content.append(piece);
-                return true;
-            },
-            message))
-        return std::nullopt;
-    return content;
-}
-
 namespace {
 
 // A temporary file of its own beside path: the name carries the process, a
