@@ -38,9 +38,9 @@ class LaunchedProgram {
 // pipe, so that it may outlive this program without a broken pipe. A
 // heldLock (a locked file, POSIX) is handed to the program too, so that the
 // lock lasts while it runs, whatever becomes of this program.
-// beforeItRuns is called once the program exists: on Windows before it runs
-// (it is started suspended), so that what it is recorded before it can act;
-// on POSIX as it starts, where the heldLock guards what it does meanwhile.
+// beforeItRuns is called once the program exists, as it starts; on POSIX the
+// heldLock guards what it does before it is recorded. (A Windows start
+// suspended until recorded hung a timed-out run under Wine: not done.)
 struct LaunchOptions {
     std::string outputFile = {};
     std::intptr_t heldLock = -1;

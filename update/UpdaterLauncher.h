@@ -15,9 +15,8 @@ struct WaitSettings {
     std::function<void(std::uint32_t elapsedMs)> whileWaiting = {};
     // Asked after every look: true gives the wait up, the program left running.
     std::function<bool()> giveUp = {};
-    // Called once the program exists: with an outputFile on Windows, before
-    // it runs; otherwise as it starts (the shell may have shown its own box
-    // before, on Windows).
+    // Called once the program exists, as it starts (on Windows the shell may
+    // have shown its own box before).
     std::function<void(platform::LaunchedProgram& program)> onLaunched = {};
     // Where the program's standard output and error go (appended); empty:
     // where this program's go.

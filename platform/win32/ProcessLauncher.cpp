@@ -59,10 +59,9 @@ std::unique_ptr<LaunchedProgram> launchWithOutputFile(const std::string& path,
     startup.hStdError = output;
     std::wstring commandLine = toWide("\"" + path + "\" " + arguments.parameters);
     PROCESS_INFORMATION started{};
-    const BOOL launched =
-        CreateProcessW(toWide(path).c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                       CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP | CREATE_SUSPENDED, nullptr,
-                       nullptr, &startup, &started);
+    const BOOL launched = CreateProcessW(toWide(path).c_str(), commandLine.data(), nullptr, nullptr,
+                                         TRUE, CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP, nullptr,
+                                         nullptr, &startup, &started);
     const DWORD error = GetLastError();
     CloseHandle(output);
     if (input != INVALID_HANDLE_VALUE)
@@ -72,11 +71,8 @@ std::unique_ptr<LaunchedProgram> launchWithOutputFile(const std::string& path,
         return nullptr;
     }
     auto program = std::make_unique<Win32Program>(started.hProcess);
-    // Recorded while suspended: whoever reads the record can wait for it
-    // before it touches anything.
     if (options.beforeItRuns)
         options.beforeItRuns(*program);
-    ResumeThread(started.hThread);
     CloseHandle(started.hThread);
     return program;
 }
