@@ -23,7 +23,7 @@ fetch_debian_source() {
   fi
   printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm' \
     'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' >"$source_list"
-  trap 'rm -f "$source_list"' EXIT
+  trap "rm -f '$source_list'" EXIT
   apt-get update -qq
   (cd "$into" && apt-get source -qq "$package" >/dev/null 2>&1)
   rm -f "$source_list"
