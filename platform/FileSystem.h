@@ -105,6 +105,9 @@ std::string fromAnsiCodePage(const std::string& text);
 // The largest document or settings file that is read.
 inline constexpr std::size_t kLargestReadFile = 16u << 20;
 
+// A size as messages give it: "16 MiB", or "N bytes" where it is no whole MiB.
+std::string sizeText(std::uint64_t bytes);
+
 // Hands a regular file's bytes (links followed), opened without blocking, to
 // take a piece at a time, so that a file of any length is read in bounded
 // memory; take returns false to stop early. False, and message says why, for

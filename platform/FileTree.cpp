@@ -9,6 +9,11 @@
 // platform's own functions do.
 namespace platform {
 
+std::string sizeText(std::uint64_t bytes) {
+    return bytes % (1u << 20) == 0 ? std::to_string(bytes >> 20) + " MiB"
+                                   : std::to_string(bytes) + " bytes";
+}
+
 std::optional<std::string> readFileContents(const std::string& path, std::string* message) {
     std::string content;
     if (!readFileInPieces(

@@ -290,16 +290,6 @@ bool replaceInFolder(const posix::WalkedParent& parent, std::string_view bytes,
 
 }  // namespace
 
-namespace {
-
-// "larger than 16 MiB", or the limit in bytes where it is no whole MiB.
-std::string largerThan(std::uint64_t maxBytes) {
-    return maxBytes % (1u << 20) == 0 ? std::to_string(maxBytes >> 20) + " MiB"
-                                      : std::to_string(maxBytes) + " bytes";
-}
-
-}  // namespace
-
 bool readFileInPieces(const std::string& path, std::uint64_t maxBytes,
                       const std::function<bool(std::string_view)>& take, std::string* message) {
     const auto refuse = [&](const std::string& text) {
@@ -320,7 +310,7 @@ bool readFileInPieces(const std::string& path, std::uint64_t maxBytes,
         return failed(errno);
     if (!S_ISREG(info.st_mode))
         return refuse(path + " is not a regular file");
-    const std::string tooLarge = path + " is larger than " + largerThan(maxBytes);
+    const std::string tooLarge = path + " is larger than " + sizeText(maxBytes);
     if (static_cast<std::uint64_t>(info.st_size) > maxBytes)
         return refuse(tooLarge);
     std::uint64_t total = 0;

@@ -208,16 +208,6 @@ unsigned long currentProcessId() {
     return GetCurrentProcessId();
 }
 
-namespace {
-
-// "larger than 16 MiB", or the limit in bytes where it is no whole MiB.
-std::string largerThan(std::uint64_t maxBytes) {
-    return maxBytes % (1u << 20) == 0 ? std::to_string(maxBytes >> 20) + " MiB"
-                                      : std::to_string(maxBytes) + " bytes";
-}
-
-}  // namespace
-
 bool readFileInPieces(const std::string& path, std::uint64_t maxBytes,
                       const std::function<bool(std::string_view)>& take, std::string* message) {
     const auto refuse = [&](const std::string& text) {
@@ -244,7 +234,7 @@ bool readFileInPieces(const std::string& path, std::uint64_t maxBytes,
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file, &size))
         return failed(GetLastError());
-    const std::string tooLarge = path + " is larger than " + largerThan(maxBytes);
+    const std::string tooLarge = path + " is larger than " + sizeText(maxBytes);
     if (static_cast<std::uint64_t>(size.QuadPart) > maxBytes)
         return refuse(tooLarge);
     std::uint64_t total = 0;
