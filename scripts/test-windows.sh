@@ -92,17 +92,32 @@ status=0
 passed=0
 failed=0
 
+# Runs a Windows program under Wine, within a limit that only a hang reaches.
+on_wine() {
+  timeout -k 10 300 "$wine64" "$@"
+}
+
+# Ends every Windows process of the prefix: a program killed for its time
+# limit may leave children that still hold its output open.
+end_wine_processes() {
+  /usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true
+}
+
 # Judges a GoogleTest program by its XML report: a Wine that cannot start a
-# program may exit 0 having printed nothing.
+# program may exit 0 having printed nothing. The output goes to a file, never
+# a pipe, so that nothing a hung test started can keep the leg waiting.
 run_gtest() {
-  local folder=$1 program=$2 report="$reports/$2.xml"
+  local folder=$1 program=$2 report="$reports/$2.xml" output="$reports/$2.txt"
   echo "== $program under Wine"
-  (cd "$folder" && timeout 600 "$wine64" "./$program.exe" --gtest_output="xml:Z:$report" |
-    tr -d '\r' | grep -E '^\[  (FAILED|SKIPPED) |Failure' || true)
+  (cd "$folder" && timeout -k 10 600 "$wine64" "./$program.exe" --gtest_output="xml:Z:$report" \
+    </dev/null >"$output" 2>&1 || true)
+  end_wine_processes
+  tr -d '\r' <"$output" | grep -E '^\[  (FAILED|SKIPPED) |Failure' || true
   local summary
   summary=$(sed -n 's/.*<testsuites tests="\([0-9]*\)" failures="\([0-9]*\)" disabled="[0-9]*" errors="\([0-9]*\)".*/\1 \2 \3/p' "$report" 2>/dev/null)
   if [ -z "$summary" ]; then
-    echo "$program left no report: it did not run" >&2
+    echo "$program left no report: it did not run or did not end; its last test:" >&2
+    tr -d '\r' <"$output" | grep '^\[ RUN' | tail -1 >&2 || true
     status=1 && failed=$((failed + 1))
     return
   fi
@@ -122,8 +137,9 @@ run_gtest() {
 run_qtest() {
   local folder=$1 program=$2 report="$reports/$2.xml"
   echo "== $program under Wine"
-  (cd "$folder" && timeout 600 "$wine64" "./$program.exe" -platform offscreen -o "Z:$report,xml" \
-    >/dev/null 2>&1 || true)
+  (cd "$folder" && timeout -k 10 600 "$wine64" "./$program.exe" -platform offscreen \
+    -o "Z:$report,xml" </dev/null >/dev/null 2>&1 || true)
+  end_wine_processes
   if ! grep -q '<TestFunction' "$report" 2>/dev/null; then
     echo "$program left no report: it did not run" >&2
     status=1 && failed=$((failed + 1))
@@ -173,7 +189,7 @@ steps=("new Smoke" "set Smoke mode=1 rtu.baud=19200 rtu.parity=even ascii.line=R
        "image Smoke")
 for step in "${steps[@]}"; do
   # shellcheck disable=SC2086
-  "$wine64" build/mingw/tarvel-cli.exe --workspace "Z:$smoke/windows" $step >/dev/null
+  on_wine build/mingw/tarvel-cli.exe --workspace "Z:$smoke/windows" $step >/dev/null
   # shellcheck disable=SC2086
   "$root/build/release/tarvel-cli" --workspace "$smoke/linux" $step >/dev/null
 done
@@ -190,7 +206,7 @@ done
 # recorded as a port error, with no updater run.
 echo "== tarvel-cli.exe station records a port it cannot open"
 printf 'name\nBench-1\n' >"$smoke/queue.csv"
-"$wine64" build/mingw/tarvel-cli.exe --workspace "Z:$smoke/windows" station "Z:$smoke/queue.csv" \
+on_wine build/mingw/tarvel-cli.exe --workspace "Z:$smoke/windows" station "Z:$smoke/queue.csv" \
   --port COM200 --yes </dev/null >/dev/null 2>&1 || true
 if grep -q '"event":"result".*"outcome":"port-error"' "$smoke/queue.audit.jsonl" &&
   ! grep -q '"event":"updater"' "$smoke/queue.audit.jsonl"; then
@@ -210,9 +226,9 @@ unicode="$WINEPREFIX/drive_c/users/$wine_user/Zoë/Área"
 name='Zürich-Ω 東京'
 mkdir -p "$unicode"
 cp build/mingw/tarvel-cli.exe "$unicode/"
-if (cd "$unicode" && export LANG=C.UTF-8 && "$wine64" ./tarvel-cli.exe new "$name" &&
-  "$wine64" ./tarvel-cli.exe set "$name" rtu.baud=19200 &&
-  "$wine64" ./tarvel-cli.exe image "$name" && "$wine64" ./tarvel-cli.exe show "$name") \
+if (cd "$unicode" && export LANG=C.UTF-8 && on_wine ./tarvel-cli.exe new "$name" &&
+  on_wine ./tarvel-cli.exe set "$name" rtu.baud=19200 &&
+  on_wine ./tarvel-cli.exe image "$name" && on_wine ./tarvel-cli.exe show "$name") \
   >"$smoke/unicode.txt" 2>&1 && grep -q 'rtu.baud: 19200' "$smoke/unicode.txt" &&
   [ "$(stat -c %s "$unicode/PROJECTS/$name/bin/bank.bin")" = 19 ]; then
   echo "  $name: made, set, imaged and shown in Zoë\\Área"
@@ -233,11 +249,11 @@ printf 'name\nBench-1\nBench-2\n' >"$signed/queue.csv"
 "$root/build/release/tarvel-cli" --workspace "$signed/ws" station "$signed/queue.csv" --port COM200 \
   --yes --key "$signed/bench.key" --anchor "$signed/anchor" </dev/null >/dev/null 2>&1 || true
 sed 's/"Bench-1"/"Bench-7"/' "$signed/queue.audit.jsonl" >"$signed/changed.jsonl"
-if "$wine64" build/mingw/tarvel-cli.exe keygen "Z:$signed/wine.key" 2>/dev/null &&
+if on_wine build/mingw/tarvel-cli.exe keygen "Z:$signed/wine.key" 2>/dev/null &&
   grep -q '^tarvel-key 1 ed25519 ' "$signed/wine.key.pub" &&
-  "$wine64" build/mingw/tarvel-cli.exe audit "Z:$signed/queue.audit.jsonl" \
+  on_wine build/mingw/tarvel-cli.exe audit "Z:$signed/queue.audit.jsonl" \
     --key "Z:$signed/bench.key.pub" --anchor "Z:$signed/anchor" >/dev/null 2>&1 &&
-  ! "$wine64" build/mingw/tarvel-cli.exe audit "Z:$signed/changed.jsonl" \
+  ! on_wine build/mingw/tarvel-cli.exe audit "Z:$signed/changed.jsonl" \
     --key "Z:$signed/bench.key.pub" >/dev/null 2>&1; then
   echo "  keygen, audit --key of a Linux log, a changed byte refused"
   passed=$((passed + 1))
@@ -290,6 +306,6 @@ else
   echo "(no Qt for MinGW: run scripts/build-mingw-qt.sh for the window program and its tests)"
 fi
 
-/usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true
+end_wine_processes
 echo "$passed passed, $failed failed"
 exit $status
