@@ -43,6 +43,7 @@ const std::vector<OptionRow>& optionTable() {
         {"--history", OptionValue::None},     {"--csv", OptionValue::None},
         {"--key", OptionValue::File},         {"--anchor", OptionValue::Folder},
         {"--shared-log", OptionValue::None},  {"--unit", OptionValue::Text},
+        {"--on-result-timeout", OptionValue::Text},
     };
     return options;
 }
@@ -165,11 +166,12 @@ const std::vector<CommandRow>& commandTable() {
          stationCommand,
          true,
          {"--port", "--wait-port", "--watch", "--log", "--yes", "--retries", "--on-result",
-          "--redo", "--redo-outdated", "--key", "--anchor", "--shared-log", "--unit",
+          "--on-result-timeout", "--redo", "--redo-outdated", "--key", "--anchor", "--shared-log", "--unit",
           kUpdaterOptions[0], kUpdaterOptions[1], kUpdaterOptions[2], kUpdaterOptions[3]},
          Operands::Files,
          "  station QUEUE.csv --port COMn | --wait-port [--watch DIR] [--yes]\n"
-         "         [--retries N] [--log FILE] [--on-result CMD] [--redo NAME]\n"
+         "         [--retries N] [--log FILE] [--on-result CMD [--on-result-timeout S]]\n"
+         "         [--redo NAME]\n"
          "         [--key FILE [--anchor DIR]]\n"
          "         [update's --no-... options]\n"
          "                           provision a queue of converters, one after another\n",
@@ -189,8 +191,10 @@ const std::vector<CommandRow>& commandTable() {
          "                   the updater's output of each attempt goes to FILE.d/\n"
          "  --yes            answer every step; --retries N retries a failed converter N\n"
          "                   times (default 0), then skips it\n"
-         "  --on-result CMD  run CMD after each result, with TARVEL_PROJECT, TARVEL_PORT,\n"
-         "                   TARVEL_OUTCOME, TARVEL_EXIT_CODE and TARVEL_IMAGE set\n"
+         "  --on-result CMD  run CMD after each result is recorded, with TARVEL_PROJECT,\n"
+         "                   TARVEL_PORT, TARVEL_OUTCOME, TARVEL_EXIT_CODE and\n"
+         "                   TARVEL_IMAGE set; ended after --on-result-timeout SECONDS\n"
+         "                   (default 60)\n"
          "  --redo NAME      provision NAME again although it was provisioned\n"
          "  --redo-outdated  provision again every row provisioned with an image other\n"
          "                   than the queue's now (outdated rows count as pending)\n"

@@ -45,6 +45,14 @@ StationSettings readSettings(Cli& cli, const std::string& queueFile) {
         settings.retries = static_cast<int>(*count);
     }
     settings.onResult = arguments.option("--on-result").value_or("");
+    if (const auto limit = arguments.option("--on-result-timeout")) {
+        const auto seconds = tryParseInteger(*limit);
+        if (!seconds || *seconds < 1 || *seconds > 86400)
+            arguments.refuse("--on-result-timeout takes a number of seconds from 1 to 86400");
+        if (settings.onResult.empty())
+            arguments.refuse("--on-result-timeout goes with --on-result");
+        settings.onResultTimeoutMs = static_cast<unsigned>(*seconds) * 1000;
+    }
     settings.redo = arguments.option("--redo").value_or("");
     settings.redoOutdated = arguments.flag("--redo-outdated");
     settings.queueFile = queueFile;

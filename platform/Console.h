@@ -1,8 +1,6 @@
 #pragma once
 
-#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace platform {
@@ -22,11 +20,5 @@ bool standardErrorIsTerminal();
 // was typed and not yet read, so that a key pressed early answers no prompt.
 // Input from a pipe or a file is left alone.
 void discardTypedAhead();
-
-// Runs command through the system's shell (/bin/sh -c; cmd /c on Windows),
-// with these variables added to its environment, and waits for its end. Its
-// exit status, or nothing when it could not be started.
-std::optional<int> runShellCommand(
-    const std::string& command, const std::vector<std::pair<std::string, std::string>>& variables);
 
 }  // namespace platform

@@ -9,7 +9,7 @@
 
 namespace {
 
-enum class Kind { Text, Count, CountOrNull, NumberOrNull };
+enum class Kind { Text, Count, CountOrNull, NumberOrNull, Flag };
 
 bool hasKind(const Json& value, Kind kind) {
     switch (kind) {
@@ -21,6 +21,8 @@ bool hasKind(const Json& value, Kind kind) {
             return value.is_number_unsigned() || value.is_null();
         case Kind::NumberOrNull:
             return value.is_number_integer() || value.is_null();
+        case Kind::Flag:
+            return value.is_boolean();
     }
     return false;
 }
@@ -49,6 +51,11 @@ const std::map<std::string, std::vector<Member>>& requiredMembers() {
         all["result"].insert(
             all["result"].end(),
             {{"outcome", Kind::Text}, {"ended", Kind::Text}, {"exitCode", Kind::NumberOrNull}});
+        all["hook"] = {{"project", Kind::Text}, {"host", Kind::Text},
+                       {"boot", Kind::Text},    {"pid", Kind::Count},
+                       {"pidStart", Kind::CountOrNull}, {"started", Kind::Text},
+                       {"ended", Kind::Text},   {"exitCode", Kind::NumberOrNull},
+                       {"timedOut", Kind::Flag}};
         all["checkpoint"] = {{"log", Kind::Text},  {"records", Kind::Count},
                              {"head", Kind::Text}, {"time", Kind::Text},
                              {"key", Kind::Text},  {"signature", Kind::Text}};
@@ -78,7 +85,7 @@ std::optional<std::string> recordProblem(const Json& record) {
     const auto members =
         event.is_string() ? required.find(event.get<std::string>()) : required.end();
     if (members == required.end())
-        return "no event start, updater, result or checkpoint";
+        return "no event start, updater, result, hook or checkpoint";
     for (const Member& member : members->second) {
         if (!record.contains(member.name) || !hasKind(record[member.name], member.kind))
             return std::string("its ") + member.name + " is missing or not what the station writes";

@@ -10,7 +10,7 @@ std::map<std::string, RowRecords> rowRecords(const std::vector<AuditRecord>& rec
     for (const AuditRecord& record : records) {
         const Json& json = record.json;
         const std::string event = json["event"];
-        if (event == "checkpoint")
+        if (event == "checkpoint" || event == "hook")
             continue;
         RowRecords& row = rows[json["project"].get<std::string>()];
         if (event == "start") {

@@ -17,6 +17,7 @@
 #include "platform/PortClaim.h"
 #include "platform/PortWatch.h"
 #include "platform/ProcessIdentity.h"
+#include "platform/ShellCommand.h"
 #include "platform/SerialNames.h"
 #include "project/ProjectPaths.h"
 #include "station/Attempt.h"
@@ -374,7 +375,6 @@ class Station {
         choice["exitCode"] = nullptr;
         choice["output"] = "";
         choice["ended"] = isoUtc(utcNowMs());
-        choice.erase("onResultExit");
         log_->withLock([&] {
             log_->append(choice);
             seal();
@@ -429,6 +429,9 @@ class Station {
                    {"pargenSha256", fileDigest(ProjectPaths(row.folder).generalParameters)},
                    {"options", optionTokens(updaterCommandLine(
                                    port, settings_.options, settings_.workspaceRoot, row.folder))},
+                   // What wrote it: a changed updater or master file shows.
+                   {"updaterSha256", fileDigest(updaterProgramPath(settings_.workspaceRoot))},
+                   {"masterSha256", fileDigest(deviceMasterFilePath(settings_.workspaceRoot))},
                    {"started", isoUtc(utcNowMs())}};
         start.update(stationIdentity());
         return start;
@@ -553,27 +556,49 @@ class Station {
         return {result, interruptions() > 0 ? Next::Quit : Next::Row};
     }
 
-    // The hook, then the result record.
+    // The result record, then the hook: a hook that hangs or fails cannot
+    // keep the result from the log.
     void finish(Json& record, const std::string& outcome, const std::string& output) {
         record["outcome"] = outcome;
         record["ended"] = isoUtc(utcNowMs());
         record["output"] = output;
-        if (!settings_.onResult.empty()) {
-            const std::string exitCode =
-                record["exitCode"].is_null() ? "" : std::to_string(record["exitCode"].get<int>());
-            const auto status = platform::runShellCommand(settings_.onResult,
-                                                          {{"TARVEL_PROJECT", record["project"]},
-                                                           {"TARVEL_PORT", record["port"]},
-                                                           {"TARVEL_OUTCOME", outcome},
-                                                           {"TARVEL_EXIT_CODE", exitCode},
-                                                           {"TARVEL_IMAGE", record["image"]}});
-            record["onResultExit"] = status ? Json(*status) : Json(nullptr);
-        }
         log_->withLock([&] {
             log_->append(record);
             seal();
         });
         lastResult_ = record;
+        if (!settings_.onResult.empty())
+            runHook(record);
+    }
+
+    void runHook(const Json& result) {
+        Json hook{{"version", kAuditVersion},
+                  {"event", "hook"},
+                  {"project", result["project"]},
+                  {"row", result["row"]},
+                  {"started", isoUtc(utcNowMs())}};
+        hook.update(stationIdentity());
+        const std::string exitCode =
+            result["exitCode"].is_null() ? "" : std::to_string(result["exitCode"].get<int>());
+        const platform::ShellCommandEnd end =
+            platform::runShellCommand(settings_.onResult,
+                                      {{"TARVEL_PROJECT", result["project"]},
+                                       {"TARVEL_PORT", result["port"]},
+                                       {"TARVEL_OUTCOME", result["outcome"]},
+                                       {"TARVEL_EXIT_CODE", exitCode},
+                                       {"TARVEL_IMAGE", result["image"]}},
+                                      settings_.onResultTimeoutMs);
+        hook["ended"] = isoUtc(utcNowMs());
+        hook["exitCode"] = end.exitCode ? Json(*end.exitCode) : Json(nullptr);
+        hook["timedOut"] = end.timedOut;
+        if (end.timedOut)
+            face_.tell(result["project"], "the --on-result command was ended after " +
+                                              std::to_string(settings_.onResultTimeoutMs / 1000) +
+                                              " s");
+        log_->withLock([&] {
+            log_->append(hook);
+            seal();
+        });
     }
 
     // ---- Ports ---------------------------------------------------------

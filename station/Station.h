@@ -82,8 +82,10 @@ struct StationSettings {
     // Each unit's serial number asked after its BOOT led blinks.
     bool askUnit = false;
     int retries = 0;
-    // A shell command run after each result, and a project to write again.
+    // A shell command run after each result is recorded, ended after its
+    // time limit; and a project to write again.
     std::string onResult;
+    unsigned onResultTimeoutMs = 60000;
     std::string redo;
     // Every row done with another image than the queue's is written again.
     bool redoOutdated = false;

@@ -105,18 +105,4 @@ void discardTypedAhead() {
         FlushConsoleInputBuffer(input);
 }
 
-// The variables go into this process's environment, which the shell inherits;
-// the command line runs one command at a time.
-std::optional<int> runShellCommand(
-    const std::string& command, const std::vector<std::pair<std::string, std::string>>& variables) {
-    for (const auto& [name, value] : variables)
-        _wputenv_s(toWide(name).c_str(), toWide(value).c_str());
-    std::cout.flush();
-    std::cerr.flush();
-    const int status = _wsystem(toWide(command).c_str());
-    if (status == -1)
-        return std::nullopt;
-    return status;
-}
-
 }  // namespace platform

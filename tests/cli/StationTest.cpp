@@ -671,17 +671,44 @@ TEST_F(StationTest, ASignedAndAnchoredLogShowsEveryChange) {
 }
 
 #ifndef _WIN32
-TEST_F(StationTest, TheHookGetsTheOutcomeAndItsStatusIsRecorded) {
+// The hook runs once the result is in the log, reads nothing the operator
+// types, and is ended at its limit with what it started.
+TEST_F(StationTest, TheHookRunsAfterTheResultWithinItsLimit) {
     writeFile(queue, "name\nLine-1\n");
     const std::string said = workspace / "hook.txt";
-    const CliResult result = station(
-        "",
-        {"--yes", "--no-firmware", "--on-result",
-         "echo \"$TARVEL_PROJECT $TARVEL_OUTCOME $TARVEL_EXIT_CODE\" > '" + said + "'; exit 4"});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(readFile(said), "Line-1 ok 0\n");
-    EXPECT_EQ(logRecords(log).back()["onResultExit"], 4);
-    EXPECT_EQ(logRecords(log).back()["options"], Json({"NO", "FR", "PW", "PR"}));
+    struct Case {
+        std::string command;
+        Json exitCode;
+        bool timedOut;
+    };
+    const Case cases[] = {
+        {"echo \"$TARVEL_PROJECT $TARVEL_OUTCOME $TARVEL_EXIT_CODE [$(cat)]\" > '" + said +
+             "'; exit 4",
+         4, false},
+        {"tail -n 1 '" + log + "' > '" + said + "'; sleep 1000", nullptr, true},
+    };
+    for (const Case& c : cases) {
+        fs::remove(log);
+        fs::remove(said);
+        const CliResult result =
+            station("q\n", {"--yes", "--no-firmware", "--on-result", c.command,
+                             "--on-result-timeout", "1"});
+        EXPECT_EQ(result.status, 0) << result.err;
+        const std::vector<Json> records = logRecords(log);
+        ASSERT_EQ(events(records), (std::vector<std::string>{"start:Line-1", "updater:Line-1",
+                                                             "result:Line-1:ok", "hook:Line-1"}));
+        EXPECT_EQ(records[2]["options"], Json({"NO", "FR", "PW", "PR"}));
+        EXPECT_EQ(records[3]["exitCode"], c.exitCode) << c.command;
+        EXPECT_EQ(records[3]["timedOut"], c.timedOut) << c.command;
+        if (c.timedOut) {
+            EXPECT_EQ(Json::parse(readFile(said))["outcome"], "ok");  // recorded before it ran
+            EXPECT_NE(result.err.find("the --on-result command was ended after 1 s"),
+                      std::string::npos);
+        } else {
+            EXPECT_EQ(readFile(said), "Line-1 ok 0 []\n");
+        }
+    }
+    EXPECT_EQ(run({"audit", log}).status, 0);
 }
 
 // A rig that gives each converter its own adapter.
