@@ -16,6 +16,7 @@
 #include "platform/FileSystem.h"
 #include "project/FolderUtils.h"
 #include "project/NewProject.h"
+#include "project/ProjectImage.h"
 #include "project/ProjectLock.h"
 #include "project/ProjectNames.h"
 #include "project/ProjectPaths.h"
@@ -65,7 +66,9 @@ std::vector<std::string> columnsOf(const CsvRow& header) {
 
 class Apply {
   public:
-    Apply(Cli& cli, std::string file) : cli_(cli), file_(std::move(file)) {}
+    // A station's apply says one line of counts, not a line for each row.
+    Apply(Cli& cli, std::string file, bool countsOnly = false)
+        : cli_(cli), file_(std::move(file)), countsOnly_(countsOnly) {}
 
     int run() {
         std::vector<CsvRow> rows;
@@ -167,7 +170,7 @@ class Apply {
                     continue;
                 }
                 parents.insert(project->parent());
-                applied_.push_back({plan->name, true, images_[plan->name]});
+                applied_.push_back({plan->name, Applied::Created, images_[plan->name]});
             }
             for (const std::string& parent : parents) platform::syncFolder(parent);
             for (const Plan& plan : plans) {
@@ -189,19 +192,28 @@ class Apply {
     }
 
     // The row applied to what the project holds now, read under its lock, so
-    // that a change made since the checks is kept, not undone.
+    // that a change made since the checks is kept, not undone. A project that
+    // already holds the row's values and their image is left untouched.
     void changeUnderLock(const Plan& plan) {
         const ProjectLock lock(plan.folder, plan.name, kProjectLockWaitMs,
                                cli_.environment.lockPause);
-        GeneralParameters parameters = cli_.readParameters(plan.folder);
+        const GeneralParameters before = cli_.readParameters(plan.folder);
+        GeneralParameters parameters = before;
         if (const auto problem = applyChanges(parameters, plan)) {
             cli_.tellAboutFile(file_, "line " + std::to_string(plan.line) + ": " + *problem);
             refusedUnderLock_ = true;
             return;
         }
+        if (parameters == before) {
+            if (const auto image = imageAlreadyWritten(lock, plan.folder)) {
+                applied_.push_back({plan.name, Applied::Unchanged, *image});
+                return;
+            }
+        }
         XmlDocument document;
         writeGeneralParameters(document, parameters, ProjectPaths(plan.folder).generalParameters);
-        applied_.push_back({plan.name, false, cli_.writeImage(lock, plan.folder, plan.name)});
+        applied_.push_back(
+            {plan.name, Applied::Changed, cli_.writeImage(lock, plan.folder, plan.name)});
     }
 
     // What was applied, in the order of the file's rows, so that it can be
@@ -218,25 +230,36 @@ class Apply {
             else
                 applied.push_back(entry->second);
         }
-        if (cli_.json()) {
+        if (countsOnly_) {
+            std::size_t counts[3] = {};
+            for (const Applied* entry : applied) ++counts[entry->state];
+            cli_.tellAboutFile(file_, std::to_string(plans.size()) + " rows: " +
+                                          std::to_string(counts[Applied::Created]) + " created, " +
+                                          std::to_string(counts[Applied::Changed]) + " changed, " +
+                                          std::to_string(counts[Applied::Unchanged]) +
+                                          " unchanged");
+        } else if (cli_.json()) {
             Json list = Json::array();
             for (const Applied* entry : applied)
                 list.push_back({{"name", entry->name},
-                                {"created", entry->created},
+                                {"created", entry->state == Applied::Created},
+                                {"state", kStateWords[entry->state]},
                                 {"image", imageJson(entry->image)["bytes"]}});
             cli_.printJson({{"applied", list}, {"notApplied", notApplied}});
         } else {
             for (const Applied* entry : applied)
-                cli_.out << (entry->created ? "created " : "changed ") << entry->name << '\n';
+                cli_.out << kStateWords[entry->state] << ' ' << entry->name << '\n';
         }
         for (const std::string& name : notApplied) cli_.tell(name, "not applied");
     }
 
     struct Applied {
+        enum State { Created, Changed, Unchanged };
         std::string name;
-        bool created;
+        State state;
         std::string image;
     };
+    static constexpr const char* kStateWords[] = {"created", "changed", "unchanged"};
 
     const std::string& imageOf(const std::string& name) const {
         for (const Applied& entry : applied_) {
@@ -248,6 +271,7 @@ class Apply {
 
     Cli& cli_;
     std::string file_;
+    bool countsOnly_;
     std::map<std::string, std::string> images_;
     std::vector<Applied> applied_;
     bool refusedUnderLock_ = false;
@@ -257,7 +281,7 @@ class Apply {
 }  // namespace
 
 std::optional<std::vector<QueueRow>> applyQueue(Cli& cli, const std::string& file) {
-    Apply apply(cli, file);
+    Apply apply(cli, file, true);
     if (apply.run() != 0)
         return std::nullopt;
     return apply.rows();

@@ -1,7 +1,10 @@
 #include "project/ProjectImage.h"
 
 #include "image/ParameterImage.h"
+#include "documents/XmlDocument.h"
+#include "platform/FileSystem.h"
 #include "project/ProjectLock.h"
+#include "project/ProjectPaths.h"
 
 std::string writeProjectImage(const ProjectLock&, const std::string& projectFolder,
                               XmlDocument& document, std::vector<std::string>* truncations) {
@@ -9,6 +12,22 @@ std::string writeProjectImage(const ProjectLock&, const std::string& projectFold
     BuildParameterImage(document, projectFolder, truncations);
     WriteParameterImage(projectFolder);
     return builtImageBytes();
+}
+
+std::optional<std::string> imageAlreadyWritten(const ProjectLock&,
+                                               const std::string& projectFolder) {
+    const auto buffer = lockImageBuffer();
+    XmlDocument document;
+    try {
+        BuildParameterImage(document, projectFolder);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    const std::string built = builtImageBytes();
+    const auto written = platform::readFileContents(ProjectPaths(projectFolder).image);
+    if (!written || *written != built)
+        return std::nullopt;
+    return built;
 }
 
 std::unique_lock<std::mutex> lockImageBuffer() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,12 @@ class XmlDocument;
 std::string writeProjectImage(const ProjectLock& lock, const std::string& projectFolder,
                               XmlDocument& document,
                               std::vector<std::string>* truncations = nullptr);
+
+// The image that the project's pargen.xml gives, when bin/bank.bin holds
+// exactly it already; nothing when it does not, or when no image can be
+// built. Writes nothing.
+std::optional<std::string> imageAlreadyWritten(const ProjectLock& lock,
+                                               const std::string& projectFolder);
 
 // The bytes the last build left in the image buffer.
 std::string builtImageBytes();

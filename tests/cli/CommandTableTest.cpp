@@ -96,6 +96,10 @@ TEST_F(CommandTableTest, ApplyReportsInTheOrderOfTheRows) {
     writeFile(folder / "fleet.csv", "name,mode\nNew-1,1\nOld,1\nNew-2,0\n");
     EXPECT_EQ(run({"apply", folder / "fleet.csv"}).out,
               "created New-1\nchanged Old\ncreated New-2\n");
+    // Again, with one row changed: the others are left as they are.
+    writeFile(folder / "fleet.csv", "name,mode\nNew-1,1\nOld,0\nNew-2,0\n");
+    EXPECT_EQ(run({"apply", folder / "fleet.csv"}).out,
+              "unchanged New-1\nchanged Old\nunchanged New-2\n");
 }
 
 // Over RS232 the image fixes the frame at 8 data bits and 1 stop bit.

@@ -162,9 +162,8 @@ TEST_F(StationTest, ProvisionsTheQueueRecordsEachAttemptAndResumesWithThePending
     setEnvironment("TARVEL_UPDATER_SAY", "Device not responding");
     const CliResult first = station("", {"--yes"});
     EXPECT_EQ(first.status, 1) << first.err;  // Line-2 is pending
-    EXPECT_EQ(first.out,
-              "created Line-1\ncreated Line-2\ncreated Line-3\n"
-              "ok       Line-1\npending  Line-2\nok       Line-3\n");
+    EXPECT_EQ(first.out, "ok       Line-1\npending  Line-2\nok       Line-3\n");
+    EXPECT_NE(first.err.find("3 rows: 3 created, 0 changed, 0 unchanged\n"), std::string::npos);
     EXPECT_NE(first.err.find("Line-2 (2 of 3)\n1 - Turn OFF the Device\n"), std::string::npos);
     EXPECT_NE(first.err.find("Device not responding\nUpdater ended with exit code 2\nFAIL\n"),
               std::string::npos);
@@ -190,10 +189,17 @@ TEST_F(StationTest, ProvisionsTheQueueRecordsEachAttemptAndResumesWithThePending
     EXPECT_EQ(audit.status, 0) << audit.err;
     EXPECT_NE(audit.out.find("Line-2  failed  "), std::string::npos) << audit.out;
 
-    // Fixed: only the pending row is written again.
+    // Fixed: only the pending row is written again, and no project's files
+    // are touched on the way.
+    const std::string image = workspace / "PROJECTS/Line-1/bin/bank.bin";
+    makeOlder(image, 60);
+    const auto imageTime = fs::last_write_time(image);
     setEnvironment("TARVEL_UPDATER_EXIT_CODES", "0 2 0 0");
     const CliResult second = station("", {"--yes"});
     EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_NE(second.err.find("3 rows: 0 created, 0 changed, 3 unchanged\n"), std::string::npos)
+        << second.err;
+    EXPECT_EQ(fs::last_write_time(image), imageTime);
     EXPECT_EQ(updaterRuns(), 4);
     EXPECT_EQ(events(logRecords(log)).back(), "result:Line-2:ok");
 }
