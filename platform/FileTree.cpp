@@ -27,9 +27,30 @@ std::optional<std::string> readFileContents(const std::string& path, std::string
     return content;
 }
 
+namespace {
+
+// Each entry is tried once, a link as itself: libstdc++'s remove_all can
+// loop for ever on Windows over an entry it cannot remove (a file that
+// another program holds open).
+void removeEntryAndWhatItHolds(const std::filesystem::path& path) {
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(path, error);
+    if (error)
+        return;
+    if (std::filesystem::is_directory(status)) {
+        std::vector<std::filesystem::path> entries;
+        for (std::filesystem::directory_iterator it(path, error), end; !error && it != end;
+             it.increment(error))
+            entries.push_back(it->path());
+        for (const auto& entry : entries) removeEntryAndWhatItHolds(entry);
+    }
+    std::filesystem::remove(path, error);
+}
+
+}  // namespace
+
 void removeTree(const std::string& path) {
-    std::error_code ignored;
-    std::filesystem::remove_all(nativePath(path), ignored);
+    removeEntryAndWhatItHolds(nativePath(path));
 }
 
 std::optional<std::string> parentFolder(const std::string& path) {

@@ -27,6 +27,32 @@ TEST(ReplaceFileContents, CreatesAndReplacesWithoutLeavingTemporaryFiles) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
 
+// Each entry is tried once, so that one held open elsewhere cannot keep the
+// removal going; a link goes as itself, never what it leads to.
+TEST(RemoveTree, TriesEachEntryOnceAndFollowsNoLink) {
+    TempFolder folder;
+    std::filesystem::create_directories(folder / "tree/sub/deeper");
+    const std::string held = folder / "tree/sub/deeper/held.txt";
+    writeFile(held, "h");
+    writeFile(folder / "tree/a.txt", "a");
+    std::filesystem::create_directory(folder / "outside");
+    writeFile(folder / "outside/precious", "p");
+#ifdef _WIN32
+    const HANDLE open = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(open, INVALID_HANDLE_VALUE);
+    platform::removeTree(folder / "tree");
+    EXPECT_TRUE(std::filesystem::exists(held));
+    EXPECT_FALSE(std::filesystem::exists(folder / "tree/a.txt"));
+    CloseHandle(open);
+#else
+    std::filesystem::create_directory_symlink(folder / "outside", folder / "tree/link");
+    platform::removeTree(folder / "tree");
+    EXPECT_FALSE(std::filesystem::exists(folder / "tree"));
+#endif
+    EXPECT_EQ(readFile(folder / "outside/precious"), "p");
+}
+
 TEST(ReplaceFileContents, WritersInOneProcessNeverCollide) {
     TempFolder folder;
     const std::string file = folder / "bank.bin";

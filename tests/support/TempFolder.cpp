@@ -36,7 +36,7 @@ TempFolder::~TempFolder() {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(path_, ignored))
         std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(path_, ignored);
+    platform::removeTree(path_);
 }
 
 std::string TempFolder::operator/(const std::string& name) const {
