@@ -233,11 +233,11 @@ class Apply {
         if (countsOnly_) {
             std::size_t counts[3] = {};
             for (const Applied* entry : applied) ++counts[entry->state];
-            cli_.tellAboutFile(file_, std::to_string(plans.size()) + " rows: " +
-                                          std::to_string(counts[Applied::Created]) + " created, " +
-                                          std::to_string(counts[Applied::Changed]) + " changed, " +
-                                          std::to_string(counts[Applied::Unchanged]) +
-                                          " unchanged");
+            cli_.tellAboutFile(
+                file_, std::to_string(plans.size()) +
+                           " rows: " + std::to_string(counts[Applied::Created]) + " created, " +
+                           std::to_string(counts[Applied::Changed]) + " changed, " +
+                           std::to_string(counts[Applied::Unchanged]) + " unchanged");
         } else if (cli_.json()) {
             Json list = Json::array();
             for (const Applied* entry : applied)

@@ -1,7 +1,7 @@
 #include "project/ProjectImage.h"
 
-#include "image/ParameterImage.h"
 #include "documents/XmlDocument.h"
+#include "image/ParameterImage.h"
 #include "platform/FileSystem.h"
 #include "project/ProjectLock.h"
 #include "project/ProjectPaths.h"

@@ -51,10 +51,14 @@ const std::map<std::string, std::vector<Member>>& requiredMembers() {
         all["result"].insert(
             all["result"].end(),
             {{"outcome", Kind::Text}, {"ended", Kind::Text}, {"exitCode", Kind::NumberOrNull}});
-        all["hook"] = {{"project", Kind::Text}, {"host", Kind::Text},
-                       {"boot", Kind::Text},    {"pid", Kind::Count},
-                       {"pidStart", Kind::CountOrNull}, {"started", Kind::Text},
-                       {"ended", Kind::Text},   {"exitCode", Kind::NumberOrNull},
+        all["hook"] = {{"project", Kind::Text},
+                       {"host", Kind::Text},
+                       {"boot", Kind::Text},
+                       {"pid", Kind::Count},
+                       {"pidStart", Kind::CountOrNull},
+                       {"started", Kind::Text},
+                       {"ended", Kind::Text},
+                       {"exitCode", Kind::NumberOrNull},
                        {"timedOut", Kind::Flag}};
         all["checkpoint"] = {{"log", Kind::Text},  {"records", Kind::Count},
                              {"head", Kind::Text}, {"time", Kind::Text},

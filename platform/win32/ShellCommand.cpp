@@ -25,7 +25,8 @@ std::wstring environmentWith(const std::vector<std::pair<std::string, std::strin
     for (const wchar_t* entry = strings; entry && *entry; entry += wcslen(entry) + 1) {
         const std::wstring text(entry);
         bool replaced = false;
-        for (const auto& [name, value] : variables) replaced = replaced || sameName(text, toWide(name));
+        for (const auto& [name, value] : variables)
+            replaced = replaced || sameName(text, toWide(name));
         if (!replaced)
             block += text + L'\0';
     }
@@ -61,10 +62,9 @@ ShellCommandEnd runShellCommand(const std::string& command,
     std::wstring environment = environmentWith(variables);
     std::wstring commandLine = L"cmd.exe /d /s /c \"" + toWide(command) + L"\"";
     PROCESS_INFORMATION started{};
-    const BOOL launched = CreateProcessW(
-        nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-        CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr,
-        &startup, &started);
+    const BOOL launched = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                                         CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT,
+                                         environment.data(), nullptr, &startup, &started);
     for (const HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError})
         if (handle && handle != INVALID_HANDLE_VALUE)
             CloseHandle(handle);

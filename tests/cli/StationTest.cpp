@@ -696,9 +696,8 @@ TEST_F(StationTest, TheHookRunsAfterTheResultWithinItsLimit) {
     for (const Case& c : cases) {
         fs::remove(log);
         fs::remove(said);
-        const CliResult result =
-            station("q\n", {"--yes", "--no-firmware", "--on-result", c.command,
-                             "--on-result-timeout", "1"});
+        const CliResult result = station("q\n", {"--yes", "--no-firmware", "--on-result", c.command,
+                                                 "--on-result-timeout", "1"});
         EXPECT_EQ(result.status, 0) << result.err;
         const std::vector<Json> records = logRecords(log);
         ASSERT_EQ(events(records), (std::vector<std::string>{"start:Line-1", "updater:Line-1",
