@@ -13,6 +13,8 @@
 namespace {
 
 constexpr const char* kDefaultWatchFolder = "/dev/serial/by-id";
+// The longest line of the updater held back until its end comes.
+constexpr std::size_t kLongestHeldLine = 65536;
 
 StationSettings readSettings(Cli& cli, const std::string& queueFile) {
     const Arguments& arguments = cli.arguments;
@@ -148,10 +150,12 @@ class ConsoleFace final : public StationFace {
         cli_.err << std::flush;
     }
 
-    void updaterEnded(const std::string& lastOutput) override {
+    void updaterOutput(const std::string& lastOutput) override { echo(lastOutput, false); }
+
+    void updaterEnded() override {
         if (terminal_)
             cli_.err << "\r\x1b[K";
-        echo(lastOutput, true);
+        echo("", true);
     }
 
     void verdict(bool passed) override {
@@ -211,12 +215,14 @@ class ConsoleFace final : public StationFace {
     }
 
     // Whole lines only while the updater runs; the rest at its end.
+    // Whole lines, held back until their end comes; a line longer than a
+    // piece is shown as it comes, so that nothing grows without bound.
     void echo(const std::string& output, bool all) {
         pending_ += output;
         const std::size_t lastBreak = pending_.rfind('\n');
-        const std::size_t end = all                              ? pending_.size()
-                                : lastBreak == std::string::npos ? 0
-                                                                 : lastBreak + 1;
+        const std::size_t end = all || pending_.size() > kLongestHeldLine ? pending_.size()
+                                : lastBreak == std::string::npos          ? 0
+                                                                          : lastBreak + 1;
         if (end == 0)
             return;
         std::string lines = withInvalidBytesReplaced(pending_.substr(0, end));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -25,8 +26,9 @@ class AppendFile {
     bool lock(std::string& reason);
     void unlock();
 
-    // The bytes from offset to the end.
-    bool readFrom(std::uint64_t offset, std::string& bytes, std::string& reason);
+    // The bytes from offset to the end, or the first maxBytes of them.
+    bool readFrom(std::uint64_t offset, std::string& bytes, std::string& reason,
+                  std::size_t maxBytes = SIZE_MAX);
     // Appends bytes in one write and flushes them to the disk.
     bool append(std::string_view bytes, std::string& reason);
     // Cuts the file to size bytes and flushes that to the disk.

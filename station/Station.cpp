@@ -35,6 +35,7 @@
 namespace {
 
 constexpr std::size_t kKeptOutputBytes = 4096;
+constexpr std::size_t kOutputPiece = 65536;
 constexpr auto kPortSettleTime = std::chrono::seconds(3);
 constexpr auto kRetryPause = std::chrono::milliseconds(100);
 
@@ -517,7 +518,11 @@ class Station {
         OutputFollower output(outputFile, kKeptOutputBytes);
         bool toldOfQuitting = false;
         wait.whileWaiting = [&](std::uint32_t elapsedMs) {
-            face_.updaterRunning(elapsedMs, output.readNew());
+            // A piece at a time: a flood of output never sits in memory whole.
+            std::string piece = output.readNew(kOutputPiece);
+            do {
+                face_.updaterRunning(elapsedMs, piece);
+            } while (!(piece = output.readNew(kOutputPiece)).empty());
             // Cut off mid-write, a converter may not start again.
             if (interruptions() == 1 && !toldOfQuitting) {
                 face_.step("The updater is writing " + row.name +
@@ -531,7 +536,9 @@ class Station {
             runUpdater(settings_.workspaceRoot, opened, settings_.options, row.folder, wait);
         image.reset();
         portClaim_.reset();
-        face_.updaterEnded(output.readNew());
+        for (std::string piece; !(piece = output.readNew(kOutputPiece)).empty();)
+            face_.updaterOutput(piece);
+        face_.updaterEnded();
         if (!outcome.launchError.empty())
             face_.step(outcome.launchError);
         std::string result = "failed";

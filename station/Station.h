@@ -56,10 +56,12 @@ class StationFace {
     // The serial number of the unit about to be written (typed, or scanned
     // by a bar-code reader); nothing when the operator quits.
     virtual std::optional<std::string> askUnit() = 0;
-    // While the updater runs: the time waited, and what it wrote since.
+    // While the updater runs: the time waited, and what it wrote since (a
+    // piece of it: a long output comes in several calls).
     virtual void updaterRunning(std::uint32_t elapsedMs, const std::string& newOutput) = 0;
-    // Once it ended: the rest of what it wrote.
-    virtual void updaterEnded(const std::string& lastOutput) = 0;
+    // Once it ended: the rest of what it wrote, a piece a call; then its end.
+    virtual void updaterOutput(const std::string& lastOutput) = 0;
+    virtual void updaterEnded() = 0;
     virtual void verdict(bool passed) = 0;
     // Before the first converter: what the station works with, as labels
     // and values (workspace, queue, port, log, key, anchor).

@@ -7,12 +7,12 @@ OutputFollower::OutputFollower(std::string path, std::size_t keptBytes)
 
 OutputFollower::~OutputFollower() = default;
 
-std::string OutputFollower::readNew() {
+std::string OutputFollower::readNew(std::size_t maxBytes) {
     std::string reason;
     if (!file_)
         file_ = platform::AppendFile::open(path_, reason);
     std::string bytes;
-    if (!file_ || !file_->readFrom(read_, bytes, reason))
+    if (!file_ || !file_->readFrom(read_, bytes, reason, maxBytes))
         return {};
     read_ += bytes.size();
     tail_ += bytes;

@@ -16,9 +16,9 @@ class OutputFollower {
     explicit OutputFollower(std::string path, std::size_t keptBytes = 4096);
     ~OutputFollower();
 
-    // The bytes appended since the last call; empty when none came or the
-    // file cannot be read (yet).
-    std::string readNew();
+    // The bytes appended since the last call, or the first maxBytes of them;
+    // empty when none came or the file cannot be read (yet).
+    std::string readNew(std::size_t maxBytes = SIZE_MAX);
     // The last keptBytes bytes read so far.
     const std::string& tail() const { return tail_; }
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -35,11 +36,13 @@ void AppendFile::unlock() {
     unlockOpenFile(handle_);
 }
 
-bool AppendFile::readFrom(std::uint64_t offset, std::string& bytes, std::string& reason) {
+bool AppendFile::readFrom(std::uint64_t offset, std::string& bytes, std::string& reason,
+                          std::size_t maxBytes) {
     bytes.clear();
     char buffer[65536];
-    for (;;) {
-        const ssize_t got = pread(static_cast<int>(handle_), buffer, sizeof buffer,
+    while (bytes.size() < maxBytes) {
+        const ssize_t got = pread(static_cast<int>(handle_), buffer,
+                                  std::min(sizeof buffer, maxBytes - bytes.size()),
                                   static_cast<off_t>(offset + bytes.size()));
         if (got == 0)
             return true;
@@ -51,6 +54,7 @@ bool AppendFile::readFrom(std::uint64_t offset, std::string& bytes, std::string&
         }
         bytes.append(buffer, static_cast<std::size_t>(got));
     }
+    return true;
 }
 
 bool AppendFile::append(std::string_view bytes, std::string& reason) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "platform/FileLock.h"
 #include "platform/win32/Wide.h"
 
@@ -42,7 +44,8 @@ void AppendFile::unlock() {
     unlockOpenFile(handle_);
 }
 
-bool AppendFile::readFrom(std::uint64_t offset, std::string& bytes, std::string& reason) {
+bool AppendFile::readFrom(std::uint64_t offset, std::string& bytes, std::string& reason,
+                          std::size_t maxBytes) {
     bytes.clear();
     LARGE_INTEGER position;
     position.QuadPart = static_cast<LONGLONG>(offset);
@@ -51,9 +54,10 @@ bool AppendFile::readFrom(std::uint64_t offset, std::string& bytes, std::string&
         return false;
     }
     char buffer[65536];
-    for (;;) {
+    while (bytes.size() < maxBytes) {
         DWORD got = 0;
-        if (!ReadFile(fileOf(handle_), buffer, sizeof buffer, &got, nullptr)) {
+        const auto wanted = static_cast<DWORD>(std::min(sizeof buffer, maxBytes - bytes.size()));
+        if (!ReadFile(fileOf(handle_), buffer, wanted, &got, nullptr)) {
             reason = lastErrorText();
             return false;
         }
@@ -61,6 +65,7 @@ bool AppendFile::readFrom(std::uint64_t offset, std::string& bytes, std::string&
             return true;
         bytes.append(buffer, got);
     }
+    return true;
 }
 
 bool AppendFile::append(std::string_view bytes, std::string& reason) {
