@@ -85,6 +85,8 @@ int updateCommand(Cli& cli) {
     }
 
     WaitSettings settings = cli.environment.wait;
+    // Standard output carries the JSON alone.
+    settings.outputToStandardError = cli.json();
     std::uint32_t shownSeconds = 0;
     if (cli.environment.progressOnTerminal && !cli.json()) {
         settings.whileWaiting = [&](std::uint32_t elapsedMs) {
@@ -102,7 +104,8 @@ int updateCommand(Cli& cli) {
     const bool succeeded = outcome.kind == RunOutcome::Kind::Ended && outcome.exitCode == 0;
     const std::string text = outcomeText(outcome);
     if (cli.json()) {
-        static const char* const kKinds[] = {"not started", "ended", "still running"};
+        static const char* const kKinds[] = {"not started", "ended", "still running",
+                                             "left running"};
         Json object = {{"name", name},
                        {"port", *port},
                        {"outcome", kKinds[static_cast<int>(outcome.kind)]},

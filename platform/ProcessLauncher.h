@@ -43,6 +43,9 @@ class LaunchedProgram {
 // suspended until recorded hung a timed-out run under Wine: not done.)
 struct LaunchOptions {
     std::string outputFile = {};
+    // Without an outputFile: the program's standard output goes to this
+    // program's standard error, so that this one's output stays its own.
+    bool outputToStandardError = false;
     std::intptr_t heldLock = -1;
     std::function<void(LaunchedProgram&)> beforeItRuns = {};
 };

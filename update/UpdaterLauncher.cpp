@@ -34,7 +34,8 @@ RunOutcome runAndWait(const std::string& program, const platform::ProgramArgumen
     RunOutcome notStarted;
     const auto launched =
         platform::launchProgram(program, arguments, hidden, notStarted.launchError,
-                                {settings.outputFile, settings.heldLock, settings.onLaunched});
+                                {settings.outputFile, settings.outputToStandardError,
+                                 settings.heldLock, settings.onLaunched});
     event.reset();
     if (!launched)
         return notStarted;

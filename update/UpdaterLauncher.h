@@ -21,6 +21,7 @@ struct WaitSettings {
     // Where the program's standard output and error go (appended); empty:
     // where this program's go.
     std::string outputFile = {};
+    bool outputToStandardError = false;
     // A locked file the program holds too while it runs (POSIX): a port
     // claim that outlives its station for as long as the updater runs.
     std::intptr_t heldLock = -1;

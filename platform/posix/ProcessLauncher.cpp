@@ -116,6 +116,8 @@ std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
         }
         posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
         posix_spawn_file_actions_adddup2(&actions, output, STDERR_FILENO);
+    } else if (options.outputToStandardError) {
+        posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
     }
     // A copy the program keeps open until it ends; the original stays
     // close-on-exec, so that no other program gets it.

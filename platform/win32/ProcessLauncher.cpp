@@ -32,21 +32,30 @@ class Win32Program final : public LaunchedProgram {
     HANDLE process_;
 };
 
-// The program without a window, its output appended to outputFile; the
-// shell cannot hand a program other standard handles.
-std::unique_ptr<LaunchedProgram> launchWithOutputFile(const std::string& path,
-                                                      const ProgramArguments& arguments,
-                                                      std::string& unreported,
-                                                      const LaunchOptions& options) {
+// The program without a window, its output appended to outputFile, or sent
+// to this program's standard error; the shell cannot hand a program other
+// standard handles.
+std::unique_ptr<LaunchedProgram> launchWithOutputHandle(const std::string& path,
+                                                        const ProgramArguments& arguments,
+                                                        std::string& unreported,
+                                                        const LaunchOptions& options) {
     const std::string& outputFile = options.outputFile;
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    HANDLE output = CreateFileW(toWide(outputFile).c_str(), FILE_APPEND_DATA,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                &inheritable, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (output == INVALID_HANDLE_VALUE) {
-        unreported =
-            "Cannot write " + outputFile + " (error " + std::to_string(GetLastError()) + ")";
-        return nullptr;
+    HANDLE output = INVALID_HANDLE_VALUE;
+    if (outputFile.empty()) {
+        const HANDLE errors = GetStdHandle(STD_ERROR_HANDLE);
+        if (errors && errors != INVALID_HANDLE_VALUE)
+            DuplicateHandle(GetCurrentProcess(), errors, GetCurrentProcess(), &output, 0, TRUE,
+                            DUPLICATE_SAME_ACCESS);
+    } else {
+        output = CreateFileW(toWide(outputFile).c_str(), FILE_APPEND_DATA,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inheritable,
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (output == INVALID_HANDLE_VALUE) {
+            unreported =
+                "Cannot write " + outputFile + " (error " + std::to_string(GetLastError()) + ")";
+            return nullptr;
+        }
     }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -63,7 +72,8 @@ std::unique_ptr<LaunchedProgram> launchWithOutputFile(const std::string& path,
                                          TRUE, CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP, nullptr,
                                          nullptr, &startup, &started);
     const DWORD error = GetLastError();
-    CloseHandle(output);
+    if (output != INVALID_HANDLE_VALUE)
+        CloseHandle(output);
     if (input != INVALID_HANDLE_VALUE)
         CloseHandle(input);
     if (!launched) {
@@ -83,8 +93,8 @@ std::unique_ptr<LaunchedProgram> launchProgram(const std::string& path,
                                                const ProgramArguments& arguments, bool hidden,
                                                std::string& unreported,
                                                const LaunchOptions& options) {
-    if (!options.outputFile.empty())
-        return launchWithOutputFile(path, arguments, unreported, options);
+    if (!options.outputFile.empty() || options.outputToStandardError)
+        return launchWithOutputHandle(path, arguments, unreported, options);
     const std::wstring file = toWide(path);
     const std::wstring parameters = toWide(arguments.parameters);
     SHELLEXECUTEINFOW info{};

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -331,6 +332,33 @@ TEST_F(UpdateCommandTest, RunsTheUpdaterWithTheWizardsArgumentsAndReportsItsEnd)
     clearEnvironment("TARVEL_UPDATER_SLEEP_MS");
     clearEnvironment("TARVEL_UPDATER_EXIT_CODE");
 }
+
+#ifndef _WIN32
+// With --json, standard output holds the JSON alone: the updater's lines
+// go to standard error. The process's own descriptors are caught, as the
+// updater writes to them.
+TEST_F(UpdateCommandTest, WithJsonTheUpdatersLinesGoToStandardError) {
+    setEnvironment("TARVEL_UPDATER_EXIT_CODE", "0");
+    setEnvironment("TARVEL_UPDATER_SAY", "Device answered");
+    const std::string out = workspace / "out.txt", err = workspace / "err.txt";
+    std::fflush(nullptr);
+    const int savedOut = dup(STDOUT_FILENO), savedErr = dup(STDERR_FILENO);
+    const int outFile = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int errFile = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(outFile, STDOUT_FILENO);
+    dup2(errFile, STDERR_FILENO);
+    const Result done = run({"--json", "update", "Plant 1", "--port", "COM3"});
+    dup2(savedOut, STDOUT_FILENO);
+    dup2(savedErr, STDERR_FILENO);
+    for (const int fd : {savedOut, savedErr, outFile, errFile}) close(fd);
+    clearEnvironment("TARVEL_UPDATER_SAY");
+    clearEnvironment("TARVEL_UPDATER_EXIT_CODE");
+    EXPECT_EQ(done.status, 0) << done.err;
+    EXPECT_EQ(nlohmann::json::parse(done.out)["exitCode"], 0);
+    EXPECT_EQ(readFile(out), "");
+    EXPECT_EQ(readFile(err), "Device answered\n");
+}
+#endif
 
 TEST_F(UpdateCommandTest, APortThatCannotBeOpenedRunsNoUpdater) {
     for (const char* port : {"COM4", "COM3", "COM255"}) {
