@@ -25,6 +25,9 @@ struct CliEnvironment {
     std::istream* input = nullptr;
     // Throws away what was typed ahead of a prompt (a terminal's input).
     std::function<void()> discardTypedAhead = {};
+    // Whether a line typed at the terminal waits to be read, so that a wait
+    // can take q without blocking; none: never.
+    std::function<bool()> typedLineWaiting = {};
     // From the call of the first on, the second counts the operator's
     // interruptions (Ctrl-C one, a hang-up two); the station's only.
     std::function<void()> watchInterruptions = {};

@@ -129,6 +129,16 @@ class ConsoleFace final : public StationFace {
         }
     }
 
+    bool quitWhileWaiting() override {
+        if (!cli_.environment.typedLineWaiting || !cli_.environment.typedLineWaiting())
+            return false;
+        const auto line = readAnswer();
+        if (!line || *line == "q" || *line == "Q")
+            return true;
+        cli_.err << *line << ": only q is taken while the station waits for a port\n";
+        return false;
+    }
+
     std::optional<std::string> askUnit() override {
         discardTypedAhead();
         for (;;) {

@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
                                {},
                                &std::cin};
     environment.discardTypedAhead = platform::discardTypedAhead;
+    environment.typedLineWaiting = platform::typedLineWaiting;
     environment.watchInterruptions = platform::watchInterruptions;
     environment.interruptions = platform::interruptions;
     return runCommandLine(platform::programArguments(argc, argv), std::cout, std::cerr,

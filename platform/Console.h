@@ -21,4 +21,8 @@ bool standardErrorIsTerminal();
 // Input from a pipe or a file is left alone.
 void discardTypedAhead();
 
+// Where standard input is a terminal (or a Windows console), whether
+// something typed there waits to be read; false for a pipe or a file.
+bool typedLineWaiting();
+
 }  // namespace platform

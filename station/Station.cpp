@@ -36,6 +36,8 @@ namespace {
 
 constexpr std::size_t kKeptOutputBytes = 4096;
 constexpr std::size_t kOutputPiece = 65536;
+// How long a wait for a port goes before it looks for the operator's q.
+constexpr unsigned kLookForQuit = 250;
 constexpr auto kPortSettleTime = std::chrono::seconds(3);
 constexpr auto kRetryPause = std::chrono::milliseconds(100);
 
@@ -325,7 +327,10 @@ class Station {
             face_.step("1 - Turn OFF the Device");
             face_.step("2 - Connect the RS232 cable");
             if (watch_ && failures == 0) {
-                std::tie(port, device) = waitForNewPort(row);
+                const auto found = waitForNewPort(row);
+                if (!found)
+                    return letGo(row, Answer::Quit);
+                std::tie(port, device) = *found;
             } else {
                 const Answer answer = ask(Question::DeviceConnected);
                 if (answer != Answer::Go)
@@ -677,8 +682,9 @@ class Station {
     // A port that was not there before and that no other station has
     // claimed; names that went away are forgotten, so that an adapter
     // plugged in again counts as new.
-    std::pair<std::string, std::string> waitForNewPort(const QueueRow& row) {
-        face_.step("Waiting for a new port…");
+    // Nothing when the operator quits meanwhile.
+    std::optional<std::pair<std::string, std::string>> waitForNewPort(const QueueRow& row) {
+        face_.step("Waiting for a new port… (q quits)");
         for (;;) {
             const auto ports = watch_->ports();
             for (auto known = knownPorts_.begin(); known != knownPorts_.end();)
@@ -695,9 +701,11 @@ class Station {
                 }
                 portClaim_ = std::move(attempt.claim);
                 face_.step("New port " + name);
-                return {name, path};
+                return std::pair{name, path};
             }
-            watch_->waitForChange(1000);
+            if (face_.quitWhileWaiting())
+                return std::nullopt;
+            watch_->waitForChange(kLookForQuit);
         }
     }
 

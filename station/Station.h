@@ -56,6 +56,9 @@ class StationFace {
     // The serial number of the unit about to be written (typed, or scanned
     // by a bar-code reader); nothing when the operator quits.
     virtual std::optional<std::string> askUnit() = 0;
+    // While the station waits for a port: true once the operator has asked
+    // to quit. It never blocks.
+    virtual bool quitWhileWaiting() = 0;
     // While the updater runs: the time waited, and what it wrote since (a
     // piece of it: a long output comes in several calls).
     virtual void updaterRunning(std::uint32_t elapsedMs, const std::string& newOutput) = 0;

@@ -1,5 +1,6 @@
 #include "platform/Console.h"
 
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -13,6 +14,11 @@ void prepareConsoleOutput() {}
 
 bool standardErrorIsTerminal() {
     return isatty(STDERR_FILENO) == 1;
+}
+
+bool typedLineWaiting() {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    return isatty(STDIN_FILENO) == 1 && poll(&input, 1, 0) == 1;
 }
 
 void discardTypedAhead() {

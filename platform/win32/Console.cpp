@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <streambuf>
+#include <vector>
 
 #include "platform/win32/Wide.h"
 
@@ -96,6 +97,23 @@ void prepareConsoleOutput() {
 
 bool standardErrorIsTerminal() {
     return _isatty(_fileno(stderr)) != 0;
+}
+
+// A key pressed down counts; the line is read once Enter ends it.
+bool typedLineWaiting() {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0, count = 0;
+    if (!GetConsoleMode(input, &mode) || !GetNumberOfConsoleInputEvents(input, &count) ||
+        count == 0)
+        return false;
+    std::vector<INPUT_RECORD> events(count);
+    DWORD read = 0;
+    PeekConsoleInputW(input, events.data(), count, &read);
+    for (DWORD i = 0; i < read; ++i)
+        if (events[i].EventType == KEY_EVENT && events[i].Event.KeyEvent.bKeyDown &&
+            events[i].Event.KeyEvent.uChar.UnicodeChar != 0)
+            return true;
+    return false;
 }
 
 void discardTypedAhead() {

@@ -63,6 +63,8 @@ class StationTest : public testing::Test {
     std::uint32_t timeLimitMs = 150000;
     // The operator's Ctrl-C, as the station counts it.
     std::function<int()> interruptions;
+    // Whether a typed line waits at the terminal.
+    std::function<bool()> typedLineWaiting;
 
     void SetUp() override {
         fs::copy_file(FAKE_UPDATER, workspace / "Ser_40917_Update.exe");
@@ -90,6 +92,7 @@ class StationTest : public testing::Test {
         // Claims of this test's own, apart from any other run on the machine.
         environment.claimFolder = workspace.path();
         environment.interruptions = interruptions;
+        environment.typedLineWaiting = typedLineWaiting;
         return runCli(arguments, environment, std::move(errWatcher));
     }
     CliResult station(const std::string& answers = "", std::vector<std::string> more = {},
@@ -734,6 +737,19 @@ TEST_F(StationTest, WaitPortTakesOnlyAPortThatAppearsAfterTheStart) {
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(logRecords(log).front()["port"], "usb-new-port0");
     EXPECT_EQ(logRecords(log).front()["device"], ports + "/usb-new-port0");
+
+    // No adapter comes: q typed at the terminal ends the wait, and any other
+    // line is told why it is not taken.
+    fs::remove(log);
+    writeFile(queue, "name\nLine-2\n");
+    typedLineWaiting = [] { return true; };
+    const CliResult quit = run({"station", queue, "--wait-port", "--watch", ports}, "x\nq\n");
+    EXPECT_EQ(quit.status, 1);
+    EXPECT_NE(quit.err.find("Waiting for a new port\u2026 (q quits)\n"
+                            "x: only q is taken while the station waits for a port\n"),
+              std::string::npos)
+        << quit.err;
+    EXPECT_FALSE(fs::exists(log) && !logRecords(log).empty());
 }
 
 // Two stations waiting for a new adapter: the one that claims it writes it;

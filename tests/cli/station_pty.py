@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
-"""The station on a terminal: Enter typed while the updater writes the first
-converter must not answer the second converter's first prompt. The Enter is
+"""The station on a terminal. While it waits for a new port, q typed there
+quits and any other line is told why it is not taken. Enter typed while the
+updater writes the first converter must not answer the second converter's
+first prompt. The Enter is
 in the terminal's input before the updater is let go (its gate), so only the
 station's discarding of typed-ahead input keeps it from the next prompt; the
 q sent at that prompt then quits before the second converter is claimed.
 
-Needs a serial port that opens and raises DTR (pseudo-terminals refuse DTR);
-exits 77 (skipped) when the machine has none.
+The second part needs a serial port that opens and raises DTR
+(pseudo-terminals refuse DTR); exits 77 (skipped) when the machine has none.
 
 usage: station_pty.py TARVEL_CLI FAKE_UPDATER
 """
@@ -35,6 +37,39 @@ os.environ["TARVEL_UPDATER_EXIT_CODE"] = "0"
 def fail(message):
     print("FAIL:", message)
     sys.exit(1)
+
+
+def read_until(master, process, text, seen=b""):
+    """Reads the terminal until text has appeared; all that was read."""
+    deadline = time.monotonic() + 60
+    while text not in seen:
+        if time.monotonic() > deadline or process.poll() is not None:
+            fail(f"never saw {text!r}: {seen.decode(errors='replace')}")
+        try:
+            seen += os.read(master, 4096)
+        except OSError:
+            pass
+    return seen
+
+
+# Waiting for a port that never comes: the operator's q ends the wait.
+with open(queue, "w") as f:
+    f.write("name\nWaiting\n")
+empty = os.path.join(workspace, "by-id")
+os.makedirs(empty)
+master, terminal = pty.openpty()
+station = subprocess.Popen([cli, "--workspace", workspace, "station", queue, "--wait-port",
+                            "--watch", empty], stdin=terminal, stdout=subprocess.DEVNULL,
+                           stderr=terminal)
+seen = read_until(master, station, b"(q quits)")
+os.write(master, b"x\n")
+seen = read_until(master, station, b"only q is taken", seen)
+os.write(master, b"q\n")
+if station.wait(timeout=60) != 1:
+    fail("q while waiting for a port did not end the station with 1")
+os.close(master)
+os.close(terminal)
+os.remove(log)
 
 
 # A port that opens and raises DTR here.
