@@ -204,7 +204,9 @@ class Apply {
             refusedUnderLock_ = true;
             return;
         }
-        if (parameters == before) {
+        // A project without its document gets one, even with the defaults.
+        if (parameters == before &&
+            platform::regularFileExists(ProjectPaths(plan.folder).generalParameters)) {
             if (const auto image = imageAlreadyWritten(lock, plan.folder)) {
                 applied_.push_back({plan.name, Applied::Unchanged, *image});
                 return;

@@ -100,6 +100,12 @@ TEST_F(CommandTableTest, ApplyReportsInTheOrderOfTheRows) {
     writeFile(folder / "fleet.csv", "name,mode\nNew-1,1\nOld,0\nNew-2,0\n");
     EXPECT_EQ(run({"apply", folder / "fleet.csv"}).out,
               "unchanged New-1\nchanged Old\nunchanged New-2\n");
+    // A project that lost its document gets it again, though its image is
+    // the head alone that no document gives.
+    ASSERT_TRUE(fs::remove(workspace + "/PROJECTS/New-2/pargen.xml"));
+    writeFile(workspace + "/PROJECTS/New-2/bin/bank.bin", std::string("\x04\0\0\0", 4));
+    EXPECT_EQ(run({"apply", folder / "fleet.csv"}).out,
+              "unchanged New-1\nunchanged Old\nchanged New-2\n");
 }
 
 // Over RS232 the image fixes the frame at 8 data bits and 1 stop bit.
