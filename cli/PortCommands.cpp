@@ -11,13 +11,6 @@
 #include "update/PortDescription.h"
 #include "update/UpdaterCommandLine.h"
 
-namespace {
-
-constexpr const char* kNoAccessHint =
-    "add your account to the dialout group (sudo usermod -aG dialout $USER) and log in again";
-
-}  // namespace
-
 int portsCommand(Cli& cli) {
     cli.arguments.operands(0);
     Json list = Json::array();
@@ -77,11 +70,8 @@ int updateCommand(Cli& cli) {
     try {
         testPort(cli.environment.serial, *port);
     } catch (const ECommError& e) {
-        std::string message = kPortCannotBeOpened;
-        if (e.ErrorCode == platform::kErrorAccessDenied &&
-            platform::unopenablePortState(*port) == "no access")
-            message += " No access: " + std::string(kNoAccessHint) + ".";
-        throw CliError{*port, message};
+        throw CliError{*port, std::string(kPortCannotBeOpened) + " " +
+                                  portErrorInWords(*port, platform::devicePathForName(*port), e)};
     }
 
     WaitSettings settings = cli.environment.wait;

@@ -177,13 +177,17 @@ class Station {
     std::optional<std::string> absentPort() {
         if (portPresent(*settings_.serial, settings_.port))
             return std::nullopt;
+        return portText(settings_.port) + ": no such port; ports here: " + portsHere();
+    }
+
+    // "COM1 (/dev/ttyS0), COM3 (/dev/ttyUSB0), …", or "none".
+    std::string portsHere() const {
         std::string present;
         for (const ComPortState& port : probeComPorts(*settings_.serial)) {
             const std::string name = "COM" + std::to_string(port.number);
             present += (present.empty() ? "" : ", ") + portText(name);
         }
-        return portText(settings_.port) +
-               ": no such port; ports here: " + (present.empty() ? "none" : present);
+        return present.empty() ? "none" : present;
     }
 
     // "COM1 (/dev/ttyS0)", and the adapter behind it when there is one.
@@ -456,9 +460,11 @@ class Station {
         // A port given by name is opened, and handed to the updater, as the
         // wizard does; a port that appeared by its path.
         const std::string opened = watch_ ? device : settings_.port;
-        if (const auto problem = testOpen(opened)) {
-            face_.step(std::string(kPortCannotBeOpened) + " " + *problem);
-            finish(record, "port-error", "");
+        if (const auto problem = testOpen(opened, device)) {
+            // The fixed text first, as the wizard shows it; then why.
+            face_.step(kPortCannotBeOpened);
+            face_.step(*problem);
+            finish(record, "port-error", *problem);
             return {"port-error"};
         }
         face_.step("4 - Turn ON the Device");
@@ -645,7 +651,8 @@ class Station {
         }
     }
 
-    std::optional<std::string> testOpen(const std::string& port) {
+    // Why the port cannot be opened, in words; nothing once it could.
+    std::optional<std::string> testOpen(const std::string& port, const std::string& device) {
         const auto deadline = std::chrono::steady_clock::now() + kPortSettleTime;
         for (;;) {
             try {
@@ -653,8 +660,12 @@ class Station {
                 return std::nullopt;
             } catch (const ECommError& e) {
                 // A new adapter's device may not let us in at once.
-                if (!watch_ || std::chrono::steady_clock::now() >= deadline)
-                    return std::string(e.what());
+                if (!watch_ || std::chrono::steady_clock::now() >= deadline) {
+                    const bool gone = e.ErrorCode == platform::kErrorFileNotFound ||
+                                      e.ErrorCode == platform::kErrorPathNotFound;
+                    return portErrorInWords(port, device, e) +
+                           (gone ? "; ports here: " + portsHere() : "");
+                }
             }
             std::this_thread::sleep_for(kRetryPause);
         }

@@ -9,6 +9,7 @@
 #include "controls/FlatButton.h"
 #include "controls/PaintedIcons.h"
 #include "controls/WindowLook.h"
+#include "platform/SerialNames.h"
 #include "project/Workspace.h"
 #include "update/ComPortDiscovery.h"
 #include "update/MainThreadHandOver.h"
@@ -156,9 +157,17 @@ void TFBootSer::closePortQuietly() {
 void TFBootSer::LbButton1Click() {
     connected_ = false;
     closePortQuietly();
+    const std::string port = CB_Com->currentText().toStdString();
+    LabelStatus->clear();
     try {
-        connectPort(Comm1, CB_Com->currentText().toStdString());
+        connectPort(Comm1, port);
         connected_ = true;
+    } catch (const ECommError& e) {
+        messages::showError(kPortCannotBeOpened);
+        // Why, under the box's fixed text: the device and the reason.
+        LabelStatus->setStyleSheet(QStringLiteral("color: #C00000"));
+        LabelStatus->setText(
+            QString::fromStdString(portErrorInWords(port, platform::devicePathForName(port), e)));
     } catch (const std::exception&) {
         messages::showError(kPortCannotBeOpened);
     }

@@ -11,6 +11,7 @@
 #endif
 
 #include "cli/CliRun.h"
+#include "platform/SerialNames.h"
 #include "support/Environment.h"
 #include "support/FakeSerialApi.h"
 #include "support/TempFolder.h"
@@ -366,9 +367,13 @@ TEST_F(UpdateCommandTest, APortThatCannotBeOpenedRunsNoUpdater) {
             serial->failCall("escapeCommFunction", 1);  // DTR refused, as on a busy line
         const Result result = run({"update", "Plant 1", std::string("--port=") + port});
         EXPECT_EQ(result.status, 1) << port;
-        EXPECT_EQ(result.err,
-                  "tarvel-cli: " + std::string(port) + ": Error!! Com Port cannot be open.\n")
-            << port;
+        // The fixed text first, then why, with the device.
+        EXPECT_EQ(result.err.rfind("tarvel-cli: " + std::string(port) +
+                                       ": Error!! Com Port cannot be open. " +
+                                       platform::devicePathForName(port) + ": ",
+                                   0),
+                  0u)
+            << result.err;
     }
     // No document, no image worth writing into a device.
     fs::remove(workspace / "PROJECTS/Plant 1/pargen.xml");

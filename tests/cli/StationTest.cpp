@@ -300,15 +300,34 @@ TEST_F(StationTest, ALogDeletedWhileTheUpdaterRunsStopsTheStation) {
 }
 
 TEST_F(StationTest, APortErrorRunsNoUpdaterAndATimeoutStopsTheStation) {
-    serial->failCall("escapeCommFunction", 1);  // DTR refused
-    const CliResult refused = station("\nq\n");
-    EXPECT_NE(refused.err.find("Error!! Com Port cannot be open."), std::string::npos);
-    // The failure stays; the operator's q follows it.
-    EXPECT_EQ(events(logRecords(log)),
-              (std::vector<std::string>{"start:Line-1", "result:Line-1:port-error",
-                                        "result:Line-1:quit"}));
+    // The fixed text, then why in words, in the console and the record.
+    const std::string device = platform::devicePathForName("COM3");
+    const struct {
+        const char* call;
+        int error;
+        std::string reason;
+    } refusals[] = {
+        {"escapeCommFunction", 2,  // unplugged after the checks
+         device + ": no such device; ports here: none"},
+        {"escapeCommFunction", 31,
+         device + ": not a working serial port (it refused its settings or DTR)"},
+    };
+    for (const auto& refusal : refusals) {
+        fs::remove(log);
+        serial->failCall(refusal.call, refusal.error);
+        const CliResult refused = station("\nq\n");
+        serial->succeedCall(refusal.call);
+        EXPECT_NE(refused.err.find("Error!! Com Port cannot be open.\n" + refusal.reason + "\n"),
+                  std::string::npos)
+            << refused.err;
+        // The failure stays; the operator's q follows it.
+        const std::vector<Json> records = logRecords(log);
+        EXPECT_EQ(events(records),
+                  (std::vector<std::string>{"start:Line-1", "result:Line-1:port-error",
+                                            "result:Line-1:quit"}));
+        EXPECT_EQ(records[1]["output"], refusal.reason);
+    }
     EXPECT_EQ(updaterRuns(), 0);
-    serial->succeedCall("escapeCommFunction");
 
     fs::remove(log);
     timeLimitMs = 100;
