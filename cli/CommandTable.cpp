@@ -56,6 +56,7 @@ const std::vector<OptionRow>& optionTable() {
         {"--shared-log", OptionValue::None},
         {"--unit", OptionValue::Text},
         {"--on-result-timeout", OptionValue::Text},
+        {"--queue", OptionValue::File},
     };
     return options;
 }
@@ -224,17 +225,19 @@ const std::vector<CommandRow>& commandTable() {
         {"audit",
          auditCommand,
          false,
-         {"--csv", "--key", "--anchor", "--history"},
+         {"--csv", "--key", "--anchor", "--history", "--queue"},
          Operands::Files,
-         "  audit LOG [--csv] [--history] [--key FILE.pub [--anchor DIR]]\n"
+         "  audit LOG [--csv] [--history | --queue QUEUE.csv] [--key FILE.pub [--anchor DIR]]\n"
          "                           check a station's log; each project's last outcome\n",
-         "Usage: tarvel-cli audit LOG [--json | --csv] [--history]\n"
+         "Usage: tarvel-cli audit LOG [--json | --csv] [--history | --queue QUEUE.csv]\n"
          "                            [--key FILE.pub [--anchor DIR]]\n"
          "Checks every line of a station's log and the chain of SHA-256 sums that links\n"
          "them, then prints each project's last outcome, time, port, adapter and image,\n"
          "with its number of attempts and failures. --history lists every attempt's\n"
-         "result instead. In --csv, a cell that a spreadsheet would take for a formula\n"
-         "starts with an apostrophe.\n"
+         "result instead; --queue lists every row of the queue, pending ones too. Then\n"
+         "the SHA-256 of the updater and master file, once for each change. --csv adds\n"
+         "each image's decoded parameters and those sums; a cell that a spreadsheet\n"
+         "would take for a formula starts with an apostrophe.\n"
          "A broken chain exits 1 naming the first bad line. Without --key the chain\n"
          "proves only that the log was not edited naively.\n"
          "  --key FILE.pub   also check every checkpoint's signature with this public\n"

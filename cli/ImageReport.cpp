@@ -53,6 +53,29 @@ std::vector<Field> fieldsOf(const std::string& bytes) {
 
 }  // namespace
 
+const std::vector<std::string>& imageParameterNames() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> all;
+        for (const Field& field : fieldsOf(std::string(19, '\0')))
+            if (std::string(field.name) != "head")
+                all.push_back(field.name);
+        return all;
+    }();
+    return names;
+}
+
+std::vector<std::string> imageParameterTexts(const std::string& bytes) {
+    std::vector<std::string> texts;
+    for (const Field& field : fieldsOf(bytes)) {
+        if (std::string(field.name) == "head")
+            continue;
+        const bool unit = field.meaning && *field.meaning == "ms";
+        texts.push_back(field.meaning && !unit ? *field.meaning : std::to_string(field.value));
+    }
+    texts.resize(imageParameterNames().size());
+    return texts;
+}
+
 void printImage(std::ostream& out, const std::string& bytes) {
     out << hexBytes(bytes) << '\n';
     for (const Field& field : fieldsOf(bytes)) {

@@ -2,6 +2,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "cli/ParameterKeys.h"
 
@@ -11,3 +12,9 @@ void printImage(std::ostream& out, const std::string& bytes);
 
 // The same as JSON: "bytes" (hexadecimal), "length" and "fields" (numbers).
 Json imageJson(const std::string& bytes);
+
+// The names of a complete image's parameters, in the image's order, and what
+// each holds in bytes as a reader takes it ("9600", "even", "1000"); empty
+// texts for an image that is not complete.
+const std::vector<std::string>& imageParameterNames();
+std::vector<std::string> imageParameterTexts(const std::string& bytes);

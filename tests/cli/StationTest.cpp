@@ -38,6 +38,13 @@ std::vector<Json> logRecords(const std::string& path) {
 }
 
 // "event:project:outcome" of each record, for one comparison per run.
+std::size_t countOf(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = 0; (at = text.find(part, at)) != std::string::npos; at += part.size())
+        ++count;
+    return count;
+}
+
 std::vector<std::string> events(const std::vector<Json>& records) {
     std::vector<std::string> list;
     for (const Json& r : records) {
@@ -494,8 +501,12 @@ TEST_F(StationTest, TheUnitsSerialIsRecordedAndNeverGivenTwice) {
     }
     EXPECT_EQ(units, (std::vector<std::string>{"SN-0001", "SN-0002"}));
     const CliResult sheet = run({"audit", log, "--csv"});
-    EXPECT_NE(sheet.out.find(",exitCode,unit,attempts,failures\r\n"), std::string::npos);
-    EXPECT_NE(sheet.out.find(",SN-0002,1,0\r\n"), std::string::npos) << sheet.out;
+    EXPECT_NE(sheet.out.find(",exitCode,unit,attempts,failures,mode,rtu.line,rtu.baud,"),
+              std::string::npos);
+    // Beside the image, what it holds.
+    EXPECT_NE(sheet.out.find(",SN-0002,1,0,Modbus RTU Slave <--> Modbus ASCII Master,RS485,9600,"),
+              std::string::npos)
+        << sheet.out;
 }
 
 // What the record keeps of each row: every attempt and failure, the log's
@@ -506,7 +517,8 @@ TEST_F(StationTest, AuditCountsAttemptsKeepsTypesAndDefusesFormulas) {
     ASSERT_EQ(station("\n\n\n\n\n\n\n\n").status, 0);  // =1+2 fails, is retried; @SUM
     const CliResult sheet = run({"audit", log, "--csv"});
     EXPECT_NE(sheet.out.find("\r\n'=1+2,ok,"), std::string::npos) << sheet.out;
-    EXPECT_NE(sheet.out.find(",2,1\r\n'@SUM,ok,"), std::string::npos) << sheet.out;
+    EXPECT_NE(sheet.out.find(",,2,1,Modbus RTU"), std::string::npos) << sheet.out;
+    EXPECT_NE(sheet.out.find("\r\n'@SUM,ok,"), std::string::npos) << sheet.out;
     const Json json = Json::parse(run({"--json", "audit", log}).out);
     EXPECT_EQ(json["projects"][0]["exitCode"], 0);
     EXPECT_EQ(json["projects"][0]["adapter"], nullptr);
@@ -514,6 +526,18 @@ TEST_F(StationTest, AuditCountsAttemptsKeepsTypesAndDefusesFormulas) {
     const CliResult history = run({"audit", log, "--history"});
     EXPECT_NE(history.out.find("=1+2  failed"), std::string::npos) << history.out;
     EXPECT_NE(history.out.find("=1+2  ok"), std::string::npos) << history.out;
+
+    // The queue's rows not yet in the log are listed pending; the tools that
+    // wrote the converters are named once, while they stay the same.
+    writeFile(queue, "name\n=1+2\nLater\n@SUM\n");
+    const CliResult listed = run({"audit", log, "--queue", queue});
+    EXPECT_NE(listed.out.find("\nLater  pending"), std::string::npos) << listed.out;
+    EXPECT_LT(listed.out.find("=1+2  ok"), listed.out.find("Later  pending"));
+    const std::string updater = sha256Hex(readFile(workspace / "Ser_40917_Update.exe"));
+    EXPECT_EQ(countOf(listed.out,
+                      ": updater SHA-256 " + updater + ", master file SHA-256 " + sha256Hex("")),
+              1u)
+        << listed.out;
 }
 
 // Two stations on two queues and one port: the second waits, says who has
