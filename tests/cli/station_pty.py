@@ -39,10 +39,10 @@ def fail(message):
     sys.exit(1)
 
 
-def read_until(master, process, text, seen=b""):
-    """Reads the terminal until text has appeared; all that was read."""
+def read_until(master, process, text, seen=b"", count=1):
+    """Reads the terminal until text has appeared count times; all that was read."""
     deadline = time.monotonic() + 60
-    while text not in seen:
+    while seen.count(text) < count:
         if time.monotonic() > deadline or process.poll() is not None:
             fail(f"never saw {text!r}: {seen.decode(errors='replace')}")
         try:
@@ -102,14 +102,7 @@ seen = b""
 def wait_for(text, count=1):
     """Reads the terminal until text has appeared count times in all."""
     global seen
-    deadline = time.monotonic() + 60
-    while seen.count(text) < count:
-        if time.monotonic() > deadline or station.poll() is not None:
-            fail(f"never saw {text!r}: {seen.decode(errors='replace')}")
-        try:
-            seen += os.read(master, 4096)
-        except OSError:
-            pass
+    seen = read_until(master, station, text, seen, count)
 
 
 def typed_ahead():
