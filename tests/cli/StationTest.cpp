@@ -606,7 +606,8 @@ TEST_F(StationTest, ASignedAndAnchoredLogShowsEveryChange) {
     const std::string anchor = workspace / "anchor";
     fs::create_directory(anchor);
     ASSERT_EQ(run({"keygen", key}).status, 0);
-    ASSERT_EQ(station("", {"--yes", "--key", key, "--anchor", anchor}).status, 0);
+    const CliResult signedRun = station("", {"--yes", "--key", key, "--anchor", anchor});
+    ASSERT_EQ(signedRun.status, 0) << signedRun.err;
     const auto audit = [&](const std::string& file, bool anchored = true) {
         std::vector<std::string> arguments = {"audit", file, "--key", key + ".pub"};
         if (anchored)
