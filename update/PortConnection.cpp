@@ -24,7 +24,7 @@ std::string portErrorInWords(const std::string& port, const std::string& device,
         case platform::kErrorAccessDenied: {
             const std::string state = platform::unopenablePortState(port);
             if (state == "no access")
-                return device + ": no access (" + kNoAccessHint + ")";
+                return device + ": no access; " + kNoAccessHint;
             if (state == "held")
                 return device + ": held by another program";
             return device + ": held by another program, or no access";

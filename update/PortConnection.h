@@ -25,8 +25,8 @@ void connectPort(TComm& comm, const std::string& port);
 void testPort(const std::shared_ptr<platform::SerialApi>& serial, const std::string& port);
 
 // Why port (opened as device) failed the test, in words and with the device
-// path: "/dev/ttyS2: no such device", "/dev/ttyS0: no access (add your
-// account …)", "/dev/ttyS0: held by another program", "/dev/ttyS0: not a
+// path: "/dev/ttyS2: no such device", "/dev/ttyS0: no access; add your
+// account …", "/dev/ttyS0: held by another program", "/dev/ttyS0: not a
 // working serial port …"; any other failure keeps the system's text.
 std::string portErrorInWords(const std::string& port, const std::string& device,
                              const ECommError& error);

@@ -158,15 +158,15 @@ void TFBootSer::LbButton1Click() {
     connected_ = false;
     closePortQuietly();
     const std::string port = CB_Com->currentText().toStdString();
-    LabelStatus->clear();
+    LbButton1->setToolTip(QString());
     try {
         connectPort(Comm1, port);
         connected_ = true;
     } catch (const ECommError& e) {
         messages::showError(kPortCannotBeOpened);
-        // Why, under the box's fixed text: the device and the reason.
-        LabelStatus->setStyleSheet(QStringLiteral("color: #C00000"));
-        LabelStatus->setText(
+        // Why, beside the box's fixed text: the steps page has no status
+        // line, and its layout stays as it is.
+        LbButton1->setToolTip(
             QString::fromStdString(portErrorInWords(port, platform::devicePathForName(port), e)));
     } catch (const std::exception&) {
         messages::showError(kPortCannotBeOpened);
