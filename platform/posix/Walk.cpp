@@ -1,11 +1,14 @@
 #include "platform/posix/Walk.h"
 
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <utility>
 
 namespace platform::posix {
@@ -35,6 +38,18 @@ int openStep(int folder, const std::string& name, const std::string& shownPath, 
     if (!trustedLinkOwner(info.st_uid))
         return refuseLink(shownPath, reason);
     return openat(folder, name.c_str(), flags | O_CLOEXEC, mode);
+}
+
+// The whole path opened in one call that refuses every link on the way. A
+// path without links, the common case, then costs one call instead of two a
+// step; -1 (with a link, or where the kernel lacks the call) leaves it to
+// the walk, which decides alike.
+int openWithoutAnyLink(const std::string& path, int flags, mode_t mode) {
+    open_how how{};
+    how.flags = static_cast<std::uint64_t>(flags | O_NOFOLLOW | O_CLOEXEC);
+    how.mode = (flags & O_CREAT) != 0 ? mode : 0;
+    how.resolve = RESOLVE_NO_SYMLINKS;
+    return static_cast<int>(syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how));
 }
 
 }  // namespace
@@ -76,7 +91,7 @@ std::optional<WalkedParent> walkToParent(const std::string& path, std::string* r
     for (;;) {
         start = path.find_first_not_of('/', start);
         if (start == std::string::npos) {  // "/" itself: the folder is its own leaf
-            walked.leaf = ".";
+            walked.leaf.assign(1, '.');
             return walked;
         }
         const std::size_t end = path.find('/', start);
@@ -99,6 +114,11 @@ int openLeaf(const WalkedParent& parent, const std::string& path, int flags, mod
 }
 
 int openWalked(const std::string& path, int flags, mode_t mode, std::string* reason) {
+    if (!path.empty() && path.size() < PATH_MAX) {
+        const int fd = openWithoutAnyLink(path, flags, mode);
+        if (fd >= 0)
+            return fd;
+    }
     const auto parent = walkToParent(path, reason);
     return parent ? openLeaf(*parent, path, flags, mode, reason) : -1;
 }
