@@ -34,6 +34,9 @@ struct Plan {
     std::string unit;
     std::vector<std::pair<std::string, std::string>> changes;
     GeneralParameters parameters;
+    // The image of a project that holds the row's values and their image
+    // already, found without its lock: such a project is left untouched.
+    std::optional<std::string> imageUnchanged;
 };
 
 // The row's changes applied to parameters, then the checks a set makes; the
@@ -44,6 +47,27 @@ std::optional<std::string> applyChanges(GeneralParameters& parameters, const Pla
             return problem;
     }
     return timeoutProblem(parameters);
+}
+
+// The project's parameters, its document loaded into document when it has one.
+GeneralParameters readDocument(XmlDocument& document, const std::string& projectFolder) {
+    const std::string path = ProjectPaths(projectFolder).generalParameters;
+    if (!platform::entryExists(path))
+        return {};
+    document.loadFromFile(path);
+    return readGeneralParameters(document);
+}
+
+// The image of a project whose document (loaded into document) holds the
+// row's values already, when its image matches; nothing otherwise. A project
+// without its document gets one, even with the defaults.
+std::optional<std::string> unchangedImage(XmlDocument& document, const std::string& projectFolder,
+                                          const GeneralParameters& before,
+                                          const GeneralParameters& after) {
+    if (!document.isActive() || !(after == before) ||
+        !platform::regularFileExists(ProjectPaths(projectFolder).generalParameters))
+        return std::nullopt;
+    return imageAlreadyWritten(document, projectFolder);
 }
 
 // The column a queue names each row's unit in.
@@ -96,8 +120,11 @@ class Apply {
             return 1;
         const int status = write(plans);
         if (status == 0) {
+            std::map<std::string, const std::string*> images;
+            for (const Applied& entry : applied_) images[entry.name] = &entry.image;
             for (const Plan& plan : plans)
-                rows_.push_back({plan.line, plan.name, plan.folder, imageOf(plan.name), plan.unit});
+                rows_.push_back(
+                    {plan.line, plan.name, plan.folder, *images.at(plan.name), plan.unit});
         }
         return status;
     }
@@ -118,12 +145,16 @@ class Apply {
             throw AppError("Name project not valid");
         if (!names.insert(name).second)
             throw AppError("the project " + shortQuote(name) + " is given twice");
-        Plan plan{row.line, name, projectFolderFor(projects, name), false, {}, {}, {}};
+        Plan plan{row.line, name, projectFolderFor(projects, name), false, {}, {}, {}, {}};
         plan.exists = FolderExists(plan.folder);
+        // Read once here: a resumed queue of a thousand rows changes nothing,
+        // and must not cost a lock and three reads a row.
+        XmlDocument document;
         if (plan.exists) {
             refuseForeignLinks(plan.folder, name);
-            plan.parameters = cli_.readParameters(plan.folder);
+            plan.parameters = readDocument(document, plan.folder);
         }
+        const GeneralParameters before = plan.parameters;
         for (std::size_t i = 1; i < row.cells.size(); ++i) {
             if (columns[i] == kUnitColumn)
                 plan.unit = row.cells[i];
@@ -136,6 +167,7 @@ class Apply {
         for (const auto& change : plan.changes) keys.push_back(change.first);
         for (const std::string& warning : unsentFraming(plan.parameters, keys))
             cli_.tellAboutFile(file_, "line " + std::to_string(row.line) + ": " + warning);
+        plan.imageUnchanged = unchangedImage(document, plan.folder, before, plan.parameters);
         return plan;
     }
 
@@ -177,7 +209,10 @@ class Apply {
                 if (!plan.exists && !madeMeanwhile.count(plan.name))
                     continue;
                 current = &plan;
-                changeUnderLock(plan);
+                if (plan.imageUnchanged)
+                    applied_.push_back({plan.name, Applied::Unchanged, *plan.imageUnchanged});
+                else
+                    changeUnderLock(plan);
             }
         } catch (const std::exception& e) {
             if (current)
@@ -192,27 +227,22 @@ class Apply {
     }
 
     // The row applied to what the project holds now, read under its lock, so
-    // that a change made since the checks is kept, not undone. A project that
-    // already holds the row's values and their image is left untouched.
+    // that a change made since the checks is kept, not undone.
     void changeUnderLock(const Plan& plan) {
         const ProjectLock lock(plan.folder, plan.name, kProjectLockWaitMs,
                                cli_.environment.lockPause);
-        const GeneralParameters before = cli_.readParameters(plan.folder);
+        XmlDocument document;
+        const GeneralParameters before = readDocument(document, plan.folder);
         GeneralParameters parameters = before;
         if (const auto problem = applyChanges(parameters, plan)) {
             cli_.tellAboutFile(file_, "line " + std::to_string(plan.line) + ": " + *problem);
             refusedUnderLock_ = true;
             return;
         }
-        // A project without its document gets one, even with the defaults.
-        if (parameters == before &&
-            platform::regularFileExists(ProjectPaths(plan.folder).generalParameters)) {
-            if (const auto image = imageAlreadyWritten(lock, plan.folder)) {
-                applied_.push_back({plan.name, Applied::Unchanged, *image});
-                return;
-            }
+        if (const auto image = unchangedImage(document, plan.folder, before, parameters)) {
+            applied_.push_back({plan.name, Applied::Unchanged, *image});
+            return;
         }
-        XmlDocument document;
         writeGeneralParameters(document, parameters, ProjectPaths(plan.folder).generalParameters);
         applied_.push_back(
             {plan.name, Applied::Changed, cli_.writeImage(lock, plan.folder, plan.name)});
@@ -262,14 +292,6 @@ class Apply {
         std::string image;
     };
     static constexpr const char* kStateWords[] = {"created", "changed", "unchanged"};
-
-    const std::string& imageOf(const std::string& name) const {
-        for (const Applied& entry : applied_) {
-            if (entry.name == name)
-                return entry.image;
-        }
-        throw AppError("no image for " + name);
-    }
 
     Cli& cli_;
     std::string file_;

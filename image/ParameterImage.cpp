@@ -85,44 +85,55 @@ void putFramingPair(ImageWriter& image, const XmlNode& root, std::uint8_t lineTy
     image.putByte(stopName, stopBits, stopByte == 1 ? 2 : stopByte);
 }
 
+void putHead(ImageWriter& image) {
+    image.putWord(kHead & 0xFFFF);
+    image.putWord(kHead >> 16);
+}
+
 }  // namespace
 
 void BuildParameterImage(XmlDocument& document, const std::string& projectFolder,
                          std::vector<std::string>* truncations) {
-    ImageLength = 4;
-    ImageWriter image(0, truncations);
-    image.putWord(kHead & 0xFFFF);
-    image.putWord(kHead >> 16);
-
+    ImageWriter head(0, nullptr);
+    putHead(head);
+    ImageLength = static_cast<std::int32_t>(head.cursor());
     const std::string path = ProjectPaths(projectFolder).generalParameters;
     // A folder or a dangling link in the document's place is an error, not "no document".
-    if (platform::entryExists(path)) {
-        document.activate();
-        document.loadFromFile(path);
-        // The first top-level node is the parameter root, whatever its name.
-        const XmlNode root = document.childNodes().first();
-        if (!root.isElement())
-            throw AppError("The first node of " + path + " is not the parameter element");
-        const auto put = [&](const char* name) {
-            const std::int32_t value = requiredValue(root, name, path);
-            image.putByte(name, value);
-            return static_cast<std::uint8_t>(value);
-        };
-        const auto putWord = [&](const char* name) {
-            image.putWord(name, requiredValue(root, name, path));
-        };
-        put("MODE_DEV");
-        const std::uint8_t rtuLineType = put("SER_RTU");
-        put("BAUD_RTU");
-        put("PAR_RTU");
-        putWord("TO_RTU");
-        const std::uint8_t asciiLineType = put("SER_ASCII");
-        put("BAUD_ASCII");
-        put("PAR_ASCII");
-        putWord("TO_ASCII");
-        putFramingPair(image, root, rtuLineType, "DATA_RTU", "STOP_RTU");
-        putFramingPair(image, root, asciiLineType, "DATA_ASCII", "STOP_ASCII");
-    }
+    if (!platform::entryExists(path))
+        return;
+    document.activate();
+    document.loadFromFile(path);
+    EncodeParameterImage(document, path, truncations);
+}
+
+void EncodeParameterImage(XmlDocument& document, const std::string& path,
+                          std::vector<std::string>* truncations) {
+    ImageWriter image(0, truncations);
+    putHead(image);
+    ImageLength = static_cast<std::int32_t>(image.cursor());
+    // The first top-level node is the parameter root, whatever its name.
+    const XmlNode root = document.childNodes().first();
+    if (!root.isElement())
+        throw AppError("The first node of " + path + " is not the parameter element");
+    const auto put = [&](const char* name) {
+        const std::int32_t value = requiredValue(root, name, path);
+        image.putByte(name, value);
+        return static_cast<std::uint8_t>(value);
+    };
+    const auto putWord = [&](const char* name) {
+        image.putWord(name, requiredValue(root, name, path));
+    };
+    put("MODE_DEV");
+    const std::uint8_t rtuLineType = put("SER_RTU");
+    put("BAUD_RTU");
+    put("PAR_RTU");
+    putWord("TO_RTU");
+    const std::uint8_t asciiLineType = put("SER_ASCII");
+    put("BAUD_ASCII");
+    put("PAR_ASCII");
+    putWord("TO_ASCII");
+    putFramingPair(image, root, rtuLineType, "DATA_RTU", "STOP_RTU");
+    putFramingPair(image, root, asciiLineType, "DATA_ASCII", "STOP_ASCII");
     ImageLength = static_cast<std::int32_t>(image.cursor());
 }
 

@@ -24,6 +24,10 @@ extern std::int32_t ImageLength;
 void BuildParameterImage(XmlDocument& document, const std::string& projectFolder,
                          std::vector<std::string>* truncations = nullptr);
 
+// The same for a pargen.xml already loaded into document from path.
+void EncodeParameterImage(XmlDocument& document, const std::string& path,
+                          std::vector<std::string>* truncations = nullptr);
+
 // Replaces bin/bank.bin in projectFolder with the image as one step; raises an
 // error naming the file when it cannot be written, leaving the old file as it was.
 void WriteParameterImage(const std::string& projectFolder);

@@ -14,12 +14,11 @@ std::string writeProjectImage(const ProjectLock&, const std::string& projectFold
     return builtImageBytes();
 }
 
-std::optional<std::string> imageAlreadyWritten(const ProjectLock&,
+std::optional<std::string> imageAlreadyWritten(XmlDocument& document,
                                                const std::string& projectFolder) {
     const auto buffer = lockImageBuffer();
-    XmlDocument document;
     try {
-        BuildParameterImage(document, projectFolder);
+        EncodeParameterImage(document, ProjectPaths(projectFolder).generalParameters);
     } catch (const std::exception&) {
         return std::nullopt;
     }

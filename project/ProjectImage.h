@@ -18,10 +18,12 @@ std::string writeProjectImage(const ProjectLock& lock, const std::string& projec
                               XmlDocument& document,
                               std::vector<std::string>* truncations = nullptr);
 
-// The image that the project's pargen.xml gives, when bin/bank.bin holds
-// exactly it already; nothing when it does not, or when no image can be
-// built. Writes nothing.
-std::optional<std::string> imageAlreadyWritten(const ProjectLock& lock,
+// The image that the project's pargen.xml, already loaded into document,
+// gives, when bin/bank.bin holds exactly it; nothing when it does not, or when
+// no image can be built. Writes nothing, so it needs no lock: a project that
+// another writer changes meanwhile either still matched when read, or no
+// longer matches.
+std::optional<std::string> imageAlreadyWritten(XmlDocument& document,
                                                const std::string& projectFolder);
 
 // The bytes the last build left in the image buffer.
