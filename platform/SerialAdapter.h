@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 
@@ -25,5 +26,10 @@ struct SerialAdapter {
 std::optional<SerialAdapter> serialAdapterFor(const std::string& port,
                                               const std::string& systemRoot = "/sys",
                                               const std::string& deviceRoot = "/dev");
+
+// Every port that is a USB adapter now, by its "COMn" name, found without
+// opening any port.
+std::map<std::string, SerialAdapter> serialAdapters(const std::string& systemRoot = "/sys",
+                                                    const std::string& deviceRoot = "/dev");
 
 }  // namespace platform

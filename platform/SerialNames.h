@@ -6,6 +6,9 @@
 
 namespace platform {
 
+// The highest port number a "COMn" name has.
+inline constexpr int kHighestComPort = 256;
+
 // The port number of a name "COMn" (any case, optionally with the "\\.\"
 // prefix), n from 1 to 256; nothing for any other name.
 std::optional<int> comPortNumber(std::string_view name);

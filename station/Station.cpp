@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <thread>
@@ -17,6 +18,7 @@
 #include "platform/PortClaim.h"
 #include "platform/PortWatch.h"
 #include "platform/ProcessIdentity.h"
+#include "platform/SerialAdapter.h"
 #include "platform/SerialNames.h"
 #include "platform/ShellCommand.h"
 #include "project/ProjectPaths.h"
@@ -50,6 +52,13 @@ Json optionTokens(const platform::ProgramArguments& command) {
         std::vector<std::string>(command.arguments.begin() + 1, command.arguments.begin() + 5));
 }
 
+// What pins a fixture to its adapter: "COM1", "usbPath 1-1.2" or "serial FT1".
+std::string pinText(const Fixture& fixture) {
+    if (!fixture.port.empty())
+        return fixture.port;
+    return fixture.usbPath.empty() ? "serial " + fixture.serial : "usbPath " + fixture.usbPath;
+}
+
 // A name that any file system takes, for an attempt's output file.
 std::string fileNamePart(const std::string& text) {
     std::string part;
@@ -58,20 +67,52 @@ std::string fileNamePart(const std::string& text) {
     return part;
 }
 
+// What the stations of one process (the fixtures of a bench) share of the
+// queue. The redo and the outdated rows are settled before the first
+// converter; the rest changes as they work, under the mutex.
+struct SharedQueue {
+    Redo redo;
+    std::set<std::string> outdated;
+    std::mutex mutex;
+    // Rows let go in this run: skipped or quit.
+    std::set<std::string> letGo;
+    // Rows a station of this process has taken up and not yet finished.
+    std::set<std::string> taken;
+    // Updaters of earlier attempts that may still hold their ports.
+    std::vector<Json> runningUpdaters;
+};
+
 class Station {
   public:
-    Station(const StationSettings& settings, const std::vector<QueueRow>& rows, StationFace& face)
-        : settings_(settings), rows_(rows), face_(face) {
-        if (settings_.port.empty())
+    // A station of its own, or, given a fixture, one of a bench whose queue
+    // is shared.
+    Station(const StationSettings& settings, const std::vector<QueueRow>& rows, StationFace& face,
+            std::shared_ptr<SharedQueue> shared = std::make_shared<SharedQueue>(),
+            const Fixture* fixture = nullptr)
+        : settings_(settings),
+          rows_(rows),
+          face_(face),
+          shared_(std::move(shared)),
+          redo_(shared_->redo),
+          fixture_(fixture) {
+        if (settings_.port.empty() && settings_.fixtures.empty())
             watch_ = std::make_unique<platform::PortWatch>(settings_.watchFolder);
     }
 
     int run() {
-        if (!readyForTheFirstConverter())
+        if (!prepare())
             return 1;
-        log_ = std::make_unique<AuditLog>(settings_.logPath, [this](const std::string& message) {
-            face_.tellAboutFile(settings_.logPath, message);
-        });
+        provisionRows();
+        return summarize();
+    }
+
+    // Before the first converter: what every converter needs, then the
+    // log's state (attempts of stations that died, its seal, outdated rows)
+    // and the banner. False when something is missing: nothing was written.
+    bool prepare() {
+        if (!readyForTheFirstConverter())
+            return false;
+        openLog();
         log_->withLock([this] {
             redo_ = {{}, log_->records().size() + 1};
             if (!settings_.redo.empty())
@@ -79,24 +120,68 @@ class Station {
             // An updater that outlived its time limit may hold its port still.
             for (const auto& [project, row] : rowRecords(log_->records(), redo_)) {
                 if (row.leftRunningUpdater && updaterRuns(*row.leftRunningUpdater))
-                    runningUpdaters_.push_back(*row.leftRunningUpdater);
+                    shared_->runningUpdaters.push_back(*row.leftRunningUpdater);
             }
             takeInterruptedAttempts();
             checkSigning();
         });
         findOutdatedRows();
         showBanner();
+        return true;
+    }
+
+    // Row after row until none is left, the operator quits, or an updater
+    // that would not end holds the port.
+    void provisionRows() {
+        if (!log_)
+            openLog();
         if (watch_)
             knownPorts_ = portNames();
         for (;;) {
             const auto row = interruptions() == 0 ? nextRow() : std::nullopt;
-            if (!row || provision(*row) != Next::Row)
+            if (!row)
+                break;
+            const Next next = provision(*row);
+            {
+                const std::lock_guard<std::mutex> lock(shared_->mutex);
+                shared_->taken.erase(rows_[*row].name);
+            }
+            if (next != Next::Row)
                 break;
         }
-        return summarize();
+    }
+
+    // What each row came to; 0 when none is pending or outdated.
+    int summarize() {
+        std::size_t pending = 0;
+        std::size_t outdated = 0;
+        log_->withLock([&] {
+            const auto records = rowRecords(log_->records(), redo_);
+            for (const QueueRow& row : rows_) {
+                const auto found = records.find(row.name);
+                const bool done = found != records.end() && found->second.lastOk;
+                outdated += done && shared_->outdated.count(row.name);
+                const RowState state = !done                               ? RowState::Pending
+                                       : shared_->outdated.count(row.name) ? RowState::Outdated
+                                                                           : RowState::Done;
+                face_.rowOutcome(row.name, state);
+                pending += state == RowState::Done ? 0 : 1;
+            }
+            seal();
+        });
+        face_.step(std::to_string(rows_.size() - pending) + " of " + std::to_string(rows_.size()) +
+                   " provisioned; " + std::to_string(pending) + " pending" +
+                   (outdated ? " (" + std::to_string(outdated) + " outdated)" : ""));
+        return pending == 0 ? 0 : 1;
     }
 
   private:
+    void openLog() {
+        log_ = std::make_unique<AuditLog>(settings_.logPath, [this](const std::string& message) {
+            face_.tellAboutFile(settings_.logPath, message);
+        });
+    }
+
     int interruptions() const { return settings_.interruptions ? settings_.interruptions() : 0; }
 
     // ---- The log's seal -----------------------------------------------
@@ -143,8 +228,10 @@ class Station {
     void takeInterruptedAttempts() {
         for (const InterruptedAttempt& attempt :
              recordInterruptedAttempts(*log_, redo_, settings_.claimFolder)) {
-            if (attempt.runningUpdater)
-                runningUpdaters_.push_back(*attempt.runningUpdater);
+            if (attempt.runningUpdater) {
+                const std::lock_guard<std::mutex> lock(shared_->mutex);
+                shared_->runningUpdaters.push_back(*attempt.runningUpdater);
+            }
             face_.tell(attempt.start["project"], "its attempt of " +
                                                      attempt.start.value("started", "") +
                                                      " was interrupted; it is pending again");
@@ -157,7 +244,8 @@ class Station {
     // each thing missing is said on a line of its own.
     bool readyForTheFirstConverter() {
         std::vector<std::string> missing = missingUpdaterFiles(settings_.workspaceRoot);
-        if (!settings_.port.empty()) {
+        // A fixture's absent adapter is awaited, not refused.
+        if (!settings_.port.empty() && settings_.fixtures.empty()) {
             if (const auto absent = absentPort())
                 missing.push_back(*absent);
         }
@@ -223,7 +311,20 @@ class Station {
         if (settings_.redoOutdated)
             redo_.projects.insert(outdated.begin(), outdated.end());
         else
-            outdated_ = std::move(outdated);
+            shared_->outdated = std::move(outdated);
+    }
+
+    std::string portsFact() const {
+        return watch_ ? "each new adapter in " + settings_.watchFolder : portText(settings_.port);
+    }
+
+    // "2: A (COM1), B (usbPath 1-1.2)".
+    std::string fixturesFact() const {
+        std::string text = std::to_string(settings_.fixtures.size()) + ":";
+        for (const Fixture& fixture : settings_.fixtures)
+            text += (&fixture == &settings_.fixtures.front() ? " " : ", ") + fixture.label + " (" +
+                    pinText(fixture) + ")";
+        return text;
     }
 
     void showBanner() {
@@ -232,18 +333,18 @@ class Station {
             const auto records = rowRecords(log_->records(), redo_);
             for (const QueueRow& row : rows_) {
                 const auto found = records.find(row.name);
-                done +=
-                    found != records.end() && found->second.lastOk && !outdated_.count(row.name);
+                done += found != records.end() && found->second.lastOk &&
+                        !shared_->outdated.count(row.name);
             }
         });
-        const std::size_t pending = rows_.size() - done - outdated_.size();
+        const std::size_t pending = rows_.size() - done - shared_->outdated.size();
         std::vector<std::pair<std::string, std::string>> facts = {
             {"Workspace", settings_.workspaceRoot},
             {"Queue", settings_.queueFile + ": " + std::to_string(rows_.size()) + " rows, " +
                           std::to_string(pending) + " pending, " + std::to_string(done) +
-                          " done, " + std::to_string(outdated_.size()) + " outdated"},
-            {"Port",
-             watch_ ? "each new adapter in " + settings_.watchFolder : portText(settings_.port)},
+                          " done, " + std::to_string(shared_->outdated.size()) + " outdated"},
+            settings_.fixtures.empty() ? std::pair{"Port", portsFact()}
+                                       : std::pair{"Fixtures", fixturesFact()},
             {"Log", settings_.logPath}};
         if (!settings_.keyFile.empty())
             facts.emplace_back(
@@ -267,11 +368,19 @@ class Station {
                 seal();
                 const auto records = rowRecords(log_->records(), redo_);
                 const std::string here = platform::thisHost().host;
+                const std::lock_guard<std::mutex> lock(shared_->mutex);
                 for (std::size_t i = 0; i < rows_.size() && !next; ++i) {
                     const std::string& name = rows_[i].name;
                     const auto found = records.find(name);
-                    if (letGo_.count(name))
+                    if (shared_->letGo.count(name))
                         continue;
+                    const bool done = found != records.end() && found->second.lastOk;
+                    // Another fixture of this bench has it, claimed or not yet.
+                    if (shared_->taken.count(name)) {
+                        if (!done && busy.empty())
+                            busy = name;
+                        continue;
+                    }
                     if (found == records.end()) {
                         next = i;
                         continue;
@@ -283,8 +392,10 @@ class Station {
                              row.openStart->value("host", "") == here)
                         busy = name;
                 }
+                if (next)
+                    shared_->taken.insert(rows_[*next].name);
             });
-            if (next || busy.empty())
+            if (next || busy.empty() || interruptions() > 0)
                 return next;
             if (busy != awaited)
                 face_.step("Waiting for " + busy + ", which another station provisions");
@@ -293,34 +404,11 @@ class Station {
         }
     }
 
-    // What each row came to; 0 when none is pending or outdated.
-    int summarize() {
-        std::size_t pending = 0;
-        std::size_t outdated = 0;
-        log_->withLock([&] {
-            const auto records = rowRecords(log_->records(), redo_);
-            for (const QueueRow& row : rows_) {
-                const auto found = records.find(row.name);
-                const bool done = found != records.end() && found->second.lastOk;
-                outdated += done && outdated_.count(row.name);
-                const RowState state = !done                       ? RowState::Pending
-                                       : outdated_.count(row.name) ? RowState::Outdated
-                                                                   : RowState::Done;
-                face_.rowOutcome(row.name, state);
-                pending += state == RowState::Done ? 0 : 1;
-            }
-            seal();
-        });
-        face_.step(std::to_string(rows_.size() - pending) + " of " + std::to_string(rows_.size()) +
-                   " provisioned; " + std::to_string(pending) + " pending" +
-                   (outdated ? " (" + std::to_string(outdated) + " outdated)" : ""));
-        return pending == 0 ? 0 : 1;
-    }
-
     // ---- One converter -------------------------------------------------
 
     Next provision(std::size_t index) {
         const QueueRow& row = rows_[index];
+        face_.rowTaken(row, index);
         face_.step(row.name + " (" + std::to_string(index + 1) + " of " +
                    std::to_string(rows_.size()) + ")" +
                    (row.unit.empty() ? "" : ", unit " + row.unit));
@@ -336,6 +424,12 @@ class Station {
                     return letGo(row, Answer::Quit);
                 std::tie(port, device) = *found;
             } else {
+                if (fixture_) {
+                    const auto found = waitForFixtureAdapter();
+                    if (!found)
+                        return letGo(row, Answer::Quit);
+                    port = *found;
+                }
                 const Answer answer = ask(Question::DeviceConnected);
                 if (answer != Answer::Go)
                     return letGo(row, answer);
@@ -392,7 +486,8 @@ class Station {
     }
 
     Next letGo(const QueueRow& row, Answer answer) {
-        letGo_.insert(row.name);
+        const std::lock_guard<std::mutex> lock(shared_->mutex);
+        shared_->letGo.insert(row.name);
         return answer == Answer::Quit ? Next::Quit : Next::Row;
     }
 
@@ -443,6 +538,8 @@ class Station {
                    {"updaterSha256", fileDigest(updaterProgramPath(settings_.workspaceRoot))},
                    {"masterSha256", fileDigest(deviceMasterFilePath(settings_.workspaceRoot))},
                    {"started", isoUtc(utcNowMs())}};
+        if (fixture_)
+            start["fixture"] = fixture_->label;
         start.update(stationIdentity());
         return start;
     }
@@ -459,7 +556,7 @@ class Station {
         waitForInterruptedUpdaters(device);
         // A port given by name is opened, and handed to the updater, as the
         // wizard does; a port that appeared by its path.
-        const std::string opened = watch_ ? device : settings_.port;
+        const std::string opened = watch_ ? device : record["port"].get<std::string>();
         if (const auto problem = testOpen(opened, device)) {
             // The fixed text first, as the wizard shows it; then why.
             face_.step(kPortCannotBeOpened);
@@ -546,7 +643,6 @@ class Station {
         const RunOutcome outcome =
             runUpdater(settings_.workspaceRoot, opened, settings_.options, row.folder, wait);
         image.reset();
-        portClaim_.reset();
         for (std::string piece; !(piece = output.readNew(kOutputPiece)).empty();)
             face_.updaterOutput(piece);
         face_.updaterEnded();
@@ -584,6 +680,9 @@ class Station {
             log_->append(record);
             seal();
         });
+        // Held until the result is in: a start whose device nobody claims
+        // counts as an attempt of a station that died.
+        portClaim_.reset();
         lastResult_ = record;
         if (!settings_.onResult.empty())
             runHook(record);
@@ -672,7 +771,12 @@ class Station {
     }
 
     void waitForInterruptedUpdaters(const std::string& device) {
-        for (const Json& updater : runningUpdaters_) {
+        std::vector<Json> runningUpdaters;
+        {
+            const std::lock_guard<std::mutex> lock(shared_->mutex);
+            runningUpdaters = shared_->runningUpdaters;
+        }
+        for (const Json& updater : runningUpdaters) {
             if (updater.value("device", "") != device || !updaterRuns(updater))
                 continue;
             face_.step("The updater (process " + std::to_string(updater.value("updaterPid", 0UL)) +
@@ -720,6 +824,44 @@ class Station {
         }
     }
 
+    // The port the fixture's adapter is on; while it is absent, the station
+    // says so once and waits for it. Nothing when the operator quits.
+    std::optional<std::string> waitForFixtureAdapter() {
+        bool told = false;
+        for (;;) {
+            if (const auto port = fixturePort(*fixture_))
+                return port;
+            if (!told) {
+                face_.adapterAbsent();
+                face_.step("No adapter for " + fixture_->label + " (" + pinText(*fixture_) +
+                           "); waiting for it");
+                told = true;
+            }
+            if (interruptions() > 0)
+                return std::nullopt;
+            if (!fixtureWatch_)
+                fixtureWatch_ = std::make_unique<platform::PortWatch>(settings_.deviceRoot);
+            fixtureWatch_->waitForChange(kLookForQuit);
+        }
+    }
+
+    // The port of the fixture's adapter now. A port pinned by name is
+    // tried; one pinned by its adapter is found without opening any port.
+    std::optional<std::string> fixturePort(const Fixture& fixture) const {
+        if (!fixture.port.empty()) {
+            if (portPresent(*settings_.serial, fixture.port))
+                return fixture.port;
+            return std::nullopt;
+        }
+        for (const auto& [port, adapter] :
+             platform::serialAdapters(settings_.systemRoot, settings_.deviceRoot)) {
+            if ((!fixture.usbPath.empty() && adapter.usbPath == fixture.usbPath) ||
+                (!fixture.serial.empty() && adapter.serial == fixture.serial))
+                return port;
+        }
+        return std::nullopt;
+    }
+
     void disconnect(const std::string& port, bool lastRow) {
         face_.step("Disconnect the converter");
         if (!watch_ || lastRow)
@@ -734,19 +876,47 @@ class Station {
     std::unique_ptr<platform::PortWatch> watch_;
     std::unique_ptr<platform::PortClaim> portClaim_;
     std::set<std::string> knownPorts_;
-    Redo redo_;
+    std::shared_ptr<SharedQueue> shared_;
+    // Settled before the first converter, then only read.
+    Redo& redo_;
+    const Fixture* fixture_;
+    std::unique_ptr<platform::PortWatch> fixtureWatch_;
     std::unique_ptr<AuditLog> log_;
-    std::set<std::string> letGo_;
-    std::set<std::string> outdated_;
     // The last attempt's result, and its updater's output file when it ran.
     Json lastResult_;
     std::string lastOutputFile_;
-    std::vector<Json> runningUpdaters_;
 };
 
 }  // namespace
 
 int runStation(const StationSettings& settings, const std::vector<QueueRow>& rows,
-               StationFace& face) {
-    return Station(settings, rows, face).run();
+               StationFace& face,
+               const std::function<StationFace&(std::size_t fixture)>& fixtureFace) {
+    if (settings.fixtures.empty())
+        return Station(settings, rows, face).run();
+    const auto shared = std::make_shared<SharedQueue>();
+    Station bench(settings, rows, face, shared);
+    if (!bench.prepare())
+        return 1;
+    // Each fixture reads and writes the log through its own handle, whose
+    // lock keeps it from the others as from another station's.
+    std::vector<std::thread> fixtures;
+    std::exception_ptr failure;
+    std::mutex failureMutex;
+    for (std::size_t i = 0; i < settings.fixtures.size(); ++i) {
+        fixtures.emplace_back([&, i] {
+            try {
+                Station(settings, rows, fixtureFace(i), shared, &settings.fixtures[i])
+                    .provisionRows();
+            } catch (...) {
+                const std::lock_guard<std::mutex> lock(failureMutex);
+                if (!failure)
+                    failure = std::current_exception();
+            }
+        });
+    }
+    for (std::thread& fixture : fixtures) fixture.join();
+    if (failure)
+        std::rethrow_exception(failure);
+    return bench.summarize();
 }

@@ -71,6 +71,20 @@ class StationFace {
     virtual void banner(const std::vector<std::pair<std::string, std::string>>& facts) = 0;
     // At the end, each row as the log leaves it.
     virtual void rowOutcome(const std::string& project, RowState state) = 0;
+    // For a face that follows rows apart from the steps' words: the row
+    // taken up (index in the queue), and a fixture's adapter found absent.
+    virtual void rowTaken(const QueueRow&, std::size_t) {}
+    virtual void adapterAbsent() {}
+};
+
+// A fixture of a bench: its label, and the one thing that pins it to its
+// adapter: a port name, the adapter's place on the bus (as ports --json
+// gives it), or its serial number. The others are empty.
+struct Fixture {
+    std::string label;
+    std::string port;
+    std::string usbPath;
+    std::string serial;
 };
 
 struct StationSettings {
@@ -81,6 +95,12 @@ struct StationSettings {
     // adapter is awaited for each converter.
     std::string port;
     std::string watchFolder;
+    // A bench: each fixture is a station of its own, all at once on one log
+    // (port and watchFolder are then unused). Adapters are looked up below
+    // these folders (tests give their own).
+    std::vector<Fixture> fixtures;
+    std::string systemRoot = "/sys";
+    std::string deviceRoot = "/dev";
     UpdateOptions options;
     // Every question answered Go, and a FAIL retried so many times.
     bool yes = false;
@@ -111,9 +131,12 @@ struct StationSettings {
 };
 
 // Provisions the rows; 0 when none is pending or outdated at the end, 1
-// otherwise. Before the first converter it checks what every converter
+// otherwise. A bench's fixtures work each in a thread of its own and meet
+// the operator through fixtureFace (by the fixture's index), face telling
+// what concerns the whole bench. Before the first converter it checks what every converter
 // needs (the updater, the master file, the port, each row's parameter
 // document) and, when one is missing, says so and returns 1 with the log
 // untouched. Raises LogError when the log cannot be used.
 int runStation(const StationSettings& settings, const std::vector<QueueRow>& rows,
-               StationFace& face);
+               StationFace& face,
+               const std::function<StationFace&(std::size_t fixture)>& fixtureFace = {});

@@ -67,4 +67,15 @@ std::optional<SerialAdapter> serialAdapterFor(const std::string& port,
     return std::nullopt;
 }
 
+std::map<std::string, SerialAdapter> serialAdapters(const std::string& systemRoot,
+                                                    const std::string& deviceRoot) {
+    std::map<std::string, SerialAdapter> adapters;
+    for (int number = 1; number <= kHighestComPort; ++number) {
+        const std::string port = "COM" + std::to_string(number);
+        if (auto adapter = serialAdapterFor(port, systemRoot, deviceRoot))
+            adapters.emplace(port, std::move(*adapter));
+    }
+    return adapters;
+}
+
 }  // namespace platform

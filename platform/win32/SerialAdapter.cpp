@@ -51,32 +51,78 @@ std::optional<std::string> idAfter(const std::string& hardwareId, const char* ta
     return id;
 }
 
+std::string upperCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+std::string instanceIdOf(HDEVINFO devices, SP_DEVINFO_DATA& device) {
+    wchar_t id[512] = {};
+    if (!SetupDiGetDeviceInstanceIdW(devices, &device, id, sizeof id / sizeof *id - 1, nullptr))
+        return {};
+    return fromWide(id);
+}
+
+// The serial number in a device instance id: "USB\VID_0403&PID_6001\A12B"
+// ends with it; an FTDI port's "FTDIBUS\VID_0403+PID_6001+A12BA\0000" has
+// it after the second '+' (with the channel's letter). A last part with '&'
+// is one that Windows made up for a device without a serial number.
+std::optional<std::string> serialOf(const std::string& instanceId) {
+    const std::size_t first = instanceId.find('\\');
+    const std::size_t second =
+        first == std::string::npos ? std::string::npos : instanceId.find('\\', first + 1);
+    if (second == std::string::npos)
+        return std::nullopt;
+    const std::string bus = upperCase(instanceId.substr(0, first));
+    if (bus == "FTDIBUS") {
+        const std::string ids = instanceId.substr(first + 1, second - first - 1);
+        const std::size_t plus = ids.find('+', ids.find('+') + 1);
+        if (plus == std::string::npos || plus + 1 >= ids.size())
+            return std::nullopt;
+        return ids.substr(plus + 1);
+    }
+    const std::string last = instanceId.substr(second + 1);
+    if (bus != "USB" || last.empty() || last.find('&') != std::string::npos)
+        return std::nullopt;
+    return last;
+}
+
 }  // namespace
 
-std::optional<SerialAdapter> serialAdapterFor(const std::string& port, const std::string&,
-                                              const std::string&) {
+std::map<std::string, SerialAdapter> serialAdapters(const std::string&, const std::string&) {
+    std::map<std::string, SerialAdapter> adapters;
     const HDEVINFO devices =
         SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
     if (devices == INVALID_HANDLE_VALUE)
-        return std::nullopt;
-    std::optional<SerialAdapter> found;
+        return adapters;
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof device;
-    for (DWORD index = 0; !found && SetupDiEnumDeviceInfo(devices, index, &device); ++index) {
-        if (_stricmp(portNameOf(devices, device).c_str(), port.c_str()) != 0)
-            continue;
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(devices, index, &device); ++index) {
+        const std::string port = portNameOf(devices, device);
         const auto hardwareId = registryProperty(devices, device, SPDRP_HARDWAREID);
-        if (!hardwareId || !idAfter(*hardwareId, "VID_"))
-            break;  // no USB adapter
+        if (port.empty() || !hardwareId || !idAfter(*hardwareId, "VID_"))
+            continue;  // no USB adapter
         SerialAdapter adapter;
         adapter.vendorId = idAfter(*hardwareId, "VID_");
         adapter.productId = idAfter(*hardwareId, "PID_");
+        adapter.serial = serialOf(instanceIdOf(devices, device));
         adapter.description = registryProperty(devices, device, SPDRP_FRIENDLYNAME);
         adapter.usbPath = registryProperty(devices, device, SPDRP_LOCATION_INFORMATION);
-        found = adapter;
+        adapters.emplace(upperCase(port), std::move(adapter));
     }
     SetupDiDestroyDeviceInfoList(devices);
-    return found;
+    return adapters;
+}
+
+std::optional<SerialAdapter> serialAdapterFor(const std::string& port,
+                                              const std::string& systemRoot,
+                                              const std::string& deviceRoot) {
+    auto adapters = serialAdapters(systemRoot, deviceRoot);
+    const auto found = adapters.find(upperCase(port));
+    if (found == adapters.end())
+        return std::nullopt;
+    return std::move(found->second);
 }
 
 }  // namespace platform
