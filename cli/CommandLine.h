@@ -34,6 +34,15 @@ struct CliEnvironment {
     std::function<int()> interruptions = {};
     // Where stations claim their devices (tests give one of their own).
     std::string claimFolder = platform::defaultClaimFolder();
+    // Where a bench looks its adapters up (tests give folders of their own).
+    std::string systemRoot = "/sys";
+    std::string deviceRoot = "/dev";
+    // Whether standard error's terminal takes a table redrawn in place (it
+    // is no dumb one), and colours (NO_COLOR is not set); its columns, 0
+    // when unknown.
+    bool tableOnTerminal = false;
+    bool colour = false;
+    std::function<std::size_t()> terminalColumns = {};
     // How a wait for a project's lock is spent; empty: the thread sleeps.
     platform::LockPause lockPause = {};
 };

@@ -57,6 +57,9 @@ const std::vector<OptionRow>& optionTable() {
         {"--unit", OptionValue::Text},
         {"--on-result-timeout", OptionValue::Text},
         {"--queue", OptionValue::File},
+        {"--fixtures", OptionValue::File},
+        {"--events", OptionValue::File},
+        {"--ui", OptionValue::Text},
     };
     return options;
 }
@@ -178,11 +181,30 @@ const std::vector<CommandRow>& commandTable() {
         {"station",
          stationCommand,
          true,
-         {"--port", "--wait-port", "--watch", "--log", "--yes", "--retries", "--on-result",
-          "--on-result-timeout", "--redo", "--redo-outdated", "--key", "--anchor", "--shared-log",
-          "--unit", kUpdaterOptions[0], kUpdaterOptions[1], kUpdaterOptions[2], kUpdaterOptions[3]},
+         {"--port",
+          "--wait-port",
+          "--watch",
+          "--log",
+          "--yes",
+          "--retries",
+          "--on-result",
+          "--on-result-timeout",
+          "--redo",
+          "--redo-outdated",
+          "--key",
+          "--anchor",
+          "--shared-log",
+          "--unit",
+          "--fixtures",
+          "--events",
+          "--ui",
+          kUpdaterOptions[0],
+          kUpdaterOptions[1],
+          kUpdaterOptions[2],
+          kUpdaterOptions[3]},
          Operands::Files,
-         "  station QUEUE.csv --port COMn | --wait-port [--watch DIR] [--yes]\n"
+         "  station QUEUE.csv --port COMn | --wait-port [--watch DIR] |\n"
+         "         --fixtures BENCH.csv [--events FILE] [--ui lines] [--yes]\n"
          "         [--retries N] [--log FILE] [--on-result CMD [--on-result-timeout S]]\n"
          "         [--redo NAME]\n"
          "         [--key FILE [--anchor DIR]]\n"
@@ -190,6 +212,8 @@ const std::vector<CommandRow>& commandTable() {
          "                           provision a queue of converters, one after another\n",
          "Usage: tarvel-cli station QUEUE.csv --port COMn [OPTIONS]\n"
          "       tarvel-cli station QUEUE.csv --wait-port [--watch DIR] [OPTIONS]\n"
+         "       tarvel-cli station QUEUE.csv --fixtures BENCH.csv [--events FILE]\n"
+         "                  [--ui lines] [OPTIONS]\n"
          "Applies QUEUE.csv as apply does, then provisions its rows in order, each as\n"
          "the wizard does: the steps on standard error, a line on standard input to go\n"
          "on (s skips the row, q quits), the port test, the image, the updater. Exit\n"
@@ -200,6 +224,11 @@ const std::vector<CommandRow>& commandTable() {
          "  --wait-port      each converter brings its own adapter: wait for a port\n"
          "                   that appears after the start (in /dev/serial/by-id, or\n"
          "                   --watch DIR; in SERIALCOMM on Windows)\n"
+         "  --fixtures BENCH.csv  up to 16 fixtures at once, each pinned to its adapter\n"
+         "                   by port, usbPath or serial; answer a fixture by its\n"
+         "                   number (3 goes on, 3s skips, q quits); a table of the\n"
+         "                   bench on a terminal, else lines (or with --ui lines)\n"
+         "  --events FILE    append a JSON line for each change of a fixture's state\n"
          "  --log FILE       the audit log (default: QUEUE.audit.jsonl beside QUEUE.csv);\n"
          "                   the updater's output of each attempt goes to FILE.d/\n"
          "  --yes            answer every step; --retries N retries a failed converter N\n"

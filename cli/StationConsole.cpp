@@ -2,6 +2,7 @@
 // station/; this is the operator's side of it: the prompts, the updater's
 // echo, the colours and the bells. Its options are read in StationOptions.
 
+#include "cli/BenchConsole.h"
 #include "cli/Cli.h"
 #include "cli/StationOptions.h"
 #include "common/Utf8.h"
@@ -18,14 +19,26 @@ constexpr std::size_t kLongestHeldLine = 65536;
 // and a coloured verdict with bells.
 class ConsoleFace final : public StationFace {
   public:
-    explicit ConsoleFace(Cli& cli) : cli_(cli), terminal_(cli.environment.progressOnTerminal) {}
+    // A bench's own words (its banner, its summary) come before and after
+    // its fixtures' table.
+    explicit ConsoleFace(Cli& cli, BenchConsole* bench = nullptr)
+        : cli_(cli), terminal_(cli.environment.progressOnTerminal), bench_(bench) {}
 
-    void step(const std::string& text) override { cli_.err << text << '\n' << std::flush; }
+    void step(const std::string& text) override {
+        leaveBenchTable();
+        cli_.err << text << '\n' << std::flush;
+    }
     void tell(const std::string& subject, const std::string& message) override {
+        leaveBenchTable();
         cli_.tell(subject, message);
     }
     void tellAboutFile(const std::string& path, const std::string& message) override {
+        leaveBenchTable();
         cli_.tellAboutFile(path, message);
+    }
+    void queueCounted(std::size_t done, std::size_t pending) override {
+        if (bench_)
+            bench_->queueCounted(done, pending);
     }
 
     Answer ask(Question question) override {
@@ -91,9 +104,11 @@ class ConsoleFace final : public StationFace {
             step(word);
             return;
         }
-        cli_.err << (passed ? "\x1b[1;32m" : "\x1b[1;31m") << word << "\x1b[0m"
-                 << (passed ? "\a" : "\a\a\a") << '\n'
-                 << std::flush;
+        if (cli_.environment.colour)
+            cli_.err << (passed ? "\x1b[1;32m" : "\x1b[1;31m") << word << "\x1b[0m";
+        else
+            cli_.err << word;
+        cli_.err << (passed ? "\a" : "\a\a\a") << '\n' << std::flush;
     }
 
     void banner(const std::vector<std::pair<std::string, std::string>>& facts) override {
@@ -104,6 +119,7 @@ class ConsoleFace final : public StationFace {
     }
 
     void rowOutcome(const std::string& project, RowState state) override {
+        leaveBenchTable();
         const char* word = state == RowState::Done       ? "ok       "
                            : state == RowState::Outdated ? "outdated "
                                                          : "pending  ";
@@ -111,6 +127,11 @@ class ConsoleFace final : public StationFace {
     }
 
   private:
+    void leaveBenchTable() {
+        if (bench_)
+            bench_->leaveTable();
+    }
+
     // A key pressed while the station worked answers no prompt.
     void discardTypedAhead() {
         if (cli_.environment.discardTypedAhead)
@@ -162,6 +183,7 @@ class ConsoleFace final : public StationFace {
 
     Cli& cli_;
     const bool terminal_;
+    BenchConsole* bench_;
     std::string pending_;
 };
 
@@ -170,6 +192,7 @@ class ConsoleFace final : public StationFace {
 int stationCommand(Cli& cli) {
     const std::string queueFile = cli.arguments.operands(1).front();
     StationSettings settings = readStationSettings(cli, queueFile);
+    const BenchOptions benchOptions = readBenchOptions(cli);
     const auto rows = applyQueue(cli, queueFile);
     if (!rows)
         return 1;
@@ -178,9 +201,19 @@ int stationCommand(Cli& cli) {
     if (cli.environment.watchInterruptions)
         cli.environment.watchInterruptions();
     settings.interruptions = cli.environment.interruptions;
-    ConsoleFace face(cli);
     try {
-        return runStation(settings, *rows, face);
+        if (settings.fixtures.empty()) {
+            ConsoleFace face(cli);
+            return runStation(settings, *rows, face);
+        }
+        BenchConsole bench(cli, settings.fixtures, benchOptions.eventsFile,
+                           cli.environment.tableOnTerminal && !benchOptions.plainLines,
+                           settings.yes);
+        settings.interruptions = [&bench] { return bench.interruptions(); };
+        ConsoleFace face(cli, &bench);
+        return runStation(settings, *rows, face, [&bench](std::size_t fixture) -> StationFace& {
+            return bench.face(fixture);
+        });
     } catch (const LogError& e) {
         throw CliError::aboutFile(e.path, e.what());
     }

@@ -1,7 +1,9 @@
 // The station's options, read into the engine's settings.
 #include "cli/StationOptions.h"
 
+#include "cli/BenchFile.h"
 #include "cli/Cli.h"
+#include "cli/Csv.h"
 #include "common/IntegerText.h"
 #include "platform/FileSystem.h"
 #include "station/AuditLog.h"
@@ -9,6 +11,14 @@
 namespace {
 
 constexpr const char* kDefaultWatchFolder = "/dev/serial/by-id";
+
+std::vector<Fixture> readFixtures(Cli& cli, const std::string& file) {
+    try {
+        return readBenchFile(cli.readFileOrInput(file));
+    } catch (const CsvError& e) {
+        throw CliError::aboutFile(file, "line " + std::to_string(e.line) + ": " + e.what());
+    }
+}
 
 }  // namespace
 
@@ -19,8 +29,11 @@ StationSettings readStationSettings(Cli& cli, const std::string& queueFile) {
     StationSettings settings;
     settings.port = arguments.option("--port").value_or("");
     const bool waitPort = arguments.flag("--wait-port");
-    if (waitPort == !settings.port.empty())
-        arguments.refuse("give either --port or --wait-port");
+    const auto bench = arguments.option("--fixtures");
+    if (int(waitPort) + int(!settings.port.empty()) + int(bench.has_value()) != 1)
+        arguments.refuse("give one of --port, --wait-port and --fixtures");
+    if (bench)
+        settings.fixtures = readFixtures(cli, *bench);
     if (arguments.option("--watch") && !waitPort)
         arguments.refuse("--watch goes with --wait-port");
     settings.watchFolder = arguments.option("--watch").value_or(kDefaultWatchFolder);
@@ -34,6 +47,8 @@ StationSettings readStationSettings(Cli& cli, const std::string& queueFile) {
             arguments.refuse("--unit takes ask");
         if (settings.yes)
             arguments.refuse("--unit ask needs an operator: it goes without --yes");
+        if (bench)
+            arguments.refuse("--unit ask goes with one port, not with --fixtures");
         settings.askUnit = true;
     }
     if (const auto retries = arguments.option("--retries")) {
@@ -89,5 +104,20 @@ StationSettings readStationSettings(Cli& cli, const std::string& queueFile) {
     settings.wait = cli.environment.wait;
     settings.lockPause = cli.environment.lockPause;
     settings.claimFolder = cli.environment.claimFolder;
+    settings.systemRoot = cli.environment.systemRoot;
+    settings.deviceRoot = cli.environment.deviceRoot;
     return settings;
+}
+
+BenchOptions readBenchOptions(Cli& cli) {
+    const Arguments& arguments = cli.arguments;
+    BenchOptions options;
+    options.eventsFile = arguments.option("--events").value_or("");
+    const auto ui = arguments.option("--ui");
+    if (ui && *ui != "lines" && *ui != "table")
+        arguments.refuse("--ui takes lines or table");
+    options.plainLines = ui == "lines";
+    if ((ui || !options.eventsFile.empty()) && !arguments.option("--fixtures"))
+        arguments.refuse("--events and --ui go with --fixtures");
+    return options;
 }

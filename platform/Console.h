@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,9 @@ void prepareConsoleOutput();
 
 // True when standard error is a terminal that a progress line may overwrite.
 bool standardErrorIsTerminal();
+
+// The columns of standard error's terminal; 0 when it is none or cannot tell.
+std::size_t terminalColumns();
 
 // Where standard input is a terminal (or a Windows console), throws away what
 // was typed and not yet read, so that a key pressed early answers no prompt.

@@ -73,7 +73,8 @@ const std::vector<Member>& optionalMembers() {
     static const std::vector<Member> members = {{"imageSha256", Kind::Text},
                                                 {"image", Kind::Text},
                                                 {"log", Kind::Text},
-                                                {"unit", Kind::Text}};
+                                                {"unit", Kind::Text},
+                                                {"fixture", Kind::Text}};
     return members;
 }
 

@@ -138,7 +138,10 @@ class Station {
         if (watch_)
             knownPorts_ = portNames();
         for (;;) {
-            const auto row = interruptions() == 0 ? nextRow() : std::nullopt;
+            // A fixture takes a row only once its adapter is there.
+            if (interruptions() > 0 || (fixture_ && !waitForFixtureAdapter()))
+                break;
+            const auto row = nextRow();
             if (!row)
                 break;
             const Next next = provision(*row);
@@ -149,6 +152,22 @@ class Station {
             if (next != Next::Row)
                 break;
         }
+    }
+
+    // Whether a row is neither done nor let go: one this station, or a
+    // sibling that fails it, may still write.
+    bool rowLeft() {
+        bool left = false;
+        log_->withLock([&] {
+            const auto records = rowRecords(log_->records(), redo_);
+            const std::lock_guard<std::mutex> lock(shared_->mutex);
+            for (const QueueRow& row : rows_) {
+                const auto found = records.find(row.name);
+                left = left || (!shared_->letGo.count(row.name) &&
+                                (found == records.end() || !found->second.lastOk));
+            }
+        });
+        return left;
     }
 
     // What each row came to; 0 when none is pending or outdated.
@@ -338,6 +357,7 @@ class Station {
             }
         });
         const std::size_t pending = rows_.size() - done - shared_->outdated.size();
+        face_.queueCounted(done, pending + shared_->outdated.size());
         std::vector<std::pair<std::string, std::string>> facts = {
             {"Workspace", settings_.workspaceRoot},
             {"Queue", settings_.queueFile + ": " + std::to_string(rows_.size()) + " rows, " +
@@ -436,7 +456,9 @@ class Station {
                 if (!watch_)
                     device = platform::devicePathForName(port);
             }
-            face_.step("3 - " + portText(port, device));
+            const std::string portWords = portText(port, device);
+            face_.portFound(portWords);
+            face_.step("3 - " + portWords);
             takePort(port, device, row);
             Json start = startRecord(row, port, device);
             bool claimed = false;
@@ -680,6 +702,7 @@ class Station {
             log_->append(record);
             seal();
         });
+        face_.attemptEnded(outcome);
         // Held until the result is in: a start whose device nobody claims
         // counts as an attempt of a station that died.
         portClaim_.reset();
@@ -825,19 +848,20 @@ class Station {
     }
 
     // The port the fixture's adapter is on; while it is absent, the station
-    // says so once and waits for it. Nothing when the operator quits.
+    // says so once and waits for it. Nothing when the operator quits, or
+    // when no row is left for the fixture to write.
     std::optional<std::string> waitForFixtureAdapter() {
         bool told = false;
         for (;;) {
             if (const auto port = fixturePort(*fixture_))
                 return port;
             if (!told) {
-                face_.adapterAbsent();
                 face_.step("No adapter for " + fixture_->label + " (" + pinText(*fixture_) +
                            "); waiting for it");
+                face_.adapterAbsent();
                 told = true;
             }
-            if (interruptions() > 0)
+            if (interruptions() > 0 || !rowLeft())
                 return std::nullopt;
             if (!fixtureWatch_)
                 fixtureWatch_ = std::make_unique<platform::PortWatch>(settings_.deviceRoot);

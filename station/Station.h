@@ -71,10 +71,15 @@ class StationFace {
     virtual void banner(const std::vector<std::pair<std::string, std::string>>& facts) = 0;
     // At the end, each row as the log leaves it.
     virtual void rowOutcome(const std::string& project, RowState state) = 0;
-    // For a face that follows rows apart from the steps' words: the row
-    // taken up (index in the queue), and a fixture's adapter found absent.
-    virtual void rowTaken(const QueueRow&, std::size_t) {}
+    // For a face that follows rows apart from the steps' words: the queue's
+    // counts before the first converter; the row taken up (index in the
+    // queue); a fixture's adapter absent, or the port an attempt is on
+    // (as step 3 words it); each attempt's outcome as the log records it.
+    virtual void queueCounted(std::size_t /*done*/, std::size_t /*pending*/) {}
+    virtual void rowTaken(const QueueRow&, std::size_t /*index*/) {}
     virtual void adapterAbsent() {}
+    virtual void portFound(const std::string& /*portText*/) {}
+    virtual void attemptEnded(const std::string& /*outcome*/) {}
 };
 
 // A fixture of a bench: its label, and the one thing that pins it to its

@@ -93,10 +93,23 @@ void prepareConsoleOutput() {
     static ConsoleBuffer error(STD_ERROR_HANDLE);
     std::cout.rdbuf(&output);
     std::cerr.rdbuf(&error);
+    // Colours and a table redrawn in place are escape sequences, which a
+    // console takes only when asked to.
+    const HANDLE console = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (GetConsoleMode(console, &mode))
+        SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
 }
 
 bool standardErrorIsTerminal() {
     return _isatty(_fileno(stderr)) != 0;
+}
+
+std::size_t terminalColumns() {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info))
+        return 0;
+    return static_cast<std::size_t>(info.srWindow.Right - info.srWindow.Left + 1);
 }
 
 // A key pressed down counts; the line is read once Enter ends it.

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <thread>
@@ -72,6 +73,9 @@ class StationTest : public testing::Test {
     std::function<int()> interruptions;
     // Whether a typed line waits at the terminal.
     std::function<bool()> typedLineWaiting;
+    // Where a bench looks its adapters up.
+    std::string systemRoot = workspace / "sys";
+    std::string deviceRoot = workspace / "dev";
 
     void SetUp() override {
         fs::copy_file(FAKE_UPDATER, workspace / "Ser_40917_Update.exe");
@@ -100,6 +104,8 @@ class StationTest : public testing::Test {
         environment.claimFolder = workspace.path();
         environment.interruptions = interruptions;
         environment.typedLineWaiting = typedLineWaiting;
+        environment.systemRoot = systemRoot;
+        environment.deviceRoot = deviceRoot;
         return runCli(arguments, environment, std::move(errWatcher));
     }
     CliResult station(const std::string& answers = "", std::vector<std::string> more = {},
@@ -876,5 +882,105 @@ TEST_F(StationTest, NoLinkThatAnotherUserMadeIsFollowed) {
     EXPECT_EQ(updaterRuns(), 0);
 }
 #endif
+
+// Three fixtures of a bench on one queue, one pinned by its adapter's
+// serial number: each row is written once, on its fixture's own port; a
+// FAIL is retried on the fixture it failed on; each line names its fixture
+// and the events end as the log does.
+TEST_F(StationTest, ABenchWritesEachRowOnceEachFixtureOnItsOwnPort) {
+    std::string rows = "name\n";
+    for (int i = 1; i <= 6; ++i) rows += "Line-" + std::to_string(i) + "\n";
+    writeFile(queue, rows);
+    const std::string usb = systemRoot + "/devices/usb1/1-1.2";
+    fs::create_directories(usb + "/1-1.2:1.0");
+    fs::create_directories(systemRoot + "/class/tty/ttyUSB0");
+    fs::create_symlink(usb + "/1-1.2:1.0", systemRoot + "/class/tty/ttyUSB0/device");
+    writeFile(usb + "/idVendor", "0403\n");
+    writeFile(usb + "/serial", "FT-B\n");
+    fs::create_directories(deviceRoot);
+    writeFile(deviceRoot + "/ttyUSB0", "");
+    serial->devices = {"COM3", "COM4", "COM33"};  // ttyUSB0 is COM33
+    const std::string bench = workspace / "bench.csv";
+    const std::string eventsFile = workspace / "events.jsonl";
+    writeFile(bench, "fixture,port,serial\nA,COM3,\nB,,FT-B\nC,COM4,\n");
+    setEnvironment("TARVEL_UPDATER_EXIT_CODES", "2 0");
+    const CliResult result = run(
+        {"station", queue, "--fixtures", bench, "--yes", "--retries", "1", "--events", eventsFile});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::map<std::string, std::string> portOf = {
+        {"A", "COM3"}, {"B", "COM33"}, {"C", "COM4"}};
+    std::map<std::string, std::string> fixtureOf;
+    std::map<std::string, int> oks;
+    std::map<std::string, std::string> lastOutcome;
+    for (const Json& record : logRecords(log)) {
+        if (record["event"] != "result")
+            continue;
+        const std::string fixture = record["fixture"];
+        EXPECT_EQ(record["port"], portOf.at(fixture));
+        EXPECT_EQ(fixtureOf.emplace(record["project"], fixture).first->second, fixture);
+        oks[record["project"]] += record["outcome"] == "ok";
+        lastOutcome[fixture] = record["outcome"];
+    }
+    EXPECT_EQ(oks.size(), 6u);
+    for (const auto& [project, count] : oks) EXPECT_EQ(count, 1) << project;
+    EXPECT_GE(updaterRuns(), 7);  // the first run failed
+    std::istringstream events(readFile(eventsFile));
+    std::map<std::string, std::string> lastEvent;
+    for (std::string line; std::getline(events, line);) {
+        const Json event = Json::parse(line);
+        if (!event["outcome"].is_null())
+            lastEvent[event["fixture"]] = event["outcome"];
+    }
+    EXPECT_EQ(lastEvent, lastOutcome);
+    const std::string err = result.err;
+    std::istringstream lines(err.substr(err.find("\nLog ") + 1));
+    std::string line;
+    std::getline(lines, line);  // the banner's last line
+    while (std::getline(lines, line) && line.find(" provisioned; ") == std::string::npos)
+        EXPECT_TRUE(line.rfind("A: ", 0) == 0 || line.rfind("B: ", 0) == 0 ||
+                    line.rfind("C: ", 0) == 0)
+            << line;
+}
+
+// A fixture's prompt is answered by its number; Enter alone answers the one
+// fixture that asks, and a line that answers none says why.
+TEST_F(StationTest, ABenchIsAnsweredByFixture) {
+    writeFile(queue, "name\nLine-1\n");
+    const std::string bench = workspace / "bench.csv";
+    writeFile(bench, "fixture,port\nA,COM3\n");
+    setEnvironment("TARVEL_UPDATER_EXIT_CODES", "0");
+    const CliResult result = run({"station", queue, "--fixtures", bench}, "x\n2\n1\n\n");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.err.find("A: answer 1 when done (1s skips, q quits)\n"
+                              "x: give the fixture's number (3 goes on with fixture 3, 3s skips "
+                              "its row), or q to quit\n"
+                              "2: give the fixture's number"),
+              std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("A: answer 1 when it blinks"), std::string::npos);
+    EXPECT_EQ(updaterRuns(), 1);
+}
+
+TEST_F(StationTest, ABenchFileIsCheckedBeforeAnything) {
+    const std::string bench = workspace / "bench.csv";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"fixture,port\nA,COM3\nA,COM4\n", "line 3: the fixture A is given twice"},
+        {"fixture,port,serial\nA,COM3,X\n", "line 2: A must be pinned by exactly one of"},
+        {"fixture,port\nA,/dev/ttyS0\n", "line 2: /dev/ttyS0 is no port name"},
+        {"fixture,usbPath\nA-label-of-17-chr,1-1\n", "line 2: a fixture's label has 1 to 16"},
+        {"fixture,port\nA,COM3\nB,com3\n", "line 3: B is pinned as another fixture is"},
+        {"fixture\nA\n", "line 1: the header must name fixture and a port"},
+        {"fixture,port\n", "line 1: the bench has no fixture"},
+    };
+    for (const auto& [text, message] : cases) {
+        writeFile(bench, text);
+        const CliResult result = run({"station", queue, "--fixtures", bench, "--yes"});
+        EXPECT_EQ(result.status, 1) << text;
+        EXPECT_NE(result.err.find(bench + ": " + message), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(run({"station", queue, "--fixtures", bench, "--port", "COM3"}).status, 2);
+    EXPECT_EQ(run({"station", queue, "--port", "COM3", "--events", "e.jsonl"}).status, 2);
+    EXPECT_FALSE(fs::exists(log));
+}
 
 }  // namespace

@@ -55,6 +55,10 @@ TEST_F(SerialAdapterTest, TellsAUsbAdapterByItsIdsSerialPlaceAndLink) {
     EXPECT_EQ(platform::serialAdapterFor(dev + "/serial/by-id/usb-FTDI_FT232R-if00-port0", sys, dev)
                   ->serial,
               "A50285BI");
+    // Listed among all adapters too, by its COM name.
+    const auto adapters = platform::serialAdapters(sys, dev);
+    ASSERT_EQ(adapters.size(), 1u);
+    EXPECT_EQ(adapters.at("COM33").serial, "A50285BI");
 }
 
 TEST_F(SerialAdapterTest, WithoutASerialThePlaceOnTheBusTellsAdaptersApart) {

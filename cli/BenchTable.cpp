@@ -1,0 +1,141 @@
+#include "cli/BenchTable.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "common/Utf8.h"
+
+namespace {
+
+constexpr std::size_t kRatedConverters = 10;
+
+// The characters of text, counted as the terminal's columns.
+std::size_t widthOf(const std::string& text) {
+    std::size_t width = 0;
+    for (std::size_t at = 0; at < text.size(); at += utf8SequenceLength(text, at)) ++width;
+    return width;
+}
+
+// text in exactly width columns: cut with "…", or filled with blanks.
+std::string fitted(const std::string& text, std::size_t width) {
+    if (width == 0)
+        return {};
+    const std::size_t have = widthOf(text);
+    if (have <= width)
+        return text + std::string(width - have, ' ');
+    std::size_t at = 0;
+    for (std::size_t kept = 0; kept + 1 < width; ++kept) at += utf8SequenceLength(text, at);
+    return text.substr(0, at) + "\u2026";
+}
+
+const char* colourOf(FixtureView::State state) {
+    switch (state) {
+        case FixtureView::State::Idle:
+            return "";
+        case FixtureView::State::NoAdapter:
+            return "\x1b[2m";  // dim
+        case FixtureView::State::Asking:
+            return "\x1b[1;33m";  // bold yellow
+        case FixtureView::State::Running:
+            return "\x1b[36m";  // cyan
+        case FixtureView::State::Passed:
+            return "\x1b[1;32m";
+        case FixtureView::State::Failed:
+            return "\x1b[1;31m";
+    }
+    return "";
+}
+
+std::string duration(double seconds) {
+    if (seconds < 60)
+        return std::to_string(static_cast<long>(seconds + 0.5)) + " s";
+    const long minutes = static_cast<long>(seconds / 60 + 0.5);
+    if (minutes < 60)
+        return std::to_string(minutes) + " min";
+    return std::to_string(minutes / 60) + " h " + std::to_string(minutes % 60) + " min";
+}
+
+}  // namespace
+
+const char* stateWords(FixtureView::State state) {
+    switch (state) {
+        case FixtureView::State::Idle:
+            return "working";
+        case FixtureView::State::NoAdapter:
+            return "no adapter";
+        case FixtureView::State::Asking:
+            return "asks you";
+        case FixtureView::State::Running:
+            return "running";
+        case FixtureView::State::Passed:
+            return "PASS";
+        case FixtureView::State::Failed:
+            return "FAIL";
+    }
+    return "";
+}
+
+void BenchProgress::counted(std::size_t done, std::size_t pending) {
+    done_ = done;
+    pending_ = pending;
+}
+
+void BenchProgress::ended(const std::string& outcome, Clock::time_point when) {
+    if (outcome == "ok") {
+        ++done_;
+        pending_ -= std::min<std::size_t>(pending_, 1);
+        lastDone_.push_back(when);
+        if (lastDone_.size() > kRatedConverters)
+            lastDone_.pop_front();
+    } else if (outcome != "skipped" && outcome != "quit") {
+        ++failed_;
+    }
+}
+
+std::string BenchProgress::footer() const {
+    std::string text = "done " + std::to_string(done_) + " \u00b7 failed " +
+                       std::to_string(failed_) + " \u00b7 pending " + std::to_string(pending_);
+    if (lastDone_.size() < 2)
+        return text;
+    const double seconds =
+        std::chrono::duration<double>(lastDone_.back() - lastDone_.front()).count();
+    if (seconds <= 0)
+        return text;
+    const double perHour = static_cast<double>(lastDone_.size() - 1) * 3600 / seconds;
+    text += " \u00b7 " + std::to_string(static_cast<long>(perHour + 0.5)) + "/h";
+    if (pending_ > 0)
+        text += " \u00b7 " + duration(static_cast<double>(pending_) * 3600 / perHour) + " left";
+    return text;
+}
+
+std::vector<std::string> benchTable(const std::vector<FixtureView>& fixtures,
+                                    const std::string& footer, std::size_t columns, bool colour) {
+    std::size_t labelWidth = 7;  // "Fixture"
+    for (const FixtureView& fixture : fixtures)
+        labelWidth = std::max(labelWidth, widthOf(fixture.label));
+    // A wide terminal shows more of the port's device and adapter.
+    const std::size_t portWidth = std::clamp<std::size_t>(columns > 80 ? columns - 68 : 12, 12, 40);
+    const std::vector<std::size_t> widths = {2, labelWidth, portWidth, 12, 10, 10};
+    std::size_t fixed = 0;
+    for (const std::size_t width : widths) fixed += width + 1;
+    const std::size_t stepWidth = columns > fixed + 10 ? columns - fixed : 10;
+    const auto line = [&](const std::vector<std::string>& cells) {
+        std::string text;
+        for (std::size_t i = 0; i < widths.size(); ++i) text += fitted(cells[i], widths[i]) + " ";
+        return fitted(text + fitted(cells.back(), stepWidth), columns);
+    };
+    std::vector<std::string> lines = {
+        line({"#", "Fixture", "Port", "Project", "State", "Last", "Step"})};
+    for (std::size_t i = 0; i < fixtures.size(); ++i) {
+        const FixtureView& fixture = fixtures[i];
+        std::string text =
+            line({std::to_string(i + 1), fixture.label, fixture.port, fixture.project,
+                  stateWords(fixture.state), fixture.outcome, fixture.step});
+        const char* paint = colourOf(fixture.state);
+        if (colour && *paint)
+            text = paint + text + "\x1b[0m";
+        lines.push_back(text);
+    }
+    lines.push_back(fitted(footer, columns));
+    return lines;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <deque>
+#include <string>
+#include <vector>
+
+// One fixture as the bench's table shows it.
+struct FixtureView {
+    enum class State { Idle, NoAdapter, Asking, Running, Passed, Failed };
+    std::string label;
+    std::string port;
+    std::string project;
+    std::string step;
+    std::string outcome;
+    State state = State::Idle;
+    bool operator==(const FixtureView&) const = default;
+};
+
+// The state's words, which the table and the events give beside colour.
+const char* stateWords(FixtureView::State state);
+
+// Rows done and converters per hour over the last ten, and the time left
+// at that rate.
+class BenchProgress {
+  public:
+    using Clock = std::chrono::steady_clock;
+    void counted(std::size_t done, std::size_t pending);
+    void ended(const std::string& outcome, Clock::time_point when);
+    // "done 3 · failed 1 · pending 12 · 40/h · 18 min left".
+    std::string footer() const;
+
+  private:
+    std::size_t done_ = 0;
+    std::size_t failed_ = 0;
+    std::size_t pending_ = 0;
+    std::deque<Clock::time_point> lastDone_;
+};
+
+// The table: a header, a line per fixture and the footer, each cut to
+// columns; with colour, each fixture's state in its colour.
+std::vector<std::string> benchTable(const std::vector<FixtureView>& fixtures,
+                                    const std::string& footer, std::size_t columns, bool colour);
