@@ -110,6 +110,7 @@ class BenchConsole::Face final : public StationFace {
     void attemptEnded(const std::string& outcome) override {
         console_.change(index_, [&](FixtureView& view) {
             view.outcome = outcome;
+            view.last = outcome;
             view.state = outcome == "ok"        ? FixtureView::State::Passed
                          : outcome == "skipped" ? FixtureView::State::Idle
                                                 : FixtureView::State::Failed;
@@ -206,7 +207,7 @@ int BenchConsole::interruptions() {
 
 void BenchConsole::queueCounted(std::size_t done, std::size_t pending) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    progress_.counted(done, pending);
+    progress_.counted(done, pending, BenchProgress::Clock::now());
 }
 
 void BenchConsole::change(std::size_t fixture, const std::function<void(FixtureView&)>& edit,
@@ -262,8 +263,8 @@ void BenchConsole::draw() {
     const std::size_t reported =
         cli_.environment.terminalColumns ? cli_.environment.terminalColumns() : 0;
     const std::size_t columns = reported ? reported : kUnknownColumns;
-    std::vector<std::string> lines =
-        benchTable(views_, progress_.footer(), columns, cli_.environment.colour);
+    std::vector<std::string> lines = benchTable(
+        views_, progress_.footer(BenchProgress::Clock::now()), columns, cli_.environment.colour);
     lines.push_back(prompt());
     std::string text = erasure();
     for (std::size_t i = 0; i < lines.size(); ++i)

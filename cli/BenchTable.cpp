@@ -75,9 +75,10 @@ const char* stateWords(FixtureView::State state) {
     return "";
 }
 
-void BenchProgress::counted(std::size_t done, std::size_t pending) {
+void BenchProgress::counted(std::size_t done, std::size_t pending, Clock::time_point when) {
     done_ = done;
     pending_ = pending;
+    started_ = when;
 }
 
 void BenchProgress::ended(const std::string& outcome, Clock::time_point when) {
@@ -85,23 +86,25 @@ void BenchProgress::ended(const std::string& outcome, Clock::time_point when) {
         ++done_;
         pending_ -= std::min<std::size_t>(pending_, 1);
         lastDone_.push_back(when);
-        if (lastDone_.size() > kRatedConverters)
+        if (lastDone_.size() > kRatedConverters + 1)
             lastDone_.pop_front();
     } else if (outcome != "skipped" && outcome != "quit") {
         ++failed_;
     }
 }
 
-std::string BenchProgress::footer() const {
+std::string BenchProgress::footer(Clock::time_point now) const {
     std::string text = "done " + std::to_string(done_) + " \u00b7 failed " +
                        std::to_string(failed_) + " \u00b7 pending " + std::to_string(pending_);
-    if (lastDone_.size() < 2)
+    if (lastDone_.empty())
         return text;
-    const double seconds =
-        std::chrono::duration<double>(lastDone_.back() - lastDone_.front()).count();
+    const bool full = lastDone_.size() > kRatedConverters;
+    const Clock::time_point since = full ? lastDone_.front() : started_;
+    const double converters = static_cast<double>(lastDone_.size() - (full ? 1 : 0));
+    const double seconds = std::chrono::duration<double>(now - since).count();
     if (seconds <= 0)
         return text;
-    const double perHour = static_cast<double>(lastDone_.size() - 1) * 3600 / seconds;
+    const double perHour = converters * 3600 / seconds;
     text += " \u00b7 " + std::to_string(static_cast<long>(perHour + 0.5)) + "/h";
     if (pending_ > 0)
         text += " \u00b7 " + duration(static_cast<double>(pending_) * 3600 / perHour) + " left";
@@ -130,7 +133,7 @@ std::vector<std::string> benchTable(const std::vector<FixtureView>& fixtures,
         const FixtureView& fixture = fixtures[i];
         std::string text =
             line({std::to_string(i + 1), fixture.label, fixture.port, fixture.project,
-                  stateWords(fixture.state), fixture.outcome, fixture.step});
+                  stateWords(fixture.state), fixture.last, fixture.step});
         const char* paint = colourOf(fixture.state);
         if (colour && *paint)
             text = paint + text + "\x1b[0m";

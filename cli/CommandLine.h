@@ -47,6 +47,10 @@ struct CliEnvironment {
     platform::LockPause lockPause = {};
 };
 
+// The environment of the program on this machine, with its ports opened
+// through serial (the system's, or the tests' stand-in).
+CliEnvironment systemEnvironment(std::shared_ptr<platform::SerialApi> serial);
+
 // Runs one tarvel-cli command (arguments without the program name), writing
 // results to out and messages to err. Returns the exit status: 0 done,
 // 1 refused or failed, 2 a usage error.

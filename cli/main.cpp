@@ -1,43 +1,11 @@
 // tarvel-cli: the engine of Tarvel without windows, for scripts.
-#include <cstdlib>
 #include <iostream>
-#include <string_view>
 
 #include "cli/CommandLine.h"
 #include "platform/Console.h"
-#include "platform/FileSystem.h"
-#include "platform/Interrupts.h"
-#include "project/Workspace.h"
-
-namespace {
-
-#ifdef _WIN32
-constexpr bool kTermOptional = true;
-#else
-constexpr bool kTermOptional = false;
-#endif
-
-}  // namespace
 
 int main(int argc, char** argv) {
     platform::prepareConsoleOutput();
-    CliEnvironment environment{workspaceRootFor(platform::executableFolder()),
-                               platform::systemSerialApi(),
-                               platform::standardErrorIsTerminal(),
-                               {},
-                               &std::cin};
-    // A terminal without a TERM (a Windows console has none) is taken as
-    // able; a dumb one gets plain lines.
-    const char* term = std::getenv("TERM");
-    environment.tableOnTerminal =
-        environment.progressOnTerminal && (term ? std::string_view(term) != "dumb" : kTermOptional);
-    const char* noColor = std::getenv("NO_COLOR");
-    environment.colour = environment.progressOnTerminal && !(noColor && *noColor);
-    environment.terminalColumns = platform::terminalColumns;
-    environment.discardTypedAhead = platform::discardTypedAhead;
-    environment.typedLineWaiting = platform::typedLineWaiting;
-    environment.watchInterruptions = platform::watchInterruptions;
-    environment.interruptions = platform::interruptions;
     return runCommandLine(platform::programArguments(argc, argv), std::cout, std::cerr,
-                          environment);
+                          systemEnvironment(platform::systemSerialApi()));
 }

@@ -2,14 +2,18 @@
 # Takes the operator's guide's pictures from the program itself, under Xvfb
 # with openbox, so that they never drift from the program: the main window,
 # New project, General Parameter, the wizard with its box for a missing
-# updater, and the About box, into docs/images/. Installs the packages it
-# declares (xvfb, x11-utils, openbox, xdotool, imagemagick) when missing, as the other
-# scripts do, and builds the program (release) when it is not built.
+# updater, the About box, and a bench's table in a terminal, into
+# docs/images/. Installs the packages it declares (xvfb, x11-utils, openbox,
+# xdotool, imagemagick, xterm) when missing, as the other scripts do, and
+# builds the program (release) when it is not built, and for the table
+# tarvel-cli on the tests' serial layer (the debug build of scripts/test.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh xvfb x11-utils openbox xdotool imagemagick
+scripts/install-deps.sh xvfb x11-utils openbox xdotool imagemagick xterm
 cmake --preset release -DTARVEL_BUILD_TESTS=OFF >/dev/null
 cmake --build --preset release --target Tarvel >/dev/null
+cmake --preset debug >/dev/null
+cmake --build --preset debug --target tarvel-cli-fakeports fake_updater >/dev/null
 
 images=docs/images
 mkdir -p "$images"
@@ -67,6 +71,27 @@ about=$(window "About")
 shoot "$about" about.png
 xdotool key Escape
 sleep 0.5
+
+# A bench of four fixtures in a terminal: COM1 to COM16 of the tests' serial
+# layer, the stand-in updater taking 4 s, its second run failing, and one
+# fixture whose adapter is absent.
+bench=$(mktemp -d)
+mkdir "$bench/MASTER"
+: >"$bench/MASTER/sim40917.sim"
+cp build/debug/tests/fake_updater "$bench/Ser_40917_Update.exe"
+{ echo name; printf 'CNV-0%s\n' {1..9}; } >"$bench/queue.csv"
+printf 'fixture,port,usbPath,serial\nLeft,COM1,,\nMiddle,,1-1.2,\nRight,,,FAKE0003\nSpare,,,A50285BI\n' \
+  >"$bench/bench.csv"
+TARVEL_ARGS_FILE="$bench/args.txt" TARVEL_UPDATER_EXIT_CODES="0 2 0" TARVEL_UPDATER_SLEEP_MS=4000 \
+  xterm -T "Bench" -geometry 100x9 -fa Monospace -fs 10 -e \
+  build/debug/tests/tarvel-cli-fakeports --workspace "$bench" station "$bench/queue.csv" \
+  --fixtures "$bench/bench.csv" --yes &
+pids+=($!)
+terminal=$(window "Bench")
+sleep 6                         # one row failed, the next ones running
+shoot "$terminal" bench-table.png
+kill "${pids[-1]}" 2>/dev/null || true
+rm -rf "$bench"
 
 # The updater's own window: a stand-in updater that says what a device
 # without power makes it say. It needs a port that opens and raises DTR.

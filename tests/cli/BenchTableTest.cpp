@@ -7,15 +7,21 @@ namespace {
 // Two fixtures on a terminal of 80 columns: every line fits, the state is
 // in words as well as in colour, and the footer rates the last converters.
 TEST(BenchTable, FitsTheTerminalAndNamesEachStateInWords) {
+    // Two converters that end together count as two; the rate then rests
+    // on the last ten.
     BenchProgress progress;
-    progress.counted(1, 5);
     const auto start = BenchProgress::Clock::now();
-    progress.ended("ok", start);
-    progress.ended("failed", start + std::chrono::seconds(5));
-    progress.ended("ok", start + std::chrono::seconds(10));
-    progress.ended("ok", start + std::chrono::seconds(20));
-    EXPECT_EQ(progress.footer(),
-              "done 4 \u00b7 failed 1 \u00b7 pending 2 \u00b7 360/h \u00b7 20 s left");
+    const auto at = [&](int seconds) { return start + std::chrono::seconds(seconds); };
+    progress.counted(1, 15, start);
+    progress.ended("ok", at(20));
+    progress.ended("ok", at(20));
+    progress.ended("failed", at(25));
+    EXPECT_EQ(progress.footer(at(40)),
+              "done 3 \u00b7 failed 1 \u00b7 pending 13 \u00b7 180/h \u00b7 4 min left");
+    for (int i = 1; i <= 10; ++i) progress.ended("ok", at(40 + 10 * i));
+    EXPECT_EQ(progress.footer(at(140)),
+              "done 13 \u00b7 failed 1 \u00b7 pending 3 \u00b7 300/h "
+              "\u00b7 36 s left");
 
     std::vector<FixtureView> fixtures(2);
     fixtures[0] = {"Left",
@@ -23,10 +29,12 @@ TEST(BenchTable, FitsTheTerminalAndNamesEachStateInWords) {
                    "CNV-0001 (SN 42)",
                    "Updater running\u2026 12 s",
                    "",
+                   "",
                    FixtureView::State::Running};
-    fixtures[1] = {"Right-bench-16ch", "usbPath 1-1.2", "",
-                   "No adapter",       "failed",        FixtureView::State::NoAdapter};
-    const std::vector<std::string> lines = benchTable(fixtures, progress.footer(), 80, false);
+    fixtures[1] = {"Right-bench-16ch",           "usbPath 1-1.2", "", "No adapter", "", "failed",
+                   FixtureView::State::NoAdapter};
+    const std::vector<std::string> lines =
+        benchTable(fixtures, progress.footer(at(140)), 80, false);
     ASSERT_EQ(lines.size(), 4u);
     for (const std::string& line : lines) {
         std::size_t columns = 0;

@@ -891,6 +891,14 @@ TEST_F(StationTest, ABenchWritesEachRowOnceEachFixtureOnItsOwnPort) {
     std::string rows = "name\n";
     for (int i = 1; i <= 6; ++i) rows += "Line-" + std::to_string(i) + "\n";
     writeFile(queue, rows);
+    serial->devices = {"COM3", "COM4", "COM33"};  // ttyUSB0 is COM33
+    const std::string bench = workspace / "bench.csv";
+    const std::string eventsFile = workspace / "events.jsonl";
+#ifdef _WIN32
+    // Windows tells adapters apart through SetupAPI, which no test can lay
+    // out: B is pinned by its port there.
+    writeFile(bench, "fixture,port,serial\nA,COM3,\nB,COM33,\nC,COM4,\n");
+#else
     const std::string usb = systemRoot + "/devices/usb1/1-1.2";
     fs::create_directories(usb + "/1-1.2:1.0");
     fs::create_directories(systemRoot + "/class/tty/ttyUSB0");
@@ -899,10 +907,8 @@ TEST_F(StationTest, ABenchWritesEachRowOnceEachFixtureOnItsOwnPort) {
     writeFile(usb + "/serial", "FT-B\n");
     fs::create_directories(deviceRoot);
     writeFile(deviceRoot + "/ttyUSB0", "");
-    serial->devices = {"COM3", "COM4", "COM33"};  // ttyUSB0 is COM33
-    const std::string bench = workspace / "bench.csv";
-    const std::string eventsFile = workspace / "events.jsonl";
     writeFile(bench, "fixture,port,serial\nA,COM3,\nB,,FT-B\nC,COM4,\n");
+#endif
     setEnvironment("TARVEL_UPDATER_EXIT_CODES", "2 0");
     const CliResult result = run(
         {"station", queue, "--fixtures", bench, "--yes", "--retries", "1", "--events", eventsFile});
