@@ -32,13 +32,7 @@ Answer BenchAnswers::await(std::size_t fixture) {
             answered_.wait(lock);
             continue;
         }
-        reading_ = true;
-        lock.unlock();
-        const auto line = readLine_();
-        lock.lock();
-        reading_ = false;
-        take(line);
-        answered_.notify_all();
+        readOneLine(lock);
     }
 }
 
@@ -46,6 +40,12 @@ bool BenchAnswers::quitting(const std::function<bool()>& lineWaiting) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (quit_ || ended_ || reading_ || anyAsks() || !lineWaiting || !lineWaiting())
         return quit_;
+    readOneLine(lock);
+    return quit_;
+}
+
+void BenchAnswers::readOneLine(std::unique_lock<std::mutex>& lock) {
+    // The others wait while this one reads, without the lock.
     reading_ = true;
     lock.unlock();
     const auto line = readLine_();
@@ -53,7 +53,6 @@ bool BenchAnswers::quitting(const std::function<bool()>& lineWaiting) {
     reading_ = false;
     take(line);
     answered_.notify_all();
-    return quit_;
 }
 
 bool BenchAnswers::anyAsks() const {

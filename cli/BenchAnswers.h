@@ -33,6 +33,8 @@ class BenchAnswers {
     bool quitting(const std::function<bool()>& lineWaiting);
 
   private:
+    // With the mutex held (by lock): reads a line and hands it on.
+    void readOneLine(std::unique_lock<std::mutex>& lock);
     // With the mutex held: what the line answers.
     void take(const std::optional<std::string>& line);
     bool anyAsks() const;

@@ -28,22 +28,22 @@ std::string fitted(const std::string& text, std::size_t width) {
     return text.substr(0, at) + "\u2026";
 }
 
-const char* colourOf(FixtureView::State state) {
-    switch (state) {
-        case FixtureView::State::Idle:
-            return "";
-        case FixtureView::State::NoAdapter:
-            return "\x1b[2m";  // dim
-        case FixtureView::State::Asking:
-            return "\x1b[1;33m";  // bold yellow
-        case FixtureView::State::Running:
-            return "\x1b[36m";  // cyan
-        case FixtureView::State::Passed:
-            return "\x1b[1;32m";
-        case FixtureView::State::Failed:
-            return "\x1b[1;31m";
-    }
-    return "";
+// Each state's words and colour, in the order of FixtureView::State.
+struct StateLook {
+    const char* words;
+    const char* colour;
+};
+constexpr StateLook kLooks[] = {
+    {"working", ""},
+    {"no adapter", "\x1b[2m"},   // dim
+    {"asks you", "\x1b[1;33m"},  // bold yellow
+    {"running", "\x1b[36m"},     // cyan
+    {"PASS", "\x1b[1;32m"},
+    {"FAIL", "\x1b[1;31m"},
+};
+
+const StateLook& lookOf(FixtureView::State state) {
+    return kLooks[static_cast<std::size_t>(state)];
 }
 
 std::string duration(double seconds) {
@@ -58,21 +58,7 @@ std::string duration(double seconds) {
 }  // namespace
 
 const char* stateWords(FixtureView::State state) {
-    switch (state) {
-        case FixtureView::State::Idle:
-            return "working";
-        case FixtureView::State::NoAdapter:
-            return "no adapter";
-        case FixtureView::State::Asking:
-            return "asks you";
-        case FixtureView::State::Running:
-            return "running";
-        case FixtureView::State::Passed:
-            return "PASS";
-        case FixtureView::State::Failed:
-            return "FAIL";
-    }
-    return "";
+    return lookOf(state).words;
 }
 
 void BenchProgress::counted(std::size_t done, std::size_t pending, Clock::time_point when) {
@@ -134,7 +120,7 @@ std::vector<std::string> benchTable(const std::vector<FixtureView>& fixtures,
         std::string text =
             line({std::to_string(i + 1), fixture.label, fixture.port, fixture.project,
                   stateWords(fixture.state), fixture.last, fixture.step});
-        const char* paint = colourOf(fixture.state);
+        const char* paint = lookOf(fixture.state).colour;
         if (colour && *paint)
             text = paint + text + "\x1b[0m";
         lines.push_back(text);
