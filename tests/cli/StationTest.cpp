@@ -884,9 +884,10 @@ TEST_F(StationTest, NoLinkThatAnotherUserMadeIsFollowed) {
 #endif
 
 // Three fixtures of a bench on one queue, one pinned by its adapter's
-// serial number: each row is written once, on its fixture's own port; a
-// FAIL is retried on the fixture it failed on; each line names its fixture
-// and the events end as the log does.
+// serial number, and a fourth whose adapter never comes: each row is
+// written once, on its fixture's own port; a FAIL is retried on the fixture
+// it failed on; each line names its fixture and the events end as the log
+// does; the bench ends once no row is left.
 TEST_F(StationTest, ABenchWritesEachRowOnceEachFixtureOnItsOwnPort) {
     std::string rows = "name\n";
     for (int i = 1; i <= 6; ++i) rows += "Line-" + std::to_string(i) + "\n";
@@ -897,7 +898,7 @@ TEST_F(StationTest, ABenchWritesEachRowOnceEachFixtureOnItsOwnPort) {
 #ifdef _WIN32
     // Windows tells adapters apart through SetupAPI, which no test can lay
     // out: B is pinned by its port there.
-    writeFile(bench, "fixture,port,serial\nA,COM3,\nB,COM33,\nC,COM4,\n");
+    writeFile(bench, "fixture,port,serial\nA,COM3,\nB,COM33,\nC,COM4,\nD,COM9,\n");
 #else
     const std::string usb = systemRoot + "/devices/usb1/1-1.2";
     fs::create_directories(usb + "/1-1.2:1.0");
@@ -907,7 +908,7 @@ TEST_F(StationTest, ABenchWritesEachRowOnceEachFixtureOnItsOwnPort) {
     writeFile(usb + "/serial", "FT-B\n");
     fs::create_directories(deviceRoot);
     writeFile(deviceRoot + "/ttyUSB0", "");
-    writeFile(bench, "fixture,port,serial\nA,COM3,\nB,,FT-B\nC,COM4,\n");
+    writeFile(bench, "fixture,port,serial\nA,COM3,\nB,,FT-B\nC,COM4,\nD,COM9,\n");
 #endif
     setEnvironment("TARVEL_UPDATER_EXIT_CODES", "2 0");
     const CliResult result = run(
@@ -944,8 +945,14 @@ TEST_F(StationTest, ABenchWritesEachRowOnceEachFixtureOnItsOwnPort) {
     std::getline(lines, line);  // the banner's last line
     while (std::getline(lines, line) && line.find(" provisioned; ") == std::string::npos)
         EXPECT_TRUE(line.rfind("A: ", 0) == 0 || line.rfind("B: ", 0) == 0 ||
-                    line.rfind("C: ", 0) == 0)
+                    line.rfind("C: ", 0) == 0 || line.rfind("D: ", 0) == 0)
             << line;
+    EXPECT_NE(err.find("D: No adapter for D (COM9); waiting for it\n"), std::string::npos);
+    EXPECT_NE(
+        readFile(eventsFile)
+            .find(
+                R"("fixture":"D","row":null,"project":null,"step":"No adapter for D (COM9); waiting for it","state":"no adapter","outcome":null)"),
+        std::string::npos);
 }
 
 // A fixture's prompt is answered by its number; Enter alone answers the one
