@@ -130,6 +130,7 @@ BenchConsole::BenchConsole(Cli& cli, const std::vector<Fixture>& fixtures,
                            const std::string& eventsFile, bool table, bool answeredByItself)
     : cli_(cli),
       table_(table),
+      answeredByItself_(answeredByItself),
       eventsFile_(eventsFile),
       rows_(fixtures.size(), 0),
       answers_(
@@ -201,7 +202,10 @@ StationFace& BenchConsole::face(std::size_t fixture) {
 
 int BenchConsole::interruptions() {
     const int interrupted = cli_.environment.interruptions ? cli_.environment.interruptions() : 0;
-    const bool quit = answers_.quitting(cli_.environment.typedLineWaiting);
+    // With --yes no prompt reads the input: a q is read from a pipe as from
+    // a terminal. Otherwise a piped line waits for the prompt it answers.
+    const bool quit = answers_.quitting(answeredByItself_ ? cli_.environment.inputWaiting
+                                                          : cli_.environment.typedLineWaiting);
     return std::max(interrupted, quit ? 1 : 0);
 }
 

@@ -60,6 +60,7 @@ class BenchConsole {
 
     Cli& cli_;
     const bool table_;
+    const bool answeredByItself_;
     std::unique_ptr<platform::AppendFile> events_;
     std::string eventsFile_;
     std::vector<std::unique_ptr<Face>> faces_;

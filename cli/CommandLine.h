@@ -28,6 +28,8 @@ struct CliEnvironment {
     // Whether a line typed at the terminal waits to be read, so that a wait
     // can take q without blocking; none: never.
     std::function<bool()> typedLineWaiting = {};
+    // Whether standard input of any kind has a line (or its end) to read.
+    std::function<bool()> inputWaiting = {};
     // From the call of the first on, the second counts the operator's
     // interruptions (Ctrl-C one, a hang-up two); the station's only.
     std::function<void()> watchInterruptions = {};

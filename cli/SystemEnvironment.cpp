@@ -28,6 +28,7 @@ CliEnvironment systemEnvironment(std::shared_ptr<platform::SerialApi> serial) {
                                &std::cin};
     environment.discardTypedAhead = platform::discardTypedAhead;
     environment.typedLineWaiting = platform::typedLineWaiting;
+    environment.inputWaiting = platform::inputWaiting;
     environment.watchInterruptions = platform::watchInterruptions;
     environment.interruptions = platform::interruptions;
     // A terminal without a TERM (a Windows console has none) is taken as

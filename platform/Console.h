@@ -29,4 +29,8 @@ void discardTypedAhead();
 // something typed there waits to be read; false for a pipe or a file.
 bool typedLineWaiting();
 
+// Whether standard input, whatever it is, has something to read now (or
+// has ended): typed at a terminal, written into a pipe, or a file.
+bool inputWaiting();
+
 }  // namespace platform

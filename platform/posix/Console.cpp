@@ -29,6 +29,11 @@ bool typedLineWaiting() {
     return isatty(STDIN_FILENO) == 1 && poll(&input, 1, 0) == 1;
 }
 
+bool inputWaiting() {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    return poll(&input, 1, 0) == 1;
+}
+
 void discardTypedAhead() {
     if (isatty(STDIN_FILENO) == 1)
         tcflush(STDIN_FILENO, TCIFLUSH);

@@ -129,6 +129,23 @@ bool typedLineWaiting() {
     return false;
 }
 
+bool inputWaiting() {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    switch (GetFileType(input)) {
+        case FILE_TYPE_CHAR:
+            return typedLineWaiting();
+        case FILE_TYPE_PIPE: {
+            DWORD available = 0;
+            // A pipe whose writer has gone has ended: reading it says so.
+            return !PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr) || available > 0;
+        }
+        case FILE_TYPE_DISK:
+            return true;
+        default:
+            return false;
+    }
+}
+
 void discardTypedAhead() {
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
