@@ -31,4 +31,27 @@ std::string devicePathForName(const std::string& name, const std::string& device
     return number ? portDevicePath(*number, deviceFolder) : name;
 }
 
+std::optional<std::string> serialFromInstanceId(std::string_view instanceId) {
+    const std::size_t first = instanceId.find('\\');
+    const std::size_t second =
+        first == std::string_view::npos ? first : instanceId.find('\\', first + 1);
+    if (second == std::string_view::npos)
+        return std::nullopt;
+    std::string bus(instanceId.substr(0, first));
+    for (char& c : bus) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (bus == "FTDIBUS") {
+        const std::string_view ids = instanceId.substr(first + 1, second - first - 1);
+        const std::size_t plus = ids.find('+', ids.find('+') + 1);
+        if (ids.find('+') == std::string_view::npos || plus == std::string_view::npos ||
+            plus + 1 >= ids.size())
+            return std::nullopt;
+        return std::string(ids.substr(plus + 1));
+    }
+    const std::string_view last = instanceId.substr(second + 1);
+    if (bus != "USB" || last.empty() || last.find('&') != std::string_view::npos ||
+        last.find('\\') != std::string_view::npos)
+        return std::nullopt;
+    return std::string(last);
+}
+
 }  // namespace platform

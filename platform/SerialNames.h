@@ -32,4 +32,11 @@ std::string updaterPortPath(const std::string& portText);
 // cannot tell the two apart, "held or no access".
 std::string unopenablePortState(const std::string& name, const std::string& deviceFolder = "/dev");
 
+// The serial number in a Windows device instance id: a USB device's
+// "USB\VID_0403&PID_6001\A12B" ends with it, and an FTDI port's
+// "FTDIBUS\VID_0403+PID_6001+A12BA\0000" has it after the second '+'
+// (with the channel's letter). Nothing for a last part with '&', which
+// Windows made up for a device without a serial number, or another bus.
+std::optional<std::string> serialFromInstanceId(std::string_view instanceId);
+
 }  // namespace platform

@@ -1,6 +1,7 @@
 #include "station/Station.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <mutex>
@@ -80,6 +81,9 @@ struct SharedQueue {
     std::set<std::string> taken;
     // Updaters of earlier attempts that may still hold their ports.
     std::vector<Json> runningUpdaters;
+    // A fixture has failed (the log cannot be used): the others stop as
+    // they would at a Ctrl-C, once their updaters have ended.
+    std::atomic<bool> stopping{false};
 };
 
 class Station {
@@ -201,7 +205,10 @@ class Station {
         });
     }
 
-    int interruptions() const { return settings_.interruptions ? settings_.interruptions() : 0; }
+    int interruptions() const {
+        const int interrupted = settings_.interruptions ? settings_.interruptions() : 0;
+        return std::max(interrupted, shared_->stopping ? 1 : 0);
+    }
 
     // ---- The log's seal -----------------------------------------------
 
@@ -933,6 +940,7 @@ int runStation(const StationSettings& settings, const std::vector<QueueRow>& row
                 Station(settings, rows, fixtureFace(i), shared, &settings.fixtures[i])
                     .provisionRows();
             } catch (...) {
+                shared->stopping = true;
                 const std::lock_guard<std::mutex> lock(failureMutex);
                 if (!failure)
                     failure = std::current_exception();

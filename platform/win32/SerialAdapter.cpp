@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/SerialNames.h"
 #include "platform/win32/Wide.h"
 
 namespace platform {
@@ -64,30 +65,6 @@ std::string instanceIdOf(HDEVINFO devices, SP_DEVINFO_DATA& device) {
     return fromWide(id);
 }
 
-// The serial number in a device instance id: "USB\VID_0403&PID_6001\A12B"
-// ends with it; an FTDI port's "FTDIBUS\VID_0403+PID_6001+A12BA\0000" has
-// it after the second '+' (with the channel's letter). A last part with '&'
-// is one that Windows made up for a device without a serial number.
-std::optional<std::string> serialOf(const std::string& instanceId) {
-    const std::size_t first = instanceId.find('\\');
-    const std::size_t second =
-        first == std::string::npos ? std::string::npos : instanceId.find('\\', first + 1);
-    if (second == std::string::npos)
-        return std::nullopt;
-    const std::string bus = upperCase(instanceId.substr(0, first));
-    if (bus == "FTDIBUS") {
-        const std::string ids = instanceId.substr(first + 1, second - first - 1);
-        const std::size_t plus = ids.find('+', ids.find('+') + 1);
-        if (plus == std::string::npos || plus + 1 >= ids.size())
-            return std::nullopt;
-        return ids.substr(plus + 1);
-    }
-    const std::string last = instanceId.substr(second + 1);
-    if (bus != "USB" || last.empty() || last.find('&') != std::string::npos)
-        return std::nullopt;
-    return last;
-}
-
 }  // namespace
 
 std::map<std::string, SerialAdapter> serialAdapters(const std::string&, const std::string&) {
@@ -106,7 +83,7 @@ std::map<std::string, SerialAdapter> serialAdapters(const std::string&, const st
         SerialAdapter adapter;
         adapter.vendorId = idAfter(*hardwareId, "VID_");
         adapter.productId = idAfter(*hardwareId, "PID_");
-        adapter.serial = serialOf(instanceIdOf(devices, device));
+        adapter.serial = serialFromInstanceId(instanceIdOf(devices, device));
         adapter.description = registryProperty(devices, device, SPDRP_FRIENDLYNAME);
         adapter.usbPath = registryProperty(devices, device, SPDRP_LOCATION_INFORMATION);
         adapters.emplace(upperCase(port), std::move(adapter));

@@ -143,6 +143,22 @@ TEST(ComNames, NumbersAndDevices) {
 
 #endif  // _WIN32
 
+// The serial numbers that SetupAPI's device instance ids hold, and those
+// Windows made up for adapters without one.
+TEST(ComNames, SerialFromADeviceInstanceId) {
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        {"USB\\VID_067B&PID_2303\\A12B34", "A12B34"},
+        {"usb\\VID_10C4&PID_EA60\\0001", "0001"},
+        {"FTDIBUS\\VID_0403+PID_6001+A50285BIA\\0000", "A50285BIA"},
+        {"USB\\VID_1A86&PID_7523\\5&2A3F1C4&0&2", std::nullopt},
+        {"ACPI\\PNP0501\\1", std::nullopt},
+        {"USB\\VID_067B&PID_2303", std::nullopt},
+        {"FTDIBUS\\VID_0403+PID_6001\\0000", std::nullopt},
+    };
+    for (const auto& [id, serial] : cases)
+        EXPECT_EQ(platform::serialFromInstanceId(id), serial) << id;
+}
+
 #ifndef _WIN32
 // Zombie children of this process, from /proc.
 int zombieChildren() {
