@@ -390,6 +390,7 @@ class Station {
         for (;;) {
             std::optional<std::size_t> next;
             std::string busy;
+            std::string busyWith = "another station";
             log_->withLock([&] {
                 takeInterruptedAttempts();  // a station may have died meanwhile
                 seal();
@@ -404,8 +405,10 @@ class Station {
                     const bool done = found != records.end() && found->second.lastOk;
                     // Another fixture of this bench has it, claimed or not yet.
                     if (shared_->taken.count(name)) {
-                        if (!done && busy.empty())
+                        if (!done && busy.empty()) {
                             busy = name;
+                            busyWith = "another fixture";
+                        }
                         continue;
                     }
                     if (found == records.end()) {
@@ -425,7 +428,7 @@ class Station {
             if (next || busy.empty() || interruptions() > 0)
                 return next;
             if (busy != awaited)
-                face_.step("Waiting for " + busy + ", which another station provisions");
+                face_.step("Waiting for " + busy + ", which " + busyWith + " provisions");
             awaited = busy;
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
         }
