@@ -13,12 +13,6 @@ namespace {
 constexpr const char* kLabelColumn = "fixture";
 const std::set<std::string> kPinColumns = {"port", "usbPath", "serial"};
 
-std::size_t characterCount(const std::string& text) {
-    std::size_t count = 0;
-    for (std::size_t at = 0; at < text.size(); at += utf8SequenceLength(text, at)) ++count;
-    return count;
-}
-
 // The column of each name in the header, which names the label and a pin.
 std::map<std::string, std::size_t> columnsOf(const CsvRow& header) {
     std::map<std::string, std::size_t> columns;
@@ -45,7 +39,7 @@ Fixture fixtureOf(const CsvRow& row, const std::map<std::string, std::size_t>& c
                    : row.cells[found->second];
     };
     Fixture fixture{cell(kLabelColumn), cell("port"), cell("usbPath"), cell("serial")};
-    if (fixture.label.empty() || characterCount(fixture.label) > kLongestFixtureLabel)
+    if (fixture.label.empty() || utf8CharacterCount(fixture.label) > kLongestFixtureLabel)
         throw CsvError{row.line, "a fixture's label has 1 to 16 characters"};
     const int pins = !fixture.port.empty() + !fixture.usbPath.empty() + !fixture.serial.empty();
     if (pins != 1)

@@ -9,18 +9,14 @@ namespace {
 
 constexpr std::size_t kRatedConverters = 10;
 
-// The characters of text, counted as the terminal's columns.
-std::size_t widthOf(const std::string& text) {
-    std::size_t width = 0;
-    for (std::size_t at = 0; at < text.size(); at += utf8SequenceLength(text, at)) ++width;
-    return width;
-}
-
 // text in exactly width columns: cut with "…", or filled with blanks.
-std::string fitted(const std::string& text, std::size_t width) {
+// A byte that is no UTF-8 (an adapter's name from sysfs may hold one) is
+// shown as U+FFFD; each character takes one column.
+std::string fitted(const std::string& raw, std::size_t width) {
     if (width == 0)
         return {};
-    const std::size_t have = widthOf(text);
+    const std::string text = withInvalidBytesReplaced(raw);
+    const std::size_t have = utf8CharacterCount(text);
     if (have <= width)
         return text + std::string(width - have, ' ');
     std::size_t at = 0;
@@ -101,7 +97,7 @@ std::vector<std::string> benchTable(const std::vector<FixtureView>& fixtures,
                                     const std::string& footer, std::size_t columns, bool colour) {
     std::size_t labelWidth = 7;  // "Fixture"
     for (const FixtureView& fixture : fixtures)
-        labelWidth = std::max(labelWidth, widthOf(fixture.label));
+        labelWidth = std::max(labelWidth, utf8CharacterCount(fixture.label));
     // A wide terminal shows more of the port's device and adapter.
     const std::size_t portWidth = std::clamp<std::size_t>(columns > 80 ? columns - 68 : 12, 12, 40);
     const std::vector<std::size_t> widths = {2, labelWidth, portWidth, 12, 10, 10};

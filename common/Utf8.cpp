@@ -1,5 +1,7 @@
 #include "common/Utf8.h"
 
+#include <algorithm>
+
 std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
     const unsigned char lead = byte(0);
@@ -34,6 +36,13 @@ std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {
             return 0;
     }
     return length;
+}
+
+std::size_t utf8CharacterCount(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t at = 0; at < text.size(); ++count)
+        at += std::max<std::size_t>(1, utf8SequenceLength(text, at));
+    return count;
 }
 
 bool isValidUtf8(std::string_view text) {

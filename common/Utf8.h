@@ -9,6 +9,10 @@
 // (U+D800-U+DFFF) or a code point above U+10FFFF.
 std::size_t utf8SequenceLength(std::string_view text, std::size_t at);
 
+// The characters of text; each byte that starts no well-formed sequence
+// counts as one.
+std::size_t utf8CharacterCount(std::string_view text);
+
 // True when all of text is well-formed UTF-8.
 bool isValidUtf8(std::string_view text);
 

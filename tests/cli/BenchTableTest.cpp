@@ -49,6 +49,10 @@ TEST(BenchTable, FitsTheTerminalAndNamesEachStateInWords) {
     const std::vector<std::string> coloured = benchTable(fixtures, "", 80, true);
     EXPECT_EQ(coloured[1].rfind("\x1b[36m1  Left", 0), 0u);
     EXPECT_EQ(coloured[0].find('\x1b'), std::string::npos);  // the header keeps its colour
+    // An adapter's name from sysfs with a byte that is no UTF-8 still fits,
+    // marked as such.
+    fixtures[1].port = "usbPath \xff";
+    EXPECT_NE(benchTable(fixtures, "", 80, false)[2].find("usbPath \ufffd"), std::string::npos);
 }
 
 }  // namespace
