@@ -153,10 +153,7 @@ BenchConsole::BenchConsole(Cli& cli, const std::vector<Fixture>& fixtures,
     for (std::size_t i = 0; i < fixtures.size(); ++i) {
         FixtureView view;
         view.label = fixtures[i].label;
-        view.port = fixtures[i].port.empty()
-                        ? (fixtures[i].usbPath.empty() ? "serial " + fixtures[i].serial
-                                                       : "usbPath " + fixtures[i].usbPath)
-                        : fixtures[i].port;
+        view.port = pinText(fixtures[i]);  // until its adapter is found
         views_.push_back(view);
         faces_.push_back(std::make_unique<Face>(*this, i));
     }

@@ -138,12 +138,8 @@ std::string Cli::readFileOrInput(const std::string& file) const {
 }
 
 GeneralParameters Cli::readParameters(const std::string& folder) const {
-    const std::string path = ProjectPaths(folder).generalParameters;
-    if (!platform::entryExists(path))
-        return {};
     XmlDocument document;
-    document.loadFromFile(path);
-    return readGeneralParameters(document);
+    return readProjectParameters(document, folder);
 }
 
 std::string Cli::writeImage(const ProjectLock& lock, const std::string& folder,

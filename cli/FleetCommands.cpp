@@ -49,15 +49,6 @@ std::optional<std::string> applyChanges(GeneralParameters& parameters, const Pla
     return timeoutProblem(parameters);
 }
 
-// The project's parameters, its document loaded into document when it has one.
-GeneralParameters readDocument(XmlDocument& document, const std::string& projectFolder) {
-    const std::string path = ProjectPaths(projectFolder).generalParameters;
-    if (!platform::entryExists(path))
-        return {};
-    document.loadFromFile(path);
-    return readGeneralParameters(document);
-}
-
 // The image of a project whose document (loaded into document) holds the
 // row's values already, when its image matches; nothing otherwise. A project
 // without its document gets one, even with the defaults.
@@ -152,7 +143,7 @@ class Apply {
         XmlDocument document;
         if (plan.exists) {
             refuseForeignLinks(plan.folder, name);
-            plan.parameters = readDocument(document, plan.folder);
+            plan.parameters = readProjectParameters(document, plan.folder);
         }
         const GeneralParameters before = plan.parameters;
         for (std::size_t i = 1; i < row.cells.size(); ++i) {
@@ -232,7 +223,7 @@ class Apply {
         const ProjectLock lock(plan.folder, plan.name, kProjectLockWaitMs,
                                cli_.environment.lockPause);
         XmlDocument document;
-        const GeneralParameters before = readDocument(document, plan.folder);
+        const GeneralParameters before = readProjectParameters(document, plan.folder);
         GeneralParameters parameters = before;
         if (const auto problem = applyChanges(parameters, plan)) {
             cli_.tellAboutFile(file_, "line " + std::to_string(plan.line) + ": " + *problem);

@@ -14,6 +14,14 @@ std::string writeProjectImage(const ProjectLock&, const std::string& projectFold
     return builtImageBytes();
 }
 
+GeneralParameters readProjectParameters(XmlDocument& document, const std::string& projectFolder) {
+    const std::string path = ProjectPaths(projectFolder).generalParameters;
+    if (!platform::entryExists(path))
+        return {};
+    document.loadFromFile(path);
+    return readGeneralParameters(document);
+}
+
 std::optional<std::string> imageAlreadyWritten(XmlDocument& document,
                                                const std::string& projectFolder) {
     const auto buffer = lockImageBuffer();

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "documents/GeneralParameters.h"
+
 class ProjectLock;
 class XmlDocument;
 
@@ -17,6 +19,11 @@ class XmlDocument;
 std::string writeProjectImage(const ProjectLock& lock, const std::string& projectFolder,
                               XmlDocument& document,
                               std::vector<std::string>* truncations = nullptr);
+
+// The project's general parameters, its pargen.xml loaded into document
+// when it has one (the defaults when it has none). Raises the document's
+// error.
+GeneralParameters readProjectParameters(XmlDocument& document, const std::string& projectFolder);
 
 // The image that the project's pargen.xml, already loaded into document,
 // gives, when bin/bank.bin holds exactly it; nothing when it does not, or when

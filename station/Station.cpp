@@ -53,13 +53,6 @@ Json optionTokens(const platform::ProgramArguments& command) {
         std::vector<std::string>(command.arguments.begin() + 1, command.arguments.begin() + 5));
 }
 
-// What pins a fixture to its adapter: "COM1", "usbPath 1-1.2" or "serial FT1".
-std::string pinText(const Fixture& fixture) {
-    if (!fixture.port.empty())
-        return fixture.port;
-    return fixture.usbPath.empty() ? "serial " + fixture.serial : "usbPath " + fixture.usbPath;
-}
-
 // A name that any file system takes, for an attempt's output file.
 std::string fileNamePart(const std::string& text) {
     std::string part;
@@ -347,9 +340,11 @@ class Station {
     // "2: A (COM1), B (usbPath 1-1.2)".
     std::string fixturesFact() const {
         std::string text = std::to_string(settings_.fixtures.size()) + ":";
-        for (const Fixture& fixture : settings_.fixtures)
-            text += (&fixture == &settings_.fixtures.front() ? " " : ", ") + fixture.label + " (" +
-                    pinText(fixture) + ")";
+        const char* separator = " ";
+        for (const Fixture& fixture : settings_.fixtures) {
+            text += separator + fixture.label + " (" + pinText(fixture) + ")";
+            separator = ", ";
+        }
         return text;
     }
 
@@ -922,6 +917,12 @@ class Station {
 };
 
 }  // namespace
+
+std::string pinText(const Fixture& fixture) {
+    if (!fixture.port.empty())
+        return fixture.port;
+    return fixture.usbPath.empty() ? "serial " + fixture.serial : "usbPath " + fixture.usbPath;
+}
 
 int runStation(const StationSettings& settings, const std::vector<QueueRow>& rows,
                StationFace& face,

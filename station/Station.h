@@ -92,6 +92,9 @@ struct Fixture {
     std::string serial;
 };
 
+// What pins a fixture to its adapter: "COM1", "usbPath 1-1.2" or "serial FT1".
+std::string pinText(const Fixture& fixture);
+
 struct StationSettings {
     std::string workspaceRoot;
     std::shared_ptr<platform::SerialApi> serial;
