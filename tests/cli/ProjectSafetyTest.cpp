@@ -147,6 +147,19 @@ TEST_F(ProjectSafetyTest, ApplyKeepsAChangeMadeWhileItWaitedForTheLock) {
     EXPECT_EQ(shown("P")["ascii"]["parity"], "ODD");
 }
 
+// A project that already holds the row's values and image is left as it is
+// without its lock: a resume never waits for, nor fails on, a busy writer.
+TEST_F(ProjectSafetyTest, ApplyLeavesAnUnchangedProjectAloneWhileItsLockIsHeld) {
+    writeFile(workspace / "fleet.csv", "name,ascii.parity\nP,ODD\n");
+    ASSERT_EQ(run({"apply", workspace / "fleet.csv"}).status, 0);
+    const ProjectLock otherWriter(projects("P"), "P");
+    bool waited = false;
+    const Result again = run({"apply", workspace / "fleet.csv"}, [&](unsigned) { waited = true; });
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.out, "unchanged P\n");
+    EXPECT_FALSE(waited);
+}
+
 TEST_F(ProjectSafetyTest, LongNamesSharingTheirStartStayTwoProjects) {
 #ifdef _WIN32
     GTEST_SKIP() << "Windows paths end at 260 characters";

@@ -73,6 +73,8 @@ class StationTest : public testing::Test {
     std::function<int()> interruptions;
     // Whether a typed line waits at the terminal.
     std::function<bool()> typedLineWaiting;
+    // Whether standard error is a terminal that takes the bench's table.
+    bool table = false;
     // Where a bench looks its adapters up.
     std::string systemRoot = workspace / "sys";
     std::string deviceRoot = workspace / "dev";
@@ -106,6 +108,8 @@ class StationTest : public testing::Test {
         environment.typedLineWaiting = typedLineWaiting;
         environment.systemRoot = systemRoot;
         environment.deviceRoot = deviceRoot;
+        environment.tableOnTerminal = table;
+        environment.terminalColumns = [] { return std::size_t{100}; };
         return runCli(arguments, environment, std::move(errWatcher));
     }
     CliResult station(const std::string& answers = "", std::vector<std::string> more = {},
@@ -956,13 +960,16 @@ TEST_F(StationTest, ABenchWritesEachRowOnceEachFixtureOnItsOwnPort) {
 }
 
 // A fixture's prompt is answered by its number; Enter alone answers the one
-// fixture that asks, and a line that answers none says why.
+// fixture that asks, and a line that answers none says why. With --ui lines
+// a terminal gets lines, no table.
 TEST_F(StationTest, ABenchIsAnsweredByFixture) {
     writeFile(queue, "name\nLine-1\n");
     const std::string bench = workspace / "bench.csv";
     writeFile(bench, "fixture,port\nA,COM3\n");
     setEnvironment("TARVEL_UPDATER_EXIT_CODES", "0");
-    const CliResult result = run({"station", queue, "--fixtures", bench}, "x\n2\n1\n\n");
+    table = true;  // a terminal, where --ui lines still asks for lines
+    const CliResult result =
+        run({"station", queue, "--fixtures", bench, "--ui", "lines"}, "x\n2\n1\n\n");
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_NE(result.err.find("A: answer 1 when done (1s skips, q quits)\n"
                               "x: give the fixture's number (3 goes on with fixture 3, 3s skips "
@@ -971,6 +978,7 @@ TEST_F(StationTest, ABenchIsAnsweredByFixture) {
               std::string::npos)
         << result.err;
     EXPECT_NE(result.err.find("A: answer 1 when it blinks"), std::string::npos);
+    EXPECT_EQ(result.err.find('\x1b'), std::string::npos);
     EXPECT_EQ(updaterRuns(), 1);
 }
 
@@ -994,6 +1002,28 @@ TEST_F(StationTest, ABenchFileIsCheckedBeforeAnything) {
     EXPECT_EQ(run({"station", queue, "--fixtures", bench, "--port", "COM3"}).status, 2);
     EXPECT_EQ(run({"station", queue, "--port", "COM3", "--events", "e.jsonl"}).status, 2);
     EXPECT_FALSE(fs::exists(log));
+}
+
+// A fixture whose adapter is plugged in once the bench waits for it starts
+// then; on a terminal the bench is a table redrawn in place, left above the
+// summary, with the state in words.
+TEST_F(StationTest, AnAdapterPluggedInLaterStartsItsFixture) {
+    writeFile(queue, "name\nLine-1\n");
+    const std::string bench = workspace / "bench.csv";
+    writeFile(bench, "fixture,port\nLate,COM9\n");
+    setEnvironment("TARVEL_UPDATER_EXIT_CODES", "0");
+    table = true;
+    const CliResult result = run({"station", queue, "--fixtures", bench, "--yes"}, "",
+                                 onceSaid("no adapter", [&] { serial->plugIn("COM9"); }));
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(logRecords(log).back()["fixture"], "Late");
+    EXPECT_EQ(logRecords(log).back()["outcome"], "ok");
+    const std::string err = result.err;
+    const std::size_t lastFrame = err.rfind("\r\x1b[");
+    ASSERT_NE(lastFrame, std::string::npos) << err;
+    EXPECT_NE(err.find("1  Late    COM9", lastFrame), std::string::npos) << err.substr(lastFrame);
+    EXPECT_NE(err.find(" PASS       ok ", lastFrame), std::string::npos) << err.substr(lastFrame);
+    EXPECT_NE(err.find("\n1 of 1 provisioned; 0 pending", lastFrame), std::string::npos);
 }
 
 }  // namespace

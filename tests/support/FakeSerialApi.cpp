@@ -60,6 +60,11 @@ bool FakeSerialApi::record(const std::string& entry, const std::string& name) {
     return false;
 }
 
+void FakeSerialApi::plugIn(const std::string& name) {
+    std::lock_guard lock(mutex_);
+    devices.insert(name);
+}
+
 platform::CommHandle FakeSerialApi::createFile(const std::string& name) {
     std::lock_guard lock(mutex_);
     if (!record("createFile " + name, "createFile"))

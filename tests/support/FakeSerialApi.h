@@ -20,6 +20,9 @@ class FakeSerialApi : public platform::SerialApi {
     std::set<std::string> missing;
     platform::Dcb portState{.BaudRate = 1200, .Flags = 0x1234 | platform::dcb::kBinary};
 
+    // Adds a device while other threads may open ports.
+    void plugIn(const std::string& name);
+
     // The call of that name fails with this error number until erased.
     void failCall(const std::string& name, int error);
     void succeedCall(const std::string& name);
