@@ -8,11 +8,11 @@
 
 #include "cli/Arguments.h"
 #include "cli/CommandLine.h"
-#include "cli/ParameterKeys.h"
 #include "common/AppError.h"
 #include "documents/GeneralParameters.h"
 #include "platform/SerialAdapter.h"
 #include "project/Workspace.h"
+#include "station/ParameterKeys.h"
 #include "station/Station.h"
 
 class ProjectLock;

@@ -2,7 +2,6 @@
 #include <iostream>
 
 #include "cli/Cli.h"
-#include "cli/ImageReport.h"
 #include "common/AppError.h"
 #include "common/ShortQuote.h"
 #include "documents/XmlDocument.h"
@@ -10,6 +9,7 @@
 #include "project/NewProject.h"
 #include "project/ProjectLock.h"
 #include "project/ProjectPaths.h"
+#include "station/ImageReport.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // The station's options, read into the engine's settings.
 #include "cli/StationOptions.h"
 
-#include "cli/BenchFile.h"
 #include "cli/Cli.h"
-#include "cli/Csv.h"
+#include "common/Csv.h"
 #include "common/IntegerText.h"
 #include "platform/FileSystem.h"
 #include "station/AuditLog.h"
+#include "station/BenchFile.h"
 
 namespace {
 

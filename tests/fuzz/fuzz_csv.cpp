@@ -6,7 +6,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "cli/Csv.h"
+#include "common/Csv.h"
 #include "common/Utf8.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "cli/Csv.h"
+#include "common/Csv.h"
 
 namespace {
 

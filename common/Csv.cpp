@@ -1,4 +1,4 @@
-#include "cli/Csv.h"
+#include "common/Csv.h"
 
 #include "common/Utf8.h"
 

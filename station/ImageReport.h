@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/ParameterKeys.h"
+#include "station/ParameterKeys.h"
 
 // A device image as image and decode print it: its bytes in hexadecimal, then
 // each field in the image's order with what its code means.

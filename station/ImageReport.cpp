@@ -1,4 +1,4 @@
-#include "cli/ImageReport.h"
+#include "station/ImageReport.h"
 
 #include <cstdint>
 #include <optional>

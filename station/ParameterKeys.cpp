@@ -1,4 +1,4 @@
-#include "cli/ParameterKeys.h"
+#include "station/ParameterKeys.h"
 
 #include <algorithm>
 #include <cctype>

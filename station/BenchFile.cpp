@@ -1,9 +1,9 @@
-#include "cli/BenchFile.h"
+#include "station/BenchFile.h"
 
 #include <map>
 #include <set>
 
-#include "cli/Csv.h"
+#include "common/Csv.h"
 #include "common/ShortQuote.h"
 #include "common/Utf8.h"
 #include "platform/SerialNames.h"
