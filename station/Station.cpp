@@ -633,6 +633,7 @@ class Station {
                                  fileNamePart(row.name) + ".txt";
         const std::string outputFile = log_->outputFolder() + platform::kPathSeparator + name;
         lastOutputFile_ = outputFile;
+        face_.attemptOutputFile(outputFile);
         // Beside the log, wherever the log is moved with its folder.
         record["outputFile"] = log_->outputFolderName() + "/" + name;
         WaitSettings wait = settings_.wait;

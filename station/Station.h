@@ -80,6 +80,8 @@ class StationFace {
     virtual void adapterAbsent() {}
     virtual void portFound(const std::string& /*portText*/) {}
     virtual void attemptEnded(const std::string& /*outcome*/) {}
+    // The file an attempt's updater writes its output to, as it starts.
+    virtual void attemptOutputFile(const std::string& /*path*/) {}
 };
 
 // A fixture of a bench: its label, and the one thing that pins it to its
