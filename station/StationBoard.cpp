@@ -21,11 +21,13 @@ class StationBoard::Face final : public StationFace {
             board_.notice(text);
             return;
         }
+        // The steps that lead to a question stay together until it is answered.
         edit([&](Tile& tile) {
-            tile.view.step = text;
+            tile.view.step = moreSteps_ ? tile.view.step + "\n" + text : text;
             if (tile.view.state == FixtureView::State::NoAdapter)
                 tile.view.state = FixtureView::State::Idle;
         });
+        moreSteps_ = true;
     }
     void tell(const std::string& subject, const std::string& message) override {
         board_.notice(prefix() + subject + ": " + message);
@@ -35,9 +37,11 @@ class StationBoard::Face final : public StationFace {
     }
 
     Answer ask(Question question) override {
+        // A FAIL stays in sight while it asks to retry.
         edit([&](Tile& tile) {
             tile.question = question;
-            tile.view.state = FixtureView::State::Asking;
+            if (question != Question::Retry)
+                tile.view.state = FixtureView::State::Asking;
         });
         const Reply reply = board_.await(*tile_);
         edit([](Tile& tile) {
@@ -45,6 +49,7 @@ class StationBoard::Face final : public StationFace {
             if (tile.view.state == FixtureView::State::Asking)
                 tile.view.state = FixtureView::State::Idle;
         });
+        moreSteps_ = false;
         return reply.answer.value_or(Answer::Quit);
     }
     std::optional<std::string> askUnit() override {
@@ -58,11 +63,13 @@ class StationBoard::Face final : public StationFace {
             if (tile.view.state == FixtureView::State::Asking)
                 tile.view.state = FixtureView::State::Idle;
         });
+        moreSteps_ = false;
         return reply.unit;
     }
     bool quitWhileWaiting() override { return board_.interruptions() > 0; }
 
     void updaterRunning(std::uint32_t elapsedMs, const std::string&) override {
+        moreSteps_ = false;
         edit([&](Tile& tile) {
             tile.view.state = FixtureView::State::Running;
             tile.view.step = runningText(elapsedMs);
@@ -90,6 +97,7 @@ class StationBoard::Face final : public StationFace {
             [&] { board_.progress_.counted(done, pending, BenchProgress::Clock::now()); });
     }
     void rowTaken(const QueueRow& row, std::size_t index) override {
+        moreSteps_ = false;
         edit([&](Tile& tile) {
             tile.view.project = row.name + (row.unit.empty() ? "" : " (" + row.unit + ")");
             tile.view.step.clear();
@@ -133,6 +141,9 @@ class StationBoard::Face final : public StationFace {
 
     StationBoard& board_;
     const std::optional<std::size_t> tile_;
+    // Whether the next step goes below the last (only the engine's thread
+    // of this tile reads and writes it).
+    bool moreSteps_ = false;
 };
 
 StationBoard::StationBoard(const std::vector<Fixture>& fixtures, std::function<void()> changed)
