@@ -1,0 +1,221 @@
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+#include <filesystem>
+
+#include "app/StationArguments.h"
+#include "app/StationWindow.h"
+#include "app/TarvelApplication.h"
+#include "common/Json.h"
+#include "support/Environment.h"
+#include "support/FakeSerialApi.h"
+#include "support/QtWait.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The bound of every wait: it only keeps a broken build from hanging.
+constexpr int kPatience = 60000;
+
+std::vector<Json> records(const std::string& log) {
+    std::vector<Json> all;
+    std::istringstream lines(fs::exists(log) ? readFile(log) : "");
+    for (std::string line; std::getline(lines, line);) all.push_back(Json::parse(line));
+    return all;
+}
+
+std::vector<std::string> outcomes(const std::string& log) {
+    std::vector<std::string> all;
+    for (const Json& record : records(log))
+        if (record["event"] == "result")
+            all.push_back(record["project"].get<std::string>() + " " +
+                          record["outcome"].get<std::string>());
+    return all;
+}
+
+}  // namespace
+
+// The station's window on the fake serial layer and the stand-in updater,
+// whose gate holds it running until the test opens it.
+class StationWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TempFolder> workspace;
+    std::unique_ptr<StationWindow> window;
+    std::string log, gate;
+
+    void open(const std::string& exitCodes) {
+        workspace = std::make_unique<TempFolder>();
+        fs::copy_file(FAKE_UPDATER, *workspace / "Ser_40917_Update.exe");
+        fs::create_directory(*workspace / "MASTER");
+        writeFile(*workspace / "MASTER/sim40917.sim", "");
+        const std::string queue = *workspace / "queue.csv";
+        writeFile(queue, "name,rtu.baud\nLine-1,9600\nLine-2,19200\n");
+        log = *workspace / "queue.audit.jsonl";
+        gate = *workspace / "gate";
+        setEnvironment("TARVEL_UPDATER_EXIT_CODES", exitCodes);
+        setEnvironment("TARVEL_UPDATER_GATE", gate);
+        setEnvironment("TARVEL_ARGS_FILE", *workspace / "args.txt");
+        StationSettings settings;
+        auto serial = std::make_shared<FakeSerialApi>();
+        serial->devices = {"COM3"};
+        settings.serial = serial;
+        settings.port = "COM3";
+        settings.queueFile = queue;
+        settings.logPath = log;
+        settings.claimFolder = workspace->path();
+        window = std::make_unique<StationWindow>(settings, workspace->path());
+        window->show();
+        window->start();
+    }
+
+    StationBoard::Tile tile() { return window->board().snapshot().tiles.at(0); }
+
+    // Waits until the tile's big button offers words.
+    void offered(const QString& words) {
+        QVERIFY2(waitUntil(
+                     [&] {
+                         return window->answerButton(0)->isEnabled() &&
+                                window->answerButton(0)->text() == words;
+                     },
+                     kPatience),
+                 qPrintable(words));
+    }
+    void press(const QString& words) {
+        offered(words);
+        QTest::mouseClick(window->answerButton(0), Qt::LeftButton);
+    }
+    void waitForRunningUpdater() {
+        QVERIFY(waitUntil(
+            [&] {
+                return tile().view.state == FixtureView::State::Running &&
+                       !window->answerButton(0)->isEnabled();
+            },
+            kPatience));
+    }
+
+  private slots:
+    void cleanup() {
+        writeFile(gate, "");  // a stand-in left waiting would poll for ever
+        window.reset();
+        for (const char* name :
+             {"TARVEL_UPDATER_EXIT_CODES", "TARVEL_UPDATER_GATE", "TARVEL_ARGS_FILE"})
+            clearEnvironment(name);
+        workspace.reset();
+    }
+
+    void writesEachRowByItsButtonsAndRetriesAFail() {
+        open("2 0 0");
+        QCOMPARE(window->windowTitle(), QStringLiteral("Tarvel Station - queue.csv"));
+        press("Done");
+        press("It blinks");
+        waitForRunningUpdater();
+        // Answers while the updater runs change nothing.
+        QVERIFY(!window->board().answer(0, Answer::Go));
+        QTest::keyClick(window.get(), Qt::Key_Return);
+        QTest::keyClick(window.get(), Qt::Key_S);
+        writeFile(gate, "");
+
+        offered("Retry");  // the first attempt exits 2
+        QCOMPARE(tile().view.state, FixtureView::State::Failed);
+        press("Retry");
+        QVERIFY(waitUntil([&] { return tile().question == Question::DeviceConnected; }, kPatience));
+        QVERIFY(tile().view.step.starts_with("1 - Turn OFF the Device"));
+        QTest::keyClick(window.get(), Qt::Key_Return);  // the keyboard answers as the button
+        press("It blinks");
+        press("Done");
+        press("It blinks");
+        QVERIFY(waitUntil([&] { return window->board().snapshot().ended.has_value(); }, kPatience));
+        QCOMPARE(*window->board().snapshot().ended, 0);
+        QCOMPARE(tile().view.state, FixtureView::State::Passed);
+        QCOMPARE(outcomes(log),
+                 (std::vector<std::string>{"Line-1 failed", "Line-1 ok", "Line-2 ok"}));
+
+        // The record's check names the line of a changed byte.
+        window->checkRecord();
+        QVERIFY2(window->recordVerdict().startsWith(QStringLiteral("The chain is whole")),
+                 qPrintable(window->recordVerdict()));
+        std::string text = readFile(log);
+        const std::size_t second = text.find('\n') + 1;
+        text[text.find("Line-1", second)] = 'X';
+        writeFile(log, text);
+        window->checkRecord();
+        QVERIFY2(window->recordVerdict().contains(QStringLiteral("line 2")),
+                 qPrintable(window->recordVerdict()));
+    }
+
+    void closingWhileTheUpdaterRunsAsksAndLetsItFinish() {
+        open("0");
+        int asked = 0;
+        bool close = false;
+        window->confirmClose = [&] {
+            ++asked;
+            return close;
+        };
+        press("Done");
+        press("It blinks");
+        waitForRunningUpdater();
+        QVERIFY(!window->close());  // kept open
+        QCOMPARE(asked, 1);
+        QVERIFY(window->isVisible());
+        close = true;
+        window->close();
+        QCOMPARE(asked, 2);
+        QVERIFY(!window->isVisible());
+        QCOMPARE(window->board().interruptions(), 1);
+        writeFile(gate, "");
+        QVERIFY(waitUntil([&] { return window->board().snapshot().ended.has_value(); }, kPatience));
+        // The updater ended on its own and its result is in the log; the
+        // next row was not started.
+        QCOMPARE(outcomes(log), (std::vector<std::string>{"Line-1 ok"}));
+    }
+
+    void programArguments_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("none") << QStringList{} << QString();
+        QTest::newRow("station") << QStringList{"--station", "q.csv", "--port", "COM4",     "--log",
+                                                "l",         "--key", "k",      "--anchor", "a"}
+                                 << QString();
+        QTest::newRow("unknown") << QStringList{"--help"} << "unknown argument --help";
+        QTest::newRow("option") << QStringList{"--station", "--yes"} << "unknown option --yes";
+        QTest::newRow("both") << QStringList{"--station", "--port", "COM1", "--fixtures", "b"}
+                              << "give --port or --fixtures, not both";
+        QTest::newRow("port") << QStringList{"--station", "--port", "ttyS0"}
+                              << "--port takes a port such as COM1";
+        QTest::newRow("value") << QStringList{"--station", "--log"} << "--log needs a value";
+        QTest::newRow("anchor") << QStringList{"--station", "--anchor", "a"}
+                                << "--anchor goes with --key";
+        QTest::newRow("queues") << QStringList{"--station", "a.csv", "b.csv"}
+                                << "one queue at a time: b.csv";
+    }
+    void programArguments() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, problem);
+        std::vector<std::string> given;
+        for (const QString& argument : arguments) given.push_back(argument.toStdString());
+        try {
+            const auto station = readProgramArguments(given);
+            QVERIFY(problem.isEmpty());
+            QCOMPARE(station.has_value(), !given.empty());
+            if (station) {
+                QCOMPARE(station->queueFile, std::string("q.csv"));
+                QCOMPARE(station->port, std::string("COM4"));
+                QCOMPARE(station->anchorFolder, std::string("a"));
+            }
+        } catch (const UsageError& e) {
+            QCOMPARE(QString::fromStdString(e.message), problem);
+        }
+    }
+};
+
+int main(int argc, char** argv) {
+    TarvelApplication application(argc, argv);
+    StationWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "StationWindowTest.moc"
