@@ -104,13 +104,26 @@ std::string cliPage() {
 std::string windowPage() {
     std::string page = header("TARVEL");
     page += ".SH NAME\nTarvel \\- configure a Modbus RTU / Modbus ASCII converter\n";
-    page += ".SH SYNOPSIS\n.B Tarvel\n";
+    page +=
+        ".SH SYNOPSIS\n.B Tarvel\n.br\n.B Tarvel --station\n.RI [ QUEUE.csv ]\n"
+        "[\\fB--port\\fR \\fICOMn\\fR | \\fB--fixtures\\fR \\fIBENCH.csv\\fR]\n"
+        "[\\fB--log\\fR \\fIFILE\\fR] [\\fB--key\\fR \\fIFILE\\fR] "
+        "[\\fB--anchor\\fR \\fIDIR\\fR]\n";
     page += ".SH DESCRIPTION\n" +
             block(
                 "Tarvel keeps one project folder per converter, edits its general parameters,\n"
                 "stores them as XML, encodes them into the device image and runs the serial\n"
-                "updater over a COM port, guided by a wizard. It takes no arguments and needs\n"
-                "a desktop session; without one it says so and exits with status 1.\n");
+                "updater over a COM port, guided by a wizard. It needs a desktop session;\n"
+                "without one it says so and exits with status 1.\n") +
+            ".PP\n" +
+            block(
+                "With --station it opens the provisioning station of tarvel-cli(1) in a\n"
+                "window instead: a tile for each fixture (or the one port), with the step,\n"
+                "its state in words and colour and a large button for the answer. The queue\n"
+                "and the port are asked for when not given; the log is QUEUE.audit.jsonl\n"
+                "unless --log names another. Check record checks the log as audit does,\n"
+                "with the public half of --key and the --anchor folder. An argument it does\n"
+                "not know prints the usage and exits with status 2.\n");
     page += ".SH FILES\n" + block(kFiles);
     page += ".SH SEE ALSO\ntarvel-cli(1)\n";
     return page;

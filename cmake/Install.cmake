@@ -28,7 +28,7 @@ if(NOT WIN32 AND TARGET Tarvel)
   # programs that they are installed, so that they keep the workspace in the
   # user's data folder: only these rules put it there.
   set(tarvel_id io.github.tarvel.tarvel)
-  install(FILES data/${tarvel_id}.desktop
+  install(FILES data/${tarvel_id}.desktop data/${tarvel_id}.station.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT linux)
   install(FILES data/${tarvel_id}.metainfo.xml
           DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT linux)

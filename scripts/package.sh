@@ -15,7 +15,7 @@ export SOURCE_DATE_EPOCH
 cmake --preset release -DTARVEL_BUILD_TESTS=OFF >/dev/null
 cmake --build --preset release
 (cd build/release && rm -f tarvel_*.deb tarvel-*.tar.gz && cpack -G "DEB;TGZ" >/dev/null)
-desktop-file-validate data/io.github.tarvel.tarvel.desktop
+desktop-file-validate data/io.github.tarvel.tarvel.desktop data/io.github.tarvel.tarvel.station.desktop
 appstreamcli validate --no-net --pedantic data/io.github.tarvel.tarvel.metainfo.xml
 deb=$(ls "$PWD"/build/release/tarvel_*.deb)
 # Errors fail the build; the warnings that remain are explained in docs/development.md.

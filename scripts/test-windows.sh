@@ -305,7 +305,8 @@ if [ -f "$qt/tarvel-build-key" ]; then
   rm -rf "$stage" "$docs_uninstall"
   echo "packages: $zip $setup"
   run_gtest build/mingw-full/tests message_tests
-  for program in main_window_test parameter_dialog_test new_project_test serial_wizard_test; do
+  for program in main_window_test parameter_dialog_test new_project_test serial_wizard_test \
+    station_window_test; do
     run_qtest build/mingw-full/tests "$program"
   done
   echo "== $(basename "$setup") under Wine"

@@ -2,7 +2,8 @@
 # Tries the Windows installer under Wine, in a Wine prefix of its own below
 # build/: a silent install into the user's programs folder (Start-menu entry
 # and uninstall entry included), Tarvel.exe started from there until its main
-# window shows (under an Xvfb of its own), a project made with the installed
+# window shows (under an Xvfb of its own), its station window on a port that
+# is not there, a project made with the installed
 # tarvel-cli.exe, an upgrade over it, and a silent uninstall that removes the
 # programs and keeps the operator's projects.
 #
@@ -29,7 +30,8 @@ folder="$WINEPREFIX/drive_c/users/$user/AppData/Local/Programs/Tarvel"
 key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarvel'
 "$wine64" "$setup" /S
 test -f "$folder/Tarvel.exe" && test -f "$folder/tarvel-cli.exe" && test -f "$folder/Uninstall.exe"
-test -f "$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tarvel.lnk"
+menu="$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
+test -f "$menu/Tarvel.lnk" && test -f "$menu/Tarvel Station.lnk"
 "$wine64" reg query "$key" /v Publisher | tr -d '\r' | grep -q "The Tarvel developers"
 echo "  installed into $folder, with its Start-menu and uninstall entries"
 
@@ -38,6 +40,18 @@ timeout 60 xdotool search --sync --onlyvisible --name "Mirelo Tarvel" >/dev/null
 test -d "$folder/MASTER" && test -d "$folder/PROJECTS"
 "$wineserver" -k >/dev/null 2>&1 || true
 echo "  Tarvel.exe showed its main window and made MASTER and PROJECTS beside itself"
+
+# The station's window on a port that is not there: it shows, and the log
+# stays unwritten (the window tests check its words).
+printf 'name\nBench-1\nBench-2\n' >"$folder/queue.csv"
+(cd "$folder" && exec "$wine64" ./Tarvel.exe --station queue.csv --port COM200) >/dev/null 2>&1 &
+timeout 60 xdotool search --sync --onlyvisible --name "Tarvel Station - queue.csv" >/dev/null
+sleep 2
+test ! -s "$folder/queue.audit.jsonl"
+"$wineserver" -k >/dev/null 2>&1 || true
+rm -f "$folder/queue.csv" "$folder/queue.audit.jsonl"
+rm -rf "$folder/PROJECTS/Bench-1" "$folder/PROJECTS/Bench-2"
+echo "  Tarvel.exe --station showed the station's window on COM200 and wrote no log"
 
 (cd "$folder" && "$wine64" ./tarvel-cli.exe new Field-1 >/dev/null)
 test -f "$folder/PROJECTS/Field-1/pargen.xml"
@@ -62,5 +76,5 @@ for gone in Tarvel.exe tarvel-cli.exe README.md LICENSE docs/guide.md docs/image
 done
 [ "$(kept | sha256sum)" = "$before" ] && test -d "$folder/MASTER"
 ! "$wine64" reg query "$key" >/dev/null 2>&1
-test ! -e "$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tarvel.lnk"
+test ! -e "$menu/Tarvel.lnk" && test ! -e "$menu/Tarvel Station.lnk"
 echo "  uninstalled: the programs are gone; the project, MASTER, Tarvel.ini, the updater and docs\\notes.txt stay"

@@ -47,7 +47,8 @@ class StationWindowTest : public QObject {
     std::unique_ptr<StationWindow> window;
     std::string log, gate;
 
-    void open(const std::string& exitCodes) {
+    void open(const std::string& exitCodes, std::shared_ptr<platform::SerialApi> serial = nullptr,
+              const std::string& port = "COM3") {
         workspace = std::make_unique<TempFolder>();
         fs::copy_file(FAKE_UPDATER, *workspace / "Ser_40917_Update.exe");
         fs::create_directory(*workspace / "MASTER");
@@ -60,10 +61,13 @@ class StationWindowTest : public QObject {
         setEnvironment("TARVEL_UPDATER_GATE", gate);
         setEnvironment("TARVEL_ARGS_FILE", *workspace / "args.txt");
         StationSettings settings;
-        auto serial = std::make_shared<FakeSerialApi>();
-        serial->devices = {"COM3"};
+        if (!serial) {
+            auto fake = std::make_shared<FakeSerialApi>();
+            fake->devices = {"COM3"};
+            serial = fake;
+        }
         settings.serial = serial;
-        settings.port = "COM3";
+        settings.port = port;
         settings.queueFile = queue;
         settings.logPath = log;
         settings.claimFolder = workspace->path();
@@ -171,6 +175,20 @@ class StationWindowTest : public QObject {
         // The updater ended on its own and its result is in the log; the
         // next row was not started.
         QCOMPARE(outcomes(log), (std::vector<std::string>{"Line-1 ok"}));
+    }
+
+    // On the system's own ports, under Wine too.
+    void aPortThatIsNotThereIsToldBeforeTheFirstRow() {
+        open("0", platform::systemSerialApi(), "COM200");
+        QVERIFY(waitUntil([&] { return window->board().snapshot().ended.has_value(); }, kPatience));
+        const StationBoard::Snapshot board = window->board().snapshot();
+        QCOMPARE(*board.ended, 1);
+        QCOMPARE(board.tiles[0].view.project, std::string());  // no row taken
+        const std::string& told = board.tiles[0].view.step;
+        QVERIFY2(told.starts_with("COM200") && told.find("no such port") != std::string::npos &&
+                     told.ends_with("The station did not start: nothing was written."),
+                 told.c_str());
+        QVERIFY(records(log).empty());
     }
 
     void programArguments_data() {
