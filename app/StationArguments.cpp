@@ -7,7 +7,7 @@
 const char* const kProgramUsage =
     "usage: Tarvel\n"
     "       Tarvel --station [QUEUE.csv] [--port COMn | --fixtures BENCH.csv] [--log FILE]\n"
-    "                        [--key FILE] [--anchor DIR]\n";
+    "                        [--key FILE] [--anchor DIR] [--unit ask]\n";
 
 std::optional<StationArguments> readProgramArguments(const std::vector<std::string>& arguments) {
     if (arguments.empty())
@@ -25,7 +25,12 @@ std::optional<StationArguments> readProgramArguments(const std::vector<std::stri
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         const auto option = options.find(argument);
-        if (option != options.end()) {
+        if (argument == "--unit") {
+            if (i + 1 == arguments.size() || arguments[i + 1] != "ask")
+                throw UsageError{"--unit takes ask"};
+            station.askUnit = true;
+            ++i;
+        } else if (option != options.end()) {
             if (i + 1 == arguments.size() || arguments[i + 1].empty())
                 throw UsageError{argument + " needs a value"};
             std::string& value = station.*(option->second);

@@ -14,6 +14,8 @@ struct StationArguments {
     std::string logFile;
     std::string keyFile;
     std::string anchorFolder;
+    // Each unit's serial number asked on its tile (--unit ask).
+    bool askUnit = false;
 };
 
 // The program's usage, as it is printed after a usage error.

@@ -142,10 +142,13 @@ class StationTile : public QFrame {
     void show(const StationBoard::Tile& tile, bool selected) {
         const FixtureView& view = tile.view;
         const std::size_t state = static_cast<std::size_t>(view.state);
-        setStyleSheet(QStringLiteral("QFrame#%1 { background: %2; border: %3px solid %4; }")
-                          .arg(objectName(), QLatin1String(kTileColours[state]))
-                          .arg(selected ? 4 : 1)
-                          .arg(selected ? QStringLiteral("#202020") : QStringLiteral("#808080")));
+        // The selected tile's frame is thicker; its content stays in place.
+        setStyleSheet(
+            QStringLiteral("QFrame#%1 { background: %2; border: %3px solid %4; margin: %5px; }")
+                .arg(objectName(), QLatin1String(kTileColours[state]))
+                .arg(selected ? 4 : 1)
+                .arg(selected ? QStringLiteral("#202020") : QStringLiteral("#808080"))
+                .arg(selected ? 0 : 3));
         const QString stateWords = qs(::stateWords(view.state));
         state_->setText(stateWords);
         state_->setAccessibleName(name_ + QStringLiteral(" state: ") + stateWords);
@@ -256,6 +259,7 @@ StationWindow::StationWindow(StationSettings settings, std::string workspaceRoot
     verdict_->setAccessibleName(QStringLiteral("Record check"));
     layout->addWidget(verdict_);
     setCentralWidget(central);
+    central->setFocusPolicy(Qt::StrongFocus);
 
     // The keyboard's answers go to the window, never to a button in focus.
     for (QPushButton* button : {stopButton_, checkButton_, exportButton_})
@@ -348,6 +352,19 @@ void StationWindow::scheduleRefresh() {
 void StationWindow::refresh() {
     const StationBoard::Snapshot board = board_->snapshot();
     for (std::size_t i = 0; i < tiles_.size(); ++i) tiles_[i]->show(board.tiles[i], i == selected_);
+    // A bar-code reader types where the focus is: into the field of a tile
+    // that asks for its unit, unless the operator is in another such field.
+    // Once none asks, the keys are the window's again.
+    const auto* focused = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    const bool typing = focused && focused->isVisible();
+    std::optional<std::size_t> asking;
+    for (std::size_t i = 0; i < tiles_.size() && !asking; ++i)
+        if (board.tiles[i].asksUnit)
+            asking = i;
+    if (asking && !typing)
+        tiles_[*asking]->unitField()->setFocus();
+    else if (focused && !typing)
+        centralWidget()->setFocus();
     for (; shownNotices_ < board.notices.size(); ++shownNotices_)
         notices_->appendPlainText(qs(withInvalidBytesReplaced(board.notices[shownNotices_])));
     QString footer = qs(board.footer);
@@ -605,6 +622,7 @@ StationSettings stationSettings(const StationArguments& arguments, const Station
         settings.keyFile = arguments.keyFile;
     }
     settings.anchorFolder = arguments.anchorFolder;
+    settings.askUnit = arguments.askUnit;
     if (!settings.anchorFolder.empty() && !platform::folderExists(settings.anchorFolder))
         throw AppError(settings.anchorFolder + ": no such folder for the anchor");
     // Two benches on two hosts could both claim a row where a network file

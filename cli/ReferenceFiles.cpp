@@ -108,7 +108,7 @@ std::string windowPage() {
         ".SH SYNOPSIS\n.B Tarvel\n.br\n.B Tarvel --station\n.RI [ QUEUE.csv ]\n"
         "[\\fB--port\\fR \\fICOMn\\fR | \\fB--fixtures\\fR \\fIBENCH.csv\\fR]\n"
         "[\\fB--log\\fR \\fIFILE\\fR] [\\fB--key\\fR \\fIFILE\\fR] "
-        "[\\fB--anchor\\fR \\fIDIR\\fR]\n";
+        "[\\fB--anchor\\fR \\fIDIR\\fR] [\\fB--unit ask\\fR]\n";
     page += ".SH DESCRIPTION\n" +
             block(
                 "Tarvel keeps one project folder per converter, edits its general parameters,\n"
@@ -122,8 +122,9 @@ std::string windowPage() {
                 "its state in words and colour and a large button for the answer. The queue\n"
                 "and the port are asked for when not given; the log is QUEUE.audit.jsonl\n"
                 "unless --log names another. Check record checks the log as audit does,\n"
-                "with the public half of --key and the --anchor folder. An argument it does\n"
-                "not know prints the usage and exits with status 2.\n");
+                "with the public half of --key and the --anchor folder. --unit ask asks each\n"
+                "unit's serial number on its tile. An argument it does not know prints the\n"
+                "usage and exits with status 2.\n");
     page += ".SH FILES\n" + block(kFiles);
     page += ".SH SEE ALSO\ntarvel-cli(1)\n";
     return page;

@@ -195,8 +195,9 @@ class StationWindowTest : public QObject {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("problem");
         QTest::newRow("none") << QStringList{} << QString();
-        QTest::newRow("station") << QStringList{"--station", "q.csv", "--port", "COM4",     "--log",
-                                                "l",         "--key", "k",      "--anchor", "a"}
+        // clang-format off
+        QTest::newRow("station") << QStringList{"--station", "q.csv", "--port", "COM4", "--log",
+                                                "l", "--key", "k", "--anchor", "a", "--unit", "ask"}
                                  << QString();
         QTest::newRow("unknown") << QStringList{"--help"} << "unknown argument --help";
         QTest::newRow("option") << QStringList{"--station", "--yes"} << "unknown option --yes";
@@ -207,8 +208,10 @@ class StationWindowTest : public QObject {
         QTest::newRow("value") << QStringList{"--station", "--log"} << "--log needs a value";
         QTest::newRow("anchor") << QStringList{"--station", "--anchor", "a"}
                                 << "--anchor goes with --key";
+        QTest::newRow("unit") << QStringList{"--station", "--unit", "scan"} << "--unit takes ask";
         QTest::newRow("queues") << QStringList{"--station", "a.csv", "b.csv"}
                                 << "one queue at a time: b.csv";
+        // clang-format on
     }
     void programArguments() {
         QFETCH(QStringList, arguments);
@@ -223,6 +226,7 @@ class StationWindowTest : public QObject {
                 QCOMPARE(station->queueFile, std::string("q.csv"));
                 QCOMPARE(station->port, std::string("COM4"));
                 QCOMPARE(station->anchorFolder, std::string("a"));
+                QVERIFY(station->askUnit);
             }
         } catch (const UsageError& e) {
             QCOMPARE(QString::fromStdString(e.message), problem);
