@@ -18,7 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // The bound of every wait: it only keeps a broken build from hanging.
-constexpr int kPatience = 60000;
+constexpr int kPatience = 20000;
 
 std::vector<Json> records(const std::string& log) {
     std::vector<Json> all;
@@ -86,11 +86,13 @@ class StationWindowTest : public QObject {
                                 window->answerButton(0)->text() == words;
                      },
                      kPatience),
-                 qPrintable(words));
+                 qPrintable(words + QStringLiteral(" not offered; the tile says ") +
+                            QString::fromStdString(tile().view.step)));
     }
     void press(const QString& words) {
         offered(words);
-        QTest::mouseClick(window->answerButton(0), Qt::LeftButton);
+        // As a press, whatever size a platform without fonts gives the button.
+        window->answerButton(0)->click();
     }
     void waitForRunningUpdater() {
         QVERIFY(waitUntil(
