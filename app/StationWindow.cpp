@@ -100,6 +100,7 @@ class StationTile : public QFrame {
           skip_(new QPushButton(QStringLiteral("Skip"), this)),
           output_(new QPushButton(QStringLiteral("Output"), this)) {
         setObjectName(QStringLiteral("StationTile%1").arg(number));
+        setAccessibleName(name_);
         setFrameShape(QFrame::Box);
         setAutoFillBackground(true);
         QFont big = font();
@@ -198,8 +199,8 @@ StationWindow::StationWindow(StationSettings settings, std::string workspaceRoot
       verdict_(new QLabel(this)),
       notices_(new QPlainTextEdit(this)),
       stopButton_(new QPushButton(QStringLiteral("Stop"), this)),
-      checkButton_(new QPushButton(QStringLiteral("Check record"), this)),
-      exportButton_(new QPushButton(QStringLiteral("Export\u2026"), this)) {
+      checkButton_(new QPushButton(QStringLiteral("&Check record"), this)),
+      exportButton_(new QPushButton(QStringLiteral("&Export\u2026"), this)) {
     setObjectName(QStringLiteral("StationWindow"));
     setWindowTitle(QStringLiteral("Tarvel Station - ") +
                    QFileInfo(qs(settings_.queueFile)).fileName());

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Dumps what a screen reader is told of the main window and the serial update
-# wizard (the AT-SPI tree, under Xvfb with openbox and a session bus), and
-# fails when a control has no name. Installs the packages it declares (xvfb,
+# Dumps what a screen reader is told of the main window, the serial update
+# wizard and the station's window (the AT-SPI tree, under Xvfb with openbox
+# and a session bus), and fails when a control has no name, or when a
+# station tile's button or state is not named after its fixture. Installs the packages it declares (xvfb,
 # openbox, xdotool, dbus, at-spi2-core, python3-pyatspi) when missing, as the
 # other scripts do, and builds the program (release) when it is not built.
 set -euo pipefail
@@ -97,4 +98,22 @@ click "$main" 153 93             # General Parameter
 window "General Parameter" >/dev/null
 sleep 1
 dump "General Parameter" || status=1
+xdotool key Escape
+
+# The station's window: a bench of two fixtures whose adapters are absent.
+bench=$(mktemp -d)
+printf 'name\nCNV-01\nCNV-02\n' >"$bench/queue.csv"
+printf 'fixture,serial\nLeft,NOSUCH1\nRight,NOSUCH2\n' >"$bench/bench.csv"
+(cd "$workspace" && QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 exec ./Tarvel --station "$bench/queue.csv" \
+  --fixtures "$bench/bench.csv") >/dev/null 2>&1 &
+pids+=($!)
+window "Tarvel Station - queue.csv" >/dev/null
+sleep 1
+tree=$(dump "Tarvel Station - queue.csv") || status=1
+echo "$tree"
+for name in "Fixture 1 Left: Done" "Fixture 1 Left: Skip" "Fixture 1 Left state: " \
+  "Fixture 2 Right: Done" "Fixture 2 Right: Skip" "Fixture 2 Right state: "; do
+  grep -qF "'$name" <<<"$tree" || { echo "not named: $name" >&2; status=1; }
+done
+rm -rf "$bench"
 exit $status

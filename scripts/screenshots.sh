@@ -2,18 +2,20 @@
 # Takes the operator's guide's pictures from the program itself, under Xvfb
 # with openbox, so that they never drift from the program: the main window,
 # New project, General Parameter, the wizard with its box for a missing
-# updater, the About box, and a bench's table in a terminal, into
+# updater, the About box, a bench's table in a terminal and the station's
+# window, into
 # docs/images/. Installs the packages it declares (xvfb, x11-utils, openbox,
 # xdotool, imagemagick, xterm) when missing, as the other scripts do, and
-# builds the program (release) when it is not built, and for the table
-# tarvel-cli on the tests' serial layer (the debug build of scripts/test.sh).
+# builds the program (release) when it is not built, and for the table and
+# the station's window tarvel-cli and Tarvel on the tests' serial layer (the
+# debug build of scripts/test.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh xvfb x11-utils openbox xdotool imagemagick xterm
 cmake --preset release -DTARVEL_BUILD_TESTS=OFF >/dev/null
 cmake --build --preset release --target Tarvel >/dev/null
 cmake --preset debug >/dev/null
-cmake --build --preset debug --target tarvel-cli-fakeports fake_updater >/dev/null
+cmake --build --preset debug --target tarvel-cli-fakeports Tarvel-fakeports fake_updater >/dev/null
 
 images=docs/images
 mkdir -p "$images"
@@ -92,6 +94,37 @@ sleep 6                         # one row failed, the next ones running
 shoot "$terminal" bench-table.png
 kill "${pids[-1]}" 2>/dev/null || true
 rm -rf "$bench"
+
+# The station's window on a bench of two fixtures (COM1 and COM2 of the tests'
+# serial layer), driven by its keys: one tile running, one asking; then the
+# second attempt failed; then the record's check.
+station=$(mktemp -d)
+mkdir "$station/MASTER"
+: >"$station/MASTER/sim40917.sim"
+cp build/debug/tests/fake_updater "$station/Ser_40917_Update.exe"
+{ echo name; printf 'CNV-0%s\n' {1..6}; } >"$station/queue.csv"
+printf 'fixture,port\nLeft,COM1\nRight,COM2\n' >"$station/bench.csv"
+TARVEL_ARGS_FILE="$station/args.txt" TARVEL_UPDATER_EXIT_CODES="0 2 0" TARVEL_UPDATER_SLEEP_MS=4000 \
+  build/debug/tests/Tarvel-fakeports "$station" --station "$station/queue.csv" \
+  --fixtures "$station/bench.csv" >/dev/null 2>&1 &
+pids+=($!)
+tiles=$(window "Tarvel Station - queue.csv")
+sleep 1
+xdotool key 1 Return            # Left: Done
+sleep 0.5
+xdotool key Return              # Left: It blinks; its updater runs
+sleep 0.5
+xdotool key 2 Return            # Right: Done; it asks whether the led blinks
+sleep 1
+shoot "$tiles" station-bench.png
+xdotool key Return              # Right: It blinks; its updater fails
+sleep 5
+shoot "$tiles" station-fail.png
+xdotool key alt+c               # Check record
+sleep 0.5
+shoot "$tiles" station-record.png
+kill "${pids[-1]}" 2>/dev/null || true
+rm -rf "$station"
 
 # The updater's own window: a stand-in updater that says what a device
 # without power makes it say. It needs a port that opens and raises DTR.
