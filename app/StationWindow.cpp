@@ -506,8 +506,9 @@ std::string verdictWords(const AuditReading& reading) {
     }
     const ProofVerdict& verdict = *reading.verdict;
     std::string words = "The record holds: " + records + ", " +
-                        std::to_string(verdict.checkpoints) + " checkpoints signed by key " +
-                        verdict.key + ".";
+                        std::to_string(verdict.checkpoints) +
+                        (verdict.checkpoints == 1 ? " checkpoint" : " checkpoints") +
+                        " signed by key " + verdict.key + ".";
     if (verdict.kind == ProofVerdict::Kind::Unsealed)
         words += " " + std::to_string(verdict.unsealedLines) +
                  (verdict.unsealedLines == 1 ? " line after the last checkpoint is"
@@ -615,11 +616,7 @@ StationSettings stationSettings(const StationArguments& arguments, const Station
     const std::string stem = queue.ends_with(".csv") ? queue.substr(0, queue.size() - 4) : queue;
     settings.logPath = arguments.logFile.empty() ? stem + ".audit.jsonl" : arguments.logFile;
     if (!arguments.keyFile.empty()) {
-        try {
-            settings.key = readSecretKey(arguments.keyFile);
-        } catch (const AppError& e) {
-            throw AppError(arguments.keyFile + ": " + e.what());
-        }
+        settings.key = readSecretKey(arguments.keyFile);  // its error names the file
         settings.keyFile = arguments.keyFile;
     }
     settings.anchorFolder = arguments.anchorFolder;

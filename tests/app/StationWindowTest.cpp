@@ -140,6 +140,17 @@ class StationWindowTest : public QObject {
         QCOMPARE(outcomes(log),
                  (std::vector<std::string>{"Line-1 failed", "Line-1 ok", "Line-2 ok"}));
 
+        // Export writes the record as audit --csv does.
+        const std::string exported = *workspace / "record.csv";
+        window->exportFileName = [&](const QString&) { return QString::fromStdString(exported); };
+        window->exportRecord();
+        const std::string csv = readFile(exported);
+        QVERIFY2(csv.starts_with("project,outcome,time,port,adapter,image,exitCode,unit,attempts,"
+                                 "failures,") &&
+                     csv.find("\r\nLine-1,ok,") != std::string::npos &&
+                     csv.find("\r\nLine-2,ok,") != std::string::npos,
+                 csv.c_str());
+
         // The record's check names the line of a changed byte.
         window->checkRecord();
         QVERIFY2(window->recordVerdict().startsWith(QStringLiteral("The chain is whole")),
@@ -151,6 +162,8 @@ class StationWindowTest : public QObject {
         window->checkRecord();
         QVERIFY2(window->recordVerdict().contains(QStringLiteral("line 2")),
                  qPrintable(window->recordVerdict()));
+        window->exportRecord();  // nor is a changed record exported
+        QCOMPARE(readFile(exported), csv);
     }
 
     void closingWhileTheUpdaterRunsAsksAndLetsItFinish() {

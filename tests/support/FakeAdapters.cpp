@@ -31,6 +31,9 @@ void layOutAdapters(const TempFolder& root) {
 FakeAdapters::FakeAdapters() : serial(std::make_shared<FakeSerialApi>()) {
     layOutAdapters(root);
     serial->devices.clear();
-    for (int number = 1; number <= kFakePorts; ++number)
+    // A port is opened by its name, and probed by its device name.
+    for (int number = 1; number <= kFakePorts; ++number) {
         serial->devices.insert("COM" + std::to_string(number));
+        serial->devices.insert("\\\\.\\COM" + std::to_string(number));
+    }
 }
