@@ -47,8 +47,9 @@ class StationWindowTest : public QObject {
     std::unique_ptr<StationWindow> window;
     std::string log, gate;
 
-    void open(const std::string& exitCodes, std::shared_ptr<platform::SerialApi> serial = nullptr,
-              const std::string& port = "COM3") {
+    // A station on COM3 of the fake serial layer, unless adjust says otherwise.
+    void open(const std::string& exitCodes,
+              const std::function<void(StationSettings&)>& adjust = {}) {
         workspace = std::make_unique<TempFolder>();
         fs::copy_file(FAKE_UPDATER, *workspace / "Ser_40917_Update.exe");
         fs::create_directory(*workspace / "MASTER");
@@ -61,33 +62,34 @@ class StationWindowTest : public QObject {
         setEnvironment("TARVEL_UPDATER_GATE", gate);
         setEnvironment("TARVEL_ARGS_FILE", *workspace / "args.txt");
         StationSettings settings;
-        if (!serial) {
-            auto fake = std::make_shared<FakeSerialApi>();
-            fake->devices = {"COM3"};
-            serial = fake;
-        }
+        auto serial = std::make_shared<FakeSerialApi>();
+        serial->devices = {"COM1", "COM2", "COM3"};
         settings.serial = serial;
-        settings.port = port;
+        settings.port = "COM3";
         settings.queueFile = queue;
         settings.logPath = log;
         settings.claimFolder = workspace->path();
+        if (adjust)
+            adjust(settings);
         window = std::make_unique<StationWindow>(settings, workspace->path());
         window->show();
         window->start();
     }
 
-    StationBoard::Tile tile() { return window->board().snapshot().tiles.at(0); }
+    StationBoard::Tile tile(std::size_t index = 0) {
+        return window->board().snapshot().tiles.at(index);
+    }
 
     // Waits until the tile's big button offers words.
-    void offered(const QString& words) {
+    void offered(const QString& words, std::size_t index = 0) {
         QVERIFY2(waitUntil(
                      [&] {
-                         return window->answerButton(0)->isEnabled() &&
-                                window->answerButton(0)->text() == words;
+                         return window->answerButton(index)->isEnabled() &&
+                                window->answerButton(index)->text() == words;
                      },
                      kPatience),
                  qPrintable(words + QStringLiteral(" not offered; the tile says ") +
-                            QString::fromStdString(tile().view.step)));
+                            QString::fromStdString(tile(index).view.step)));
     }
     void press(const QString& words) {
         offered(words);
@@ -194,7 +196,10 @@ class StationWindowTest : public QObject {
 
     // On the system's own ports, under Wine too.
     void aPortThatIsNotThereIsToldBeforeTheFirstRow() {
-        open("0", platform::systemSerialApi(), "COM200");
+        open("0", [](StationSettings& settings) {
+            settings.serial = platform::systemSerialApi();
+            settings.port = "COM200";
+        });
         QVERIFY(waitUntil([&] { return window->board().snapshot().ended.has_value(); }, kPatience));
         const StationBoard::Snapshot board = window->board().snapshot();
         QCOMPARE(*board.ended, 1);
@@ -204,6 +209,28 @@ class StationWindowTest : public QObject {
                      told.ends_with("The station did not start: nothing was written."),
                  told.c_str());
         QVERIFY(records(log).empty());
+    }
+
+    void aFixtureNumberAndItsKeysAnswerThatTileAlone() {
+        open("0", [](StationSettings& settings) {
+            settings.port.clear();
+            settings.fixtures = {{"A", "COM1", {}, {}}, {"B", "COM2", {}, {}}};
+        });
+        QCOMPARE(window->tileCount(), std::size_t{2});
+        offered("Done", 0);
+        offered("Done", 1);
+        QTest::keyClicks(window.get(), "2");
+        QTest::keyClick(window.get(), Qt::Key_Return);
+        offered("It blinks", 1);
+        QTest::keyClick(window.get(), Qt::Key_S);  // B's row is skipped
+        QTest::keyClick(window.get(), Qt::Key_1);
+        QTest::keyClick(window.get(), Qt::Key_Return);
+        offered("It blinks", 0);
+        writeFile(gate, "");
+        QTest::keyClick(window.get(), Qt::Key_Return);
+        QVERIFY(waitUntil([&] { return window->board().snapshot().ended.has_value(); }, kPatience));
+        const std::string a = tile(0).view.project, b = tile(1).view.project;
+        QCOMPARE(outcomes(log), (std::vector<std::string>{b + " skipped", a + " ok"}));
     }
 
     void programArguments_data() {
