@@ -144,12 +144,16 @@ class StationTile : public QFrame {
         const FixtureView& view = tile.view;
         const std::size_t state = static_cast<std::size_t>(view.state);
         // The selected tile's frame is thicker; its content stays in place.
-        setStyleSheet(
-            QStringLiteral("QFrame#%1 { background: %2; border: %3px solid %4; margin: %5px; }")
-                .arg(objectName(), QLatin1String(kTileColours[state]))
-                .arg(selected ? 4 : 1)
-                .arg(selected ? QStringLiteral("#202020") : QStringLiteral("#808080"))
-                .arg(selected ? 0 : 3));
+        // A style sheet is costly to apply: only a change of look sets one.
+        if (std::pair(state, selected) != look_) {
+            look_ = {state, selected};
+            setStyleSheet(
+                QStringLiteral("QFrame#%1 { background: %2; border: %3px solid %4; margin: %5px; }")
+                    .arg(objectName(), QLatin1String(kTileColours[state]))
+                    .arg(selected ? 4 : 1)
+                    .arg(selected ? QStringLiteral("#202020") : QStringLiteral("#808080"))
+                    .arg(selected ? 0 : 3));
+        }
         const QString stateWords = qs(::stateWords(view.state));
         state_->setText(stateWords);
         state_->setAccessibleName(name_ + QStringLiteral(" state: ") + stateWords);
@@ -179,6 +183,7 @@ class StationTile : public QFrame {
 
   private:
     const QString name_;
+    std::pair<std::size_t, bool> look_{SIZE_MAX, false};
     QLabel* title_;
     QLabel* port_;
     QLabel* project_;
@@ -237,6 +242,7 @@ StationWindow::StationWindow(StationSettings settings, std::string workspaceRoot
     layout->addLayout(grid, 1);
 
     notices_->setReadOnly(true);
+    notices_->setMaximumBlockCount(5000);  // a day at a bench, not a week of it
     notices_->setAccessibleName(QStringLiteral("Station messages"));
     notices_->setMaximumHeight(notices_->fontMetrics().lineSpacing() * 6);
     notices_->setFocusPolicy(Qt::ClickFocus);
@@ -316,6 +322,7 @@ void StationWindow::run() {
                 applyQueueFile(workspace.projectsFolder, settings_.queueFile, *text, notices);
             if (applied.checked)
                 benchFace.tellAboutFile(settings_.queueFile, appliedCounts(applied));
+            for (const std::string& name : applied.notApplied) benchFace.tell(name, "not applied");
             if (applied.complete) {
                 board_->setRowCount(applied.rows.size());
                 StationSettings settings = settings_;
@@ -351,7 +358,7 @@ void StationWindow::scheduleRefresh() {
 }
 
 void StationWindow::refresh() {
-    const StationBoard::Snapshot board = board_->snapshot();
+    const StationBoard::Snapshot board = board_->snapshot(shownNotices_);
     for (std::size_t i = 0; i < tiles_.size(); ++i) tiles_[i]->show(board.tiles[i], i == selected_);
     // A bar-code reader types where the focus is: into the field of a tile
     // that asks for its unit, unless the operator is in another such field.
@@ -366,8 +373,9 @@ void StationWindow::refresh() {
         tiles_[*asking]->unitField()->setFocus();
     else if (focused && !typing)
         centralWidget()->setFocus();
-    for (; shownNotices_ < board.notices.size(); ++shownNotices_)
-        notices_->appendPlainText(qs(withInvalidBytesReplaced(board.notices[shownNotices_])));
+    for (const std::string& notice : board.notices)
+        notices_->appendPlainText(qs(withInvalidBytesReplaced(notice)));
+    shownNotices_ = board.noticeCount;
     QString footer = qs(board.footer);
     if (board.ended) {
         footer = QStringLiteral("The station has ended \u00b7 ") + footer;

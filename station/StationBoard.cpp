@@ -218,9 +218,17 @@ void StationBoard::ended(int status) {
     change([&] { board_.ended = status; });
 }
 
-StationBoard::Snapshot StationBoard::snapshot() const {
+StationBoard::Snapshot StationBoard::snapshot(std::size_t firstNotice) const {
     const std::lock_guard<std::mutex> lock(mutex_);
-    Snapshot copy = board_;
+    Snapshot copy;
+    copy.tiles = board_.tiles;
+    copy.banner = board_.banner;
+    copy.stopping = board_.stopping;
+    copy.ended = board_.ended;
+    copy.noticeCount = board_.notices.size();
+    if (firstNotice < board_.notices.size())
+        copy.notices.assign(board_.notices.begin() + static_cast<std::ptrdiff_t>(firstNotice),
+                            board_.notices.end());
     copy.footer = progress_.footer(BenchProgress::Clock::now());
     return copy;
 }

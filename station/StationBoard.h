@@ -35,8 +35,10 @@ class StationBoard {
     struct Snapshot {
         std::vector<Tile> tiles;
         std::string footer;
-        // Notices, oldest first: checks that failed, files, ports.
+        // Notices, oldest first, from the one asked for on: checks that
+        // failed, files, ports; and how many were told in all.
         std::vector<std::string> notices;
+        std::size_t noticeCount = 0;
         std::vector<std::pair<std::string, std::string>> banner;
         bool stopping = false;
         std::optional<int> ended;  // the station's status, once it has ended
@@ -65,7 +67,8 @@ class StationBoard {
     // The queue's rows, for each tile's place in it.
     void setRowCount(std::size_t rows);
 
-    Snapshot snapshot() const;
+    // The board as it is now, with the notices from firstNotice on.
+    Snapshot snapshot(std::size_t firstNotice = 0) const;
 
   private:
     class Face;
