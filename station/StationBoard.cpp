@@ -58,10 +58,13 @@ class StationBoard::Face final : public StationFace {
             tile.view.state = FixtureView::State::Asking;
         });
         const Reply reply = board_.await(*tile_);
-        edit([](Tile& tile) {
+        // The unit scanned is the one the tile writes.
+        edit([&](Tile& tile) {
             tile.asksUnit = false;
             if (tile.view.state == FixtureView::State::Asking)
                 tile.view.state = FixtureView::State::Idle;
+            if (reply.unit)
+                tile.view.project += " (" + *reply.unit + ")";
         });
         moreSteps_ = false;
         return reply.unit;

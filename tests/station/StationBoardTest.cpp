@@ -62,10 +62,12 @@ TEST_F(StationBoardTest, StopQuitsEveryWaitingTile) {
 }
 
 TEST_F(StationBoardTest, AScannedUnitReachesItsTile) {
+    board.tileFace(1).rowTaken({2, "P1", "/p/P1", "img"}, 0);
     auto unit = std::async(std::launch::async, [&] { return board.tileFace(1).askUnit(); });
     waitForQuestion(1);
     EXPECT_TRUE(board.giveUnit(1, "SN-0042"));
     EXPECT_EQ(unit.get(), "SN-0042");
+    EXPECT_EQ(board.snapshot().tiles[1].view.project, "P1 (SN-0042)");
 }
 
 TEST_F(StationBoardTest, ATileFollowsItsRowAndTheBenchCountsOutcomes) {
