@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <cmath>
@@ -43,6 +44,9 @@ namespace {
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
 }
+
+// How long a new question's buttons wait before they take a press.
+constexpr int kAnswerHoldOffMs = 400;
 
 // The most of an attempt's output the tile's window shows: its end.
 constexpr std::uint64_t kShownOutputBytes = 1 << 20;
@@ -166,10 +170,27 @@ class StationTile : public QFrame {
         project_->setText(project);
         step_->setText(qs(withInvalidBytesReplaced(view.step)));
         const bool asking = tile.question.has_value() || tile.asksUnit;
+        // A new question's buttons wait a moment: the second press of a
+        // double press must not answer a step the operator has not read.
+        const int question = tile.question   ? static_cast<int>(*tile.question)
+                             : tile.asksUnit ? kUnitQuestion
+                                             : kNoQuestion;
+        if (question != question_) {
+            question_ = question;
+            holdingOff_ = asking;
+            if (asking)
+                QTimer::singleShot(kAnswerHoldOffMs, this, [this, question] {
+                    if (question == question_) {
+                        holdingOff_ = false;
+                        answer_->setEnabled(true);
+                        skip_->setEnabled(question != kUnitQuestion);
+                    }
+                });
+        }
         answer_->setText(answerWords(tile));
         answer_->setAccessibleName(name_ + QStringLiteral(": ") + answer_->text());
-        answer_->setEnabled(asking);
-        skip_->setEnabled(tile.question.has_value());
+        answer_->setEnabled(asking && !holdingOff_);
+        skip_->setEnabled(tile.question.has_value() && !holdingOff_);
         unit_->setVisible(tile.asksUnit);
         if (!tile.asksUnit)
             unit_->clear();
@@ -182,8 +203,12 @@ class StationTile : public QFrame {
     QLineEdit* unitField() const { return unit_; }
 
   private:
+    static constexpr int kNoQuestion = -1;
+    static constexpr int kUnitQuestion = -2;
     const QString name_;
     std::pair<std::size_t, bool> look_{SIZE_MAX, false};
+    int question_ = kNoQuestion;
+    bool holdingOff_ = false;
     QLabel* title_;
     QLabel* port_;
     QLabel* project_;

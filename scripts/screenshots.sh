@@ -111,14 +111,14 @@ pids+=($!)
 tiles=$(window "Tarvel Station - queue.csv")
 sleep 1
 xdotool key 1 Return            # Left: Done
-sleep 0.5
+sleep 1                         # a new question takes no press at once
 xdotool key Return              # Left: It blinks; its updater runs
-sleep 0.5
+sleep 1
 xdotool key 2 Return            # Right: Done; it asks whether the led blinks
 sleep 1
 shoot "$tiles" station-bench.png
 xdotool key Return              # Right: It blinks; its updater fails
-sleep 5
+sleep 6
 shoot "$tiles" station-fail.png
 xdotool key alt+c               # Check record
 sleep 0.5

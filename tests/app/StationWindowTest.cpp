@@ -130,7 +130,7 @@ class StationWindowTest : public QObject {
         offered("Retry");  // the first attempt exits 2
         QCOMPARE(tile().view.state, FixtureView::State::Failed);
         press("Retry");
-        QVERIFY(waitUntil([&] { return tile().question == Question::DeviceConnected; }, kPatience));
+        offered("Done");
         QVERIFY(tile().view.step.starts_with("1 - Turn OFF the Device"));
         QTest::keyClick(window.get(), Qt::Key_Return);  // the keyboard answers as the button
         press("It blinks");
