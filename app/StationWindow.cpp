@@ -532,9 +532,13 @@ std::string verdictWords(const AuditReading& reading) {
     if (!reading.verdict) {
         std::string words = "The chain is whole: " + records +
                             ". Unsigned, it proves only that the log was not edited naively.";
-        if (reading.tornLine)
-            words += " Line " + std::to_string(*reading.tornLine) +
-                     " is torn (a crash while it was written) and is ignored.";
+        // Appended piece by piece: a literal before a temporary string makes
+        // GCC 12 warn of an overlap that cannot happen (its bug 105329).
+        if (reading.tornLine) {
+            words += " Line ";
+            words += std::to_string(*reading.tornLine);
+            words += " is torn (a crash while it was written) and is ignored.";
+        }
         return words;
     }
     const ProofVerdict& verdict = *reading.verdict;
@@ -542,11 +546,13 @@ std::string verdictWords(const AuditReading& reading) {
                         std::to_string(verdict.checkpoints) +
                         (verdict.checkpoints == 1 ? " checkpoint" : " checkpoints") +
                         " signed by key " + verdict.key + ".";
-    if (verdict.kind == ProofVerdict::Kind::Unsealed)
-        words += " " + std::to_string(verdict.unsealedLines) +
-                 (verdict.unsealedLines == 1 ? " line after the last checkpoint is"
-                                             : " lines after the last checkpoint are") +
-                 " not sealed yet.";
+    if (verdict.kind == ProofVerdict::Kind::Unsealed) {
+        words += ' ';
+        words += std::to_string(verdict.unsealedLines);
+        words += verdict.unsealedLines == 1
+                     ? " line after the last checkpoint is not sealed yet."
+                     : " lines after the last checkpoint are not sealed yet.";
+    }
     return words;
 }
 
