@@ -70,21 +70,6 @@ QString answerWords(const StationBoard::Tile& tile) {
     return QStringLiteral("Done");
 }
 
-// The queue's tell about its rows, said on the bench's face.
-class FaceNotices final : public QueueNotices {
-  public:
-    explicit FaceNotices(StationFace& face) : face_(face) {}
-    void tell(const std::string& project, const std::string& message) override {
-        face_.tell(project, message);
-    }
-    void tellAboutFile(const std::string& path, const std::string& message) override {
-        face_.tellAboutFile(path, message);
-    }
-
-  private:
-    StationFace& face_;
-};
-
 }  // namespace
 
 // One fixture: who it is, what it writes, its step and state in words and
@@ -250,7 +235,7 @@ StationWindow::StationWindow(StationSettings settings, std::string workspaceRoot
         connect(tile->answerButton(), &QPushButton::clicked, this, [this, i] {
             select(i);
             if (board_->snapshot().tiles[i].asksUnit)
-                board_->giveUnit(i, tiles_[i]->unitField()->text().trimmed().toStdString());
+                giveUnit(i);
             else
                 answer(i, Answer::Go);
         });
@@ -258,9 +243,7 @@ StationWindow::StationWindow(StationSettings settings, std::string workspaceRoot
             select(i);
             answer(i, Answer::Skip);
         });
-        connect(tile->unitField(), &QLineEdit::returnPressed, this, [this, i] {
-            board_->giveUnit(i, tiles_[i]->unitField()->text().trimmed().toStdString());
-        });
+        connect(tile->unitField(), &QLineEdit::returnPressed, this, [this, i] { giveUnit(i); });
         connect(tile->outputButton(), &QPushButton::clicked, this, [this, i] { showOutput(i); });
         tiles_.push_back(tile);
     }
@@ -342,9 +325,8 @@ void StationWindow::run() {
         if (!text) {
             benchFace.tellAboutFile(settings_.queueFile, reason);
         } else {
-            FaceNotices notices(benchFace);
             const QueueApplied applied =
-                applyQueueFile(workspace.projectsFolder, settings_.queueFile, *text, notices);
+                applyQueueFile(workspace.projectsFolder, settings_.queueFile, *text, benchFace);
             if (applied.checked)
                 benchFace.tellAboutFile(settings_.queueFile, appliedCounts(applied));
             for (const std::string& name : applied.notApplied) benchFace.tell(name, "not applied");
@@ -419,6 +401,10 @@ void StationWindow::refresh() {
 void StationWindow::answer(std::size_t tile, Answer answer) {
     // A tile that waits for no answer takes none: the board says so.
     board_->answer(tile, answer);
+}
+
+void StationWindow::giveUnit(std::size_t tile) {
+    board_->giveUnit(tile, tiles_[tile]->unitField()->text().trimmed().toStdString());
 }
 
 void StationWindow::select(std::size_t tile) {

@@ -58,6 +58,8 @@ class StationWindow : public QMainWindow {
   private:
     void scheduleRefresh();
     void answer(std::size_t tile, Answer answer);
+    // The serial number typed or scanned into the tile's field.
+    void giveUnit(std::size_t tile);
     void select(std::size_t tile);
     void showOutput(std::size_t tile);
     void stop();

@@ -10,14 +10,6 @@
 // made and existing ones changed, so that every project holds its row's
 // values and image. The command line's apply and every station share it.
 
-// What is said about a row's project, or about the queue's file.
-class QueueNotices {
-  public:
-    virtual ~QueueNotices() = default;
-    virtual void tell(const std::string& project, const std::string& message) = 0;
-    virtual void tellAboutFile(const std::string& path, const std::string& message) = 0;
-};
-
 struct AppliedProject {
     enum class State { Created, Changed, Unchanged };
     std::string name;

@@ -43,15 +43,20 @@ enum class Question {
     Retry,            // after a FAIL
 };
 
-// How the station meets the operator: a console or a window.
-class StationFace {
+// A notice about a project or a port, or about a file (its path whole):
+// what applying a queue says, and a station too.
+class QueueNotices {
   public:
-    virtual ~StationFace() = default;
-    // A step as the wizard words it, or what the station does next.
-    virtual void step(const std::string& text) = 0;
-    // A notice about a project or a port, or about a file (its path whole).
+    virtual ~QueueNotices() = default;
     virtual void tell(const std::string& subject, const std::string& message) = 0;
     virtual void tellAboutFile(const std::string& path, const std::string& message) = 0;
+};
+
+// How the station meets the operator: a console or a window.
+class StationFace : public QueueNotices {
+  public:
+    // A step as the wizard words it, or what the station does next.
+    virtual void step(const std::string& text) = 0;
     virtual Answer ask(Question question) = 0;
     // The serial number of the unit about to be written (typed, or scanned
     // by a bar-code reader); nothing when the operator quits.
